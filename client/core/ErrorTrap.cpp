@@ -1,0 +1,20 @@
+#include "ErrorTrap.h"
+
+#include "MainModule.h"
+#include "MessageBox.h"
+#include "RuntimeError.h"
+
+void logRuntimeError(const QString &procedure, const RuntimeError &error)
+{
+    try {
+        gWriteErrorLog(procedure, error.description());
+    } catch (const RuntimeError &) {
+        // Nowhere left to record it; the caller still shows the original error.
+    }
+}
+
+void reportInMessageBox(const QString &procedure, const RuntimeError &error)
+{
+    logRuntimeError(procedure, error);
+    MessageBox::show(error.description(), MessageBox::Exclamation);
+}

@@ -1,0 +1,44 @@
+#include "LogLine.h"
+
+namespace LogLine {
+
+QString generalDate(const QDateTime &when, const QLocale &locale)
+{
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    // The long time formats of many locales end in the time zone ("t"); the logs have none.
+    timeFormat.remove(QLatin1String(" t"));
+    timeFormat.remove(QLatin1Char('t'));
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), timeFormat.trimmed());
+}
+
+QString activityEntry(const QString &date, const QString &ptDirection, const QString &ptText)
+{
+    QString label = QStringLiteral("DataArrival");
+    QString text = ptText;
+    if (ptDirection == QLatin1String("S")) {
+        label = QStringLiteral("SendData");
+        const qsizetype password = ptText.indexOf(QLatin1String("PWD:"));
+        if (password >= 0)
+            text = ptText.left(password) + QLatin1String(" (Password Supplied)");
+    }
+    return date + QLatin1Char('\t') + label + QLatin1Char('\t') + text;
+}
+
+QString errorEntry(const QString &date, const QString &ptProcedure, const QString &ptError)
+{
+    return date + QLatin1Char('\t') + ptProcedure + QLatin1Char('\t') + ptError;
+}
+
+QString underline(const QString &header)
+{
+    return QString(header.size(), QLatin1Char('-'));
+}
+
+QString pathIn(const QString &folder, const QString &fileName)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + fileName
+                                             : folder + QLatin1Char('/') + fileName;
+}
+
+} // namespace LogLine

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+// The text of the two log files, apart from the files themselves.
+namespace LogLine {
+
+// The locale's short date, a space, and the locale's long time without a time zone: the
+// "general date" of the logs and of the notice heading.
+QString generalDate(const QDateTime &when, const QLocale &locale = QLocale());
+
+// The activity-log entry for one protocol line: "S" is a line sent, anything else a line
+// received. A sent line is cut at its first "PWD:", which becomes " (Password Supplied)".
+QString activityEntry(const QString &date, const QString &ptDirection, const QString &ptText);
+QString errorEntry(const QString &date, const QString &ptProcedure, const QString &ptError);
+
+// As many "-" as the header has characters.
+QString underline(const QString &header);
+
+// A file in a folder, with one separator whether or not the folder ends in one.
+QString pathIn(const QString &folder, const QString &fileName);
+
+} // namespace LogLine

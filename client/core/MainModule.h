@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The program's shared module: the activity log "clientlog.txt" (one line per protocol line,
+// new for every run) and the error log "clienterr.txt" (one line per caught run-time error,
+// kept across runs), both in the program's folder. Each call opens, writes and closes its
+// file; a failure raises a RuntimeError to the caller, whose handler reports it.
+void gWriteLog(const QString &ptDirection, const QString &ptText);
+void gWriteErrorLog(const QString &ptProcedure, const QString &ptError);
+
+namespace MainModule {
+
+inline constexpr const char *ActivityLogName = "clientlog.txt";
+inline constexpr const char *ErrorLogName = "clienterr.txt";
+
+// The folder of the executable; tests point it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString &folder);
+
+QString activityLogPath();
+QString errorLogPath();
+
+// Deletes the activity log of the previous run, if there is one.
+void deleteActivityLog();
+
+// The first line of each log file.
+QString activityLogHeader();
+QString errorLogHeader();
+
+} // namespace MainModule

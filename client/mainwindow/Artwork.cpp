@@ -1,0 +1,76 @@
+#include "Artwork.h"
+
+#include <algorithm>
+#include <QFont>
+#include <QPainter>
+
+namespace {
+
+const QColor grey(128, 128, 128);
+const QColor green(0, 255, 0);
+const QColor yellow(255, 255, 0);
+const QColor red(255, 0, 0);
+const QColor silver(192, 192, 192);
+const QColor darkGrey(64, 64, 64);
+
+void drawLamp(QPainter &p, int x, int y, const QColor &colour)
+{
+    p.setPen(Qt::black);
+    p.setBrush(colour);
+    p.drawEllipse(x, y, 5, 5);
+}
+
+} // namespace
+
+namespace Artwork {
+
+QPixmap stateIcon(int iState)
+{
+    const int state = std::clamp(iState, 0, 3);
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.fillRect(1, 1, 14, 14, silver);
+    p.setPen(Qt::white);
+    p.drawLine(1, 1, 14, 1);
+    p.setPen(darkGrey);
+    p.drawLine(1, 1, 1, 14);
+    QFont font = p.font();
+    font.setPixelSize(6);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QRect(3, 2, 5, 6), Qt::AlignCenter, QStringLiteral("S"));
+    p.drawText(QRect(3, 8, 5, 6), Qt::AlignCenter, QStringLiteral("M"));
+    drawLamp(p, 8, 2, state >= 1 ? green : grey);
+    drawLamp(p, 8, 8, state == 2 ? yellow : state == 3 ? red : grey);
+    return pixmap;
+}
+
+QPixmap logo()
+{
+    QPixmap pixmap(45, 45);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(31, 78, 121));
+    p.drawRoundedRect(0, 0, 45, 45, 8, 8);
+    QFont font = p.font();
+    font.setPixelSize(30);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 45, 45), Qt::AlignCenter, QStringLiteral("V"));
+    return pixmap;
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    icon.addPixmap(logo());
+    icon.addPixmap(stateIcon(3));
+    return icon;
+}
+
+} // namespace Artwork

@@ -1,0 +1,46 @@
+#include "EventWait.h"
+
+#include "Clock.h"
+
+#include <algorithm>
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace EventWait {
+
+void processEvents(int wakeAfterMs)
+{
+    // A precise timer: a coarse one may fire 5% late, which a 10-second limit would notice.
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.setSingleShot(true);
+    if (wakeAfterMs >= 0)
+        wake.start(wakeAfterMs);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds)
+{
+    const qint64 deadlineMs = (startSecsSinceEpoch + limitSeconds) * 1000;
+    const qint64 left = deadlineMs - Clock::now().toMSecsSinceEpoch();
+    return static_cast<int>(std::clamp<qint64>(left, 0, 24LL * 3600 * 1000));
+}
+
+bool waitUntil(const std::function<bool()> &done, int limitSeconds)
+{
+    const qint64 start = Clock::now().toSecsSinceEpoch();
+    for (;;) {
+        if (done())
+            return true;
+        if (limitSeconds < 0) {
+            processEvents();
+            continue;
+        }
+        const int left = msUntilWholeSeconds(start, limitSeconds);
+        if (left == 0)
+            return false;
+        processEvents(left);
+    }
+}
+
+} // namespace EventWait

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <QtGlobal>
+
+// Every wait of the program goes through here. A wait keeps window, timer and socket events
+// flowing, so handlers nest inside it (the "MSG_ACK" that ends a send's wait arrives as a
+// nested data-arrival event), but it sleeps between events instead of spinning.
+namespace EventWait {
+
+// Lets pending events run once, sleeping until at least one arrives or, when wakeAfterMs is
+// not negative, until that many milliseconds have passed.
+void processEvents(int wakeAfterMs = -1);
+
+// Runs events until done() holds, or until limitSeconds whole seconds of the clock have passed
+// when limitSeconds is not negative. done() is tested first, then the clock. Returns done().
+bool waitUntil(const std::function<bool()> &done, int limitSeconds = -1);
+
+// Milliseconds until the clock has advanced limitSeconds whole seconds past start (0 when it
+// already has), for a wait that must wake at that moment.
+int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds);
+
+} // namespace EventWait

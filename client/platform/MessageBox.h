@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Modal message boxes with the platform's style numbers and answers.
+namespace MessageBox {
+
+inline constexpr int OkOnly = 0;
+inline constexpr int YesNo = 4;
+inline constexpr int Critical = 16;
+inline constexpr int Question = 32;
+inline constexpr int Exclamation = 48;
+inline constexpr int Information = 64;
+inline constexpr int DefaultButton2 = 256;
+
+inline constexpr int AnswerOk = 1;
+inline constexpr int AnswerYes = 6;
+inline constexpr int AnswerNo = 7;
+
+// The title of a box that is given none.
+QString applicationTitle();
+
+// Shows the box and returns the button pressed. A carriage return in the text breaks the line.
+int show(const QString &text, int style, const QString &title = QString());
+
+// Test hooks. A queued answer is returned by the next box instead of showing it; every box,
+// shown or answered from the queue, is recorded.
+struct Shown
+{
+    QString text;
+    int style = 0;
+    QString title;
+};
+void setNextAnswer(int answer);
+const QList<Shown> &shownBoxes();
+void clearTestState();
+
+} // namespace MessageBox

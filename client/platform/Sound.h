@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+#include <QString>
+
+// The beep and the wave files of the alerts. Both return at once; a sound that cannot be
+// played is silently not played.
+namespace Sound {
+
+void beep();
+void playWave(const QString &path);
+
+// Test seam: told of every request, after the request itself has been made. An empty path
+// stands for a beep.
+using Observer = std::function<void(const QString &wavePath)>;
+void setObserver(Observer observer);
+
+} // namespace Sound

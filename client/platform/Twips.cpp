@@ -1,0 +1,44 @@
+#include "Twips.h"
+
+#include <cmath>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace Twips {
+
+int toPixels(int twips, double logicalDpi)
+{
+    return static_cast<int>(std::lround(twips * logicalDpi / 1440.0));
+}
+
+int toPixels(int twips, const QWidget *widget)
+{
+    const QScreen *screen =
+        widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    return toPixels(twips, screen ? screen->logicalDotsPerInch() : 96.0);
+}
+
+void place(QWidget *control, int left, int top, int width, int height)
+{
+    control->setGeometry(toPixels(left, control), toPixels(top, control), toPixels(width, control),
+                         toPixels(height, control));
+}
+
+void setFixedClientSize(QWidget *window, int width, int height)
+{
+    window->setFixedSize(toPixels(width, window), toPixels(height, window));
+}
+
+void centre(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize outer = window->frameGeometry().size();
+    window->move(area.x() + (area.width() - outer.width()) / 2,
+                 area.y() + (area.height() - outer.height()) / 2);
+}
+
+} // namespace Twips

@@ -1,0 +1,21 @@
+#pragma once
+
+class QWidget;
+
+// Window geometry is designed in twips: 1440 to the inch, so 15 to a pixel at 96 dpi. Larger
+// logical dpi settings scale the windows with the user's fonts.
+namespace Twips {
+
+int toPixels(int twips, double logicalDpi);
+int toPixels(int twips, const QWidget *widget);
+
+// Places a control inside its parent's client area.
+void place(QWidget *control, int left, int top, int width, int height);
+
+// Gives a window a fixed client area.
+void setFixedClientSize(QWidget *window, int width, int height);
+
+// Moves a window to the centre of its screen: (screen - window) / 2 in each direction.
+void centre(QWidget *window);
+
+} // namespace Twips

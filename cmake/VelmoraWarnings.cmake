@@ -1,0 +1,20 @@
+# Every target of ours links velmora_options: warnings as errors and, when asked, the sanitizers.
+add_library(velmora_options INTERFACE)
+target_compile_options(velmora_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+    -Woverloaded-virtual -Wformat=2 -Werror)
+target_compile_definitions(velmora_options INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
+    QT_NO_CAST_FROM_BYTEARRAY QT_NO_KEYWORDS QT_NO_SIGNALS_SLOTS_KEYWORDS
+    QT_DISABLE_DEPRECATED_UP_TO=0x060400
+    VELMORA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    VELMORA_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    VELMORA_VERSION_PATCH=${PROJECT_VERSION_PATCH}
+    VELMORA_VERSION="${PROJECT_VERSION}")
+
+if(VELMORA_SANITIZE)
+    set(_velmora_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=undefined
+        -fno-omit-frame-pointer)
+    target_compile_options(velmora_options INTERFACE ${_velmora_sanitizers})
+    target_link_options(velmora_options INTERFACE ${_velmora_sanitizers})
+endif()

@@ -1,0 +1,74 @@
+#include "TestHome.h"
+
+#include "Clock.h"
+#include "MainModule.h"
+#include "MessageBox.h"
+#include "Settings.h"
+#include "SettingsBackend.h"
+#include "Sound.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+QStringList recordedSounds;
+}
+
+TestHome::TestHome()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    // Refuse to run anywhere but in the home ctest made for us: never touch a real user's.
+    if (!config.startsWith(qEnvironmentVariable("VELMORA_TEST_HOME")) ||
+        qEnvironmentVariableIsEmpty("VELMORA_TEST_HOME"))
+        qFatal("Tests must run with XDG_CONFIG_HOME inside VELMORA_TEST_HOME (use ctest)");
+    QDir(config).removeRecursively();
+    QDir().mkpath(config);
+    MainModule::setProgramFolder(m_programFolder.path());
+    MessageBox::clearTestState();
+    Clock::reset();
+    recordedSounds.clear();
+    Sound::setObserver([](const QString &path) { recordedSounds.append(path); });
+}
+
+TestHome::~TestHome()
+{
+    Sound::setObserver(nullptr);
+    MainModule::setProgramFolder(QString());
+    Clock::reset();
+}
+
+QString TestHome::settingsFile() const
+{
+    return settingsFilePath(QStringLiteral("Velmora"));
+}
+
+void TestHome::seed(const QString &key, const QString &value)
+{
+    SaveSetting(QStringLiteral("Velmora"), QStringLiteral("Configuration"), key, value);
+}
+
+void TestHome::seedServer(quint16 port)
+{
+    seed(QStringLiteral("ServerIPAddress"), QStringLiteral("127.0.0.1"));
+    seed(QStringLiteral("ServerPort"), QString::number(port));
+}
+
+const QStringList &TestHome::sounds() const
+{
+    return recordedSounds;
+}
+
+int TestHome::beeps() const
+{
+    return static_cast<int>(recordedSounds.count(QString()));
+}
+
+QString TestHome::readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A clean world for one test: an empty settings store in the test's own configuration home,
+// a fresh program folder for the logs, no queued message-box answers, the real clock, and a
+// record of every beep and wave asked for.
+class TestHome
+{
+public:
+    TestHome();
+    ~TestHome();
+
+    QString programFolder() const { return m_programFolder.path(); }
+    QString settingsFile() const;
+
+    // Seeds the store, as an administrator would.
+    static void seed(const QString &key, const QString &value);
+    // A store that links to 127.0.0.1 on the given port.
+    static void seedServer(quint16 port);
+
+    // Sounds asked for since the test began: an empty entry is a beep, else a wave's path.
+    const QStringList &sounds() const;
+    int beeps() const;
+
+    static QString readFile(const QString &path);
+
+private:
+    QTemporaryDir m_programFolder;
+};

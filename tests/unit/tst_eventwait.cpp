@@ -1,0 +1,70 @@
+#include "Clock.h"
+#include "EventWait.h"
+
+#include <ctime>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+class TestEventWait : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { Clock::reset(); }
+
+    void endsOnItsConditionAndSleeps()
+    {
+        bool flag = false;
+        QTimer::singleShot(50, [&] { flag = true; });
+        QElapsedTimer wall;
+        wall.start();
+        const std::clock_t cpuStart = std::clock();
+        QVERIFY(EventWait::waitUntil([&] { return flag; }, 10));
+        QVERIFY(wall.elapsed() < 2000);
+        // Asleep between events: a spinning loop would burn the whole 50 ms of CPU.
+        const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        QVERIFY2(cpuMs < 30.0, qPrintable(QString::number(cpuMs)));
+    }
+
+    void nestedWaitsEachEndOnTheirOwn()
+    {
+        bool outer = false;
+        bool inner = false;
+        bool innerEndedFirst = false;
+        QTimer::singleShot(10, [&] {
+            QTimer::singleShot(30, [&] { inner = true; });
+            EventWait::waitUntil([&] { return inner; }, 5);
+            innerEndedFirst = !outer;
+            outer = true;
+        });
+        QVERIFY(EventWait::waitUntil([&] { return outer; }, 5));
+        QVERIFY(innerEndedFirst);
+    }
+
+    void limitCountsWholeSecondsOfTheClock()
+    {
+        // Starting just after a second boundary, a 1-second limit ends at the next boundary.
+        QElapsedTimer wall;
+        wall.start();
+        QVERIFY(!EventWait::waitUntil([] { return false; }, 1));
+        QVERIFY(wall.elapsed() <= 1100);
+        // A limit of 0 or below runs no pass at all, but the condition is still asked first.
+        int asked = 0;
+        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, 0));
+        QCOMPARE(asked, 1);
+    }
+
+    void clockMovedForwardEndsTheWait()
+    {
+        QTimer::singleShot(20, [] { Clock::advance(10'000); });
+        QElapsedTimer wall;
+        wall.start();
+        QVERIFY(!EventWait::waitUntil([] { return false; }, 10));
+        QVERIFY(wall.elapsed() < 2000);
+        QVERIFY(Clock::wholeSecondsSince(QDateTime::currentDateTime()) >= 9);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEventWait)
+#include "tst_eventwait.moc"

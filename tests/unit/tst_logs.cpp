@@ -1,0 +1,120 @@
+#include "LogLine.h"
+#include "MainModule.h"
+#include "RuntimeError.h"
+#include "TestHome.h"
+
+#include <QFile>
+#include <QTest>
+
+class TestLogs : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void masking_data()
+    {
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("sent") << "S"
+                              << "CMD_CONNECTIONS"
+                              << "D\tSendData\tCMD_CONNECTIONS";
+        QTest::newRow("password") << "S"
+                                  << "CMD_CONNECT:OfficePWD:secretPWD:x"
+                                  << "D\tSendData\tCMD_CONNECT:Office (Password Supplied)";
+        QTest::newRow("password first") << "S"
+                                        << "PWD:secret"
+                                        << "D\tSendData\t (Password Supplied)";
+        QTest::newRow("lower case is no password") << "S"
+                                                   << "CMD_CONNECT:apwd:b"
+                                                   << "D\tSendData\tCMD_CONNECT:apwd:b";
+        QTest::newRow("received password unchanged") << "R"
+                                                     << "xPWD:y"
+                                                     << "D\tDataArrival\txPWD:y";
+        QTest::newRow("other direction received") << "Q"
+                                                  << "PWD:y"
+                                                  << "D\tDataArrival\tPWD:y";
+        QTest::newRow("lower-case s received") << "s"
+                                               << "a"
+                                               << "D\tDataArrival\ta";
+    }
+    void masking()
+    {
+        QFETCH(QString, direction);
+        QFETCH(QString, text);
+        QFETCH(QString, entry);
+        QCOMPARE(LogLine::activityEntry(QStringLiteral("D"), direction, text), entry);
+    }
+
+    void textPieces()
+    {
+        QCOMPARE(LogLine::pathIn(QStringLiteral("/"), QStringLiteral("clientlog.txt")),
+                 QStringLiteral("/clientlog.txt"));
+        QCOMPARE(LogLine::pathIn(QStringLiteral("/opt/velmora"), QStringLiteral("a")),
+                 QStringLiteral("/opt/velmora/a"));
+        QCOMPARE(LogLine::underline(QStringLiteral("abc")), QStringLiteral("---"));
+        const QDateTime when(QDate(2026, 3, 4), QTime(17, 5, 9));
+        const QString date =
+            LogLine::generalDate(when, QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY2(date.startsWith(QLatin1String("3/4/26 5:05:09")), qPrintable(date));
+        QVERIFY2(date.endsWith(QLatin1String("PM")), qPrintable(date));
+        QCOMPARE(LogLine::generalDate(when, QLocale(QLocale::German, QLocale::Germany)),
+                 QStringLiteral("04.03.26 17:05:09"));
+    }
+
+    void activityLogFile()
+    {
+        TestHome home;
+        gWriteLog(QStringLiteral("S"), QStringLiteral("CMD_CONNECT:OfficePWD:secret"));
+        gWriteLog(QStringLiteral("R"), QStringLiteral("MSG_ACK"));
+        const QString text = TestHome::readFile(MainModule::activityLogPath());
+        QVERIFY(!text.contains(QLatin1String("secret")));
+        const QStringList lines = text.split(QLatin1String("\r\n"));
+        QCOMPARE(lines.size(), 5); // header, underline, two entries, the empty rest
+        QCOMPARE(lines[0], MainModule::activityLogHeader());
+        QVERIFY(lines[0].contains(QLatin1String(VELMORA_VERSION)));
+        QCOMPARE(lines[1], LogLine::underline(lines[0]));
+        QVERIFY(
+            lines[2].endsWith(QLatin1String("\tSendData\tCMD_CONNECT:Office (Password Supplied)")));
+        QCOMPARE(lines[2].count(QLatin1Char('\t')), 2);
+        QVERIFY(lines[3].endsWith(QLatin1String("\tDataArrival\tMSG_ACK")));
+        QVERIFY(!text.contains(QLatin1String("\n\n")));
+
+        // Deleted at start-up, recreated with a new header by the next line.
+        MainModule::deleteActivityLog();
+        QVERIFY(!QFile::exists(MainModule::activityLogPath()));
+        MainModule::deleteActivityLog();
+        gWriteLog(QStringLiteral("R"), QStringLiteral("x"));
+        QVERIFY(TestHome::readFile(MainModule::activityLogPath()).startsWith(lines[0]));
+    }
+
+    void errorLogKeepsEarlierRuns()
+    {
+        TestHome home;
+        QFile old(MainModule::errorLogPath());
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier run\r\n");
+        old.close();
+        gWriteErrorLog(QStringLiteral("frmMain_Load"), QStringLiteral("Type mismatch"));
+        const QString text = TestHome::readFile(MainModule::errorLogPath());
+        QVERIFY(text.startsWith(QLatin1String("earlier run\r\n")));
+        QVERIFY(!text.contains(MainModule::errorLogHeader()));
+        QVERIFY(text.endsWith(QLatin1String("\tfrmMain_Load\tType mismatch\r\n")));
+    }
+
+    void unwritableFolderRaises()
+    {
+        TestHome home;
+        MainModule::setProgramFolder(home.programFolder() + QLatin1String("/missing"));
+        bool raised = false;
+        try {
+            gWriteLog(QStringLiteral("S"), QStringLiteral("x"));
+        } catch (const RuntimeError &e) {
+            raised = e.number() == RuntimeError::PathFileAccess;
+        }
+        QVERIFY(raised);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogs)
+#include "tst_logs.moc"
