@@ -1,0 +1,137 @@
+#include "frmMsg.h"
+
+#include "Artwork.h"
+#include "Clock.h"
+#include "NoticeText.h"
+#include "Sound.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// 32 x 32: a white speech balloon with a blue letter i.
+QPixmap informationSymbol()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath balloon;
+    balloon.addEllipse(QRectF(1.5, 1.5, 29, 23));
+    QPainterPath tail;
+    tail.moveTo(8, 20);
+    tail.lineTo(5, 30.5);
+    tail.lineTo(15, 23);
+    tail.closeSubpath();
+    p.setPen(QPen(QColor(96, 96, 96), 1));
+    p.setBrush(Qt::white);
+    p.drawPath(balloon.united(tail));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 255));
+    p.drawEllipse(QRectF(14, 4.5, 4, 4));
+    p.drawRect(QRectF(14, 10.5, 4, 10));
+    p.drawRect(QRectF(12, 10.5, 2, 2));
+    p.drawRect(QRectF(12, 18.5, 8, 2));
+    return pixmap;
+}
+
+} // namespace
+
+frmMsg::frmMsg()
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint |
+                           Qt::WindowStaysOnTopHint)
+{
+    setWindowTitle(QStringLiteral("Velmora Client"));
+    setWindowIcon(Artwork::applicationIcon());
+    Twips::setFixedClientSize(this, 5595, 1815);
+
+    imgInfo = new QLabel(this);
+    Twips::place(imgInfo, 120, 120, 480, 480);
+    imgInfo->setPixmap(informationSymbol());
+    imgInfo->setAccessibleName(QStringLiteral("Information"));
+    lblMsg = new QLabel(this);
+    Twips::place(lblMsg, 720, 120, 4755, 1035);
+    lblMsg->setTextFormat(Qt::PlainText);
+    lblMsg->setWordWrap(true);
+    lblMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    Twips::place(cmdOK, 2250, 1320, 1095, 375);
+    cmdOK->setDefault(true);
+
+    timDismiss = new QTimer(this);
+    timDismiss->setInterval(1000);
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmMsg::cmdOK_Click);
+    connect(timDismiss, &QTimer::timeout, this, &frmMsg::timDismiss_Timer);
+}
+
+void frmMsg::setCaption(const QString &text)
+{
+    m_caption = text;
+    lblMsg->setText(NoticeText::displayed(text));
+}
+
+void frmMsg::startDismissal()
+{
+    const NoticeText::Dismissal dismissal = NoticeText::dismissal();
+    switch (dismissal.kind) {
+    case NoticeText::Dismissal::Off:
+        break;
+    case NoticeText::Dismissal::After:
+        miDismissTime = dismissal.seconds;
+        mvShownAt = Clock::now();
+        timDismiss->start();
+        break;
+    case NoticeText::Dismissal::Unreadable:
+        timDismiss->stop();
+        break;
+    }
+}
+
+void frmMsg::cmdOK_Click()
+{
+    unload();
+}
+
+void frmMsg::timDismiss_Timer()
+{
+    if (NoticeText::dismissalDue(mvShownAt, miDismissTime))
+        unload();
+}
+
+void frmMsg::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    unload();
+}
+
+void frmMsg::keyPressEvent(QKeyEvent *event)
+{
+    // Enter answers the default button even when the window has not given it the focus yet.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        cmdOK->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void gShowInfo(const QString &ptMsg, std::optional<bool> pvNoTime, std::optional<QVariant> pvNoBeep)
+{
+    frmMsg *form = frmMsg::instance();
+    form->setCaption(NoticeText::caption(ptMsg, pvNoTime, Clock::now()));
+    Twips::centre(form);
+    form->show();
+    form->raise();
+    form->activateWindow();
+    if (NoticeText::beeps(pvNoBeep))
+        Sound::beep();
+    form->startDismissal();
+}
