@@ -1,0 +1,59 @@
+#include "frmDUNPassword.h"
+
+#include "Artwork.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+frmDUNPassword::frmDUNPassword()
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setWindowTitle(QStringLiteral("Velmora Client"));
+    setWindowIcon(Artwork::applicationIcon());
+    Twips::setFixedClientSize(this, 4275, 1395);
+
+    lblLegend =
+        new QLabel(QStringLiteral("The connection that you have selected needs a password:"), this);
+    Twips::place(lblLegend, 60, 60, 4170, 195);
+    txtPassword = new QLineEdit(this);
+    Twips::place(txtPassword, 990, 420, 2295, 315);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    cmdAction[0] = new QPushButton(QStringLiteral("OK"), this);
+    Twips::place(cmdAction[0], 990, 900, 1095, 375);
+    cmdAction[0]->setDefault(true);
+    cmdAction[1] = new QPushButton(QStringLiteral("Cancel"), this);
+    Twips::place(cmdAction[1], 2190, 900, 1095, 375);
+
+    setTabOrder(txtPassword, cmdAction[0]);
+    setTabOrder(cmdAction[0], cmdAction[1]);
+    txtPassword->setFocus();
+
+    for (int i = 0; i < static_cast<int>(cmdAction.size()); ++i)
+        connect(cmdAction[i], &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
+
+    Twips::centre(this);
+}
+
+void frmDUNPassword::cmdAction_Click(int Index)
+{
+    Tag = QString::number(Index);
+    hide();
+}
+
+void frmDUNPassword::reject()
+{
+    cmdAction_Click(1);
+}
+
+void frmDUNPassword::closeEvent(QCloseEvent *event)
+{
+    // The program unloads the window by deleting it, so a close request always comes from the
+    // user. A hidden window has already answered and keeps that answer.
+    event->ignore();
+    if (isVisible())
+        cmdAction_Click(1);
+}

@@ -1,0 +1,66 @@
+#include "frmPhonebook.h"
+
+#include "Artwork.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QListWidget>
+#include <QPushButton>
+
+frmPhonebook::frmPhonebook()
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setWindowTitle(QStringLiteral(" Select Connection"));
+    setWindowIcon(Artwork::applicationIcon());
+    Twips::setFixedClientSize(this, 4050, 2790);
+
+    lstPhonebook = new QListWidget(this);
+    Twips::place(lstPhonebook, 120, 120, 3795, 2010);
+    lstPhonebook->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstPhonebook->setSortingEnabled(true);
+    cmdAction[0] = new QPushButton(QStringLiteral("Connect"), this);
+    Twips::place(cmdAction[0], 1620, 2280, 1095, 375);
+    cmdAction[0]->setDefault(true);
+    cmdAction[1] = new QPushButton(QStringLiteral("Cancel"), this);
+    Twips::place(cmdAction[1], 2820, 2280, 1095, 375);
+
+    setTabOrder(lstPhonebook, cmdAction[0]);
+    setTabOrder(cmdAction[0], cmdAction[1]);
+    lstPhonebook->setFocus();
+
+    for (int i = 0; i < static_cast<int>(cmdAction.size()); ++i)
+        connect(cmdAction[i], &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
+    connect(lstPhonebook, &QListWidget::itemDoubleClicked, this,
+            &frmPhonebook::lstPhonebook_DblClick);
+
+    Twips::centre(this);
+}
+
+void frmPhonebook::cmdAction_Click(int Index)
+{
+    // A list that has the focus has a current row, but only a selected entry can be dialled.
+    if (Index == 0 && lstPhonebook->selectedItems().isEmpty())
+        return;
+    Tag = QString::number(Index);
+    hide();
+}
+
+void frmPhonebook::lstPhonebook_DblClick()
+{
+    cmdAction_Click(0);
+}
+
+void frmPhonebook::reject()
+{
+    cmdAction_Click(1);
+}
+
+void frmPhonebook::closeEvent(QCloseEvent *event)
+{
+    // The program unloads the window by deleting it, so a close request always comes from the
+    // user. A hidden window has already answered and keeps that answer.
+    event->ignore();
+    if (isVisible())
+        cmdAction_Click(1);
+}
