@@ -1,16 +1,20 @@
 #include "ErrorTrap.h"
 #include "frmMain.h"
+#include "frmMsg.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "Protocol.h"
 #include "RuntimeError.h"
 #include "Settings.h"
 #include "SingleInstance.h"
+#include "TcpClientSocket.h"
 #include "Twips.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -63,6 +67,10 @@ void frmMain::runStartup()
                               ? QStringLiteral("E&xit")
                               : QStringLiteral("Mi&nimize"));
     show();
+    fUpdateTrayIcon(QStringLiteral("Unknown"));
+    // The first attempt does not wait for the timer's first interval.
+    timConnect->start();
+    timConnect_Timer();
 }
 
 bool frmMain::confirmExit()
@@ -97,9 +105,15 @@ void frmMain::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    timConnect->stop();
     try {
+        if (wskClient->State() == TcpClientSocket::StateConnected)
+            fSendMessage(Protocol::CmdEnd);
+        if (wskClient->State() != TcpClientSocket::StateClosed)
+            wskClient->Close();
         Settings::save(Settings::Alert,
                        chkAlert->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        frmMsg::unload();
     } catch (const RuntimeError &error) {
         reportInMessageBox(QStringLiteral("frmMain_Unload"), error);
     }

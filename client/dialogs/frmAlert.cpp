@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "Countdown.h"
+#include "frmMsg.h"
 #include "Settings.h"
 #include "Sound.h"
 #include "Twips.h"
@@ -37,6 +38,8 @@ frmAlert::frmAlert()
 
     Twips::centre(this);
     show();
+    // No notice may cover the countdown.
+    frmMsg::unload();
     mbBeep = Settings::text(Settings::Beep, QStringLiteral("0")) == QLatin1String("1");
     Sound::beep();
 }

@@ -39,6 +39,8 @@ frmMain::frmMain(QWidget *parent)
     Twips::setFixedClientSize(this, 4935, 2115);
     createControls();
     createMenu();
+    createLink();
+    createCommands();
 }
 
 frmMain::~frmMain() = default;

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <QDateTime>
+#include <QStringList>
 #include <QWidget>
 
 class QAction;
@@ -11,6 +14,8 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class SingleInstance;
+class TcpClientSocket;
+class TcpClientSocket;
 
 // The client's one primary window. It lives as long as the program: loading it starts the
 // program and unloading it ends it. Its handlers are defined beside the subsystem they belong
@@ -48,8 +53,51 @@ public:
     QMenu *mnuMain = nullptr;
     std::array<QAction *, 12> mnuSysTray{};
 
-    // ---- Server state shared by the link, the dispatcher and the icon --------------------
+    TcpClientSocket *wskClient = nullptr;
+
+    // ---- The link (link/frmMainLink.cpp) -------------------------------------------------
+    // One link attempt; run by timConnect, at the end of start-up and when the server closes.
+    void timConnect_Timer();
+    // Sends "MSG_ACK" and waits (at most 10 s) until the socket has sent it.
+    void fAcknowledge();
+    // Sends a request and waits (at most 10 s) for the server's "MSG_ACK". A failing send
+    // raises to the caller.
+    void fSendMessage(const QString &ptMsg);
+
+    // ---- The server's messages (link/frmMainDispatcher.cpp) ------------------------------
+    void wskClient_DataArrival(qint64 bytesTotal);
+
+    // ---- The server's line state (link/frmMainStatus.cpp) --------------------------------
+    void timOnline_Timer();
+
+    // ---- Commands (mainwindow/frmMainCommands.cpp) ---------------------------------------
+    void cmdAction_Click(int Index);
+    void mnuSysTray_Click(int Index);
+    void imgBrindor_Click();
+    // The About notice: the version from the build, then our own maker lines.
+    static QString aboutText();
+
+    // ---- Notification icon (mainwindow/frmMainTray.cpp) ----------------------------------
+    // Shows imgIcon(iState) with the tip; callers set iState first.
+    void fUpdateTrayIcon(const QString &ptTip);
+    QString trayTip() const { return m_trayTip; }
+    int trayIconState() const { return m_trayIconState; }
+
+    // ---- Filters (mainwindow/frmMainFilters.cpp) -----------------------------------------
+    bool fbAlertConnection(const QString &ptMsg) const;
+    bool fbAlertDisconnection(const QString &ptMsg) const;
+    bool fbConfirmDisconnection(const QString &ptMsg) const;
+
+    // ---- State shared by the link, the dispatcher, the status display and the icon -------
     qint16 iState = 0;
+    bool bAckReceived = false;
+    bool bSendComplete = false;
+    bool bCancelled = false;
+    bool bIRequestedDisconnect = false;
+    QDateTime dtConnected;
+    QString sConnection;
+    QString sPhonebookEntry;
+    QStringList colMsgs;
 
 Q_SIGNALS:
     // The window has unloaded; the program ends.
@@ -64,16 +112,43 @@ private:
     void createControls();
     void createMenu();
 
+    // ---- The link (link/frmMainLink.cpp) -------------------------------------------------
+    void createLink();
+    void linkAttempt();
+    void enableLinkCommands(bool enabled);
+    void wskClient_Close();
+    void wskClient_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
+
+    // ---- The server's messages (link/frmMainDispatcher.cpp) ------------------------------
+    // One step of a handler: a run-time error in it is logged and shown, and the handler
+    // goes on with its next step.
+    void dispatchStep(const std::function<void()> &step);
+    void onDisconnectRequest(const QString &message);
+    void onPhonebook(const QString &message);
+    void onUserMessage(const QString &message);
+    void onCancelled();
+    void onPassword();
+    void onSendId();
+
+    // ---- The server's line state (link/frmMainStatus.cpp) --------------------------------
+    void onStatusLine(const QString &L);
+    void setConnectCaption(const QString &caption);
+
     // ---- Start-up and shut-down (core/frmMainLifecycle.cpp) ------------------------------
     void runStartup();
     void Form_Unload();
     void restoreFromElsewhere();
 
     // ---- Commands (mainwindow/frmMainCommands.cpp) ---------------------------------------
+    void createCommands();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void chkLock_Click();
     void chkAlert_Click();
 
     std::unique_ptr<SingleInstance> m_instance;
     bool m_closingFromCode = false;
     bool m_unloaded = false;
+    bool m_linkAttemptRunning = false;
+    QString m_trayTip = QStringLiteral("Unknown");
+    int m_trayIconState = 0;
 };

@@ -1,7 +1,122 @@
+#include "ErrorTrap.h"
 #include "frmMain.h"
+#include "frmMsg.h"
+#include "Protocol.h"
+#include "RuntimeError.h"
+#include "Settings.h"
+#include "TcpClientSocket.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+
+void frmMain::createCommands()
+{
+    for (int i = 0; i < int(cmdAction.size()); ++i)
+        connect(cmdAction[i], &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
+    for (int i = 0; i < int(mnuSysTray.size()); ++i)
+        connect(mnuSysTray[i], &QAction::triggered, this, [this, i] { mnuSysTray_Click(i); });
+    imgBrindor->installEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == imgBrindor && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        imgBrindor_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::cmdAction_Click(int Index)
+{
+    try {
+        switch (Index) {
+        case 0:
+            if (cmdAction[0]->text() == QLatin1String("&Connect")) {
+                fSendMessage(Protocol::CmdConnections);
+            } else if (wskClient->State() == TcpClientSocket::StateConnected) {
+                fSendMessage(Protocol::CmdDisconnect);
+                bIRequestedDisconnect = true;
+            }
+            if (Settings::integer32(Settings::Minimize, QStringLiteral("0")) != 0 && !isMinimized())
+                setWindowState(windowState() | Qt::WindowMinimized);
+            break;
+        case 1:
+            if (cmdAction[1]->text() == QLatin1String("E&xit")) {
+                if (confirmExit())
+                    closeFromCode();
+            } else {
+                setWindowState(windowState() | Qt::WindowMinimized);
+            }
+            break;
+        case 3:
+            fSendMessage(Protocol::CmdUsers);
+            break;
+        default:
+            // Configure: the configuration dialog arrives with its own window.
+            break;
+        }
+    } catch (const RuntimeError &error) {
+        const QString procedure = QStringLiteral("frmMain.cmdAction_Click");
+        logRuntimeError(procedure, error);
+        gShowInfo(procedure + QStringLiteral(" : ") + error.description(), true);
+    }
+}
+
+void frmMain::mnuSysTray_Click(int Index)
+{
+    switch (Index) {
+    case 0:
+        restoreFromElsewhere();
+        break;
+    case 2:
+        chkLock->setChecked(!chkLock->isChecked());
+        mnuSysTray[2]->setChecked(chkLock->isChecked());
+        break;
+    case 3:
+        chkAlert->setChecked(!chkAlert->isChecked());
+        mnuSysTray[3]->setChecked(chkAlert->isChecked());
+        break;
+    case 5:
+        cmdAction_Click(2);
+        break;
+    case 6:
+        cmdAction_Click(0);
+        break;
+    case 7:
+        cmdAction_Click(3);
+        break;
+    case 9:
+        imgBrindor_Click();
+        break;
+    case 11:
+        if (confirmExit())
+            closeFromCode();
+        break;
+    default:
+        break;
+    }
+}
+
+QString frmMain::aboutText()
+{
+    return QStringLiteral("Velmora Utility (Client) V%1.%2\r"
+                          "The Velmora developers\r"
+                          "\r"
+                          "https://velmora.example.org\r"
+                          "support@velmora.example.org")
+        .arg(VELMORA_VERSION_MAJOR)
+        .arg(VELMORA_VERSION_MINOR);
+}
+
+void frmMain::imgBrindor_Click()
+{
+    gShowInfo(aboutText(), true, true);
+}
 
 void frmMain::chkLock_Click()
 {

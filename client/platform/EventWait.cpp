@@ -28,7 +28,11 @@ int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds)
 
 bool waitUntil(const std::function<bool()> &done, int limitSeconds)
 {
-    const qint64 start = Clock::now().toSecsSinceEpoch();
+    return waitUntil(done, limitSeconds, Clock::now().toSecsSinceEpoch());
+}
+
+bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 start)
+{
     for (;;) {
         if (done())
             return true;

@@ -15,6 +15,9 @@ void processEvents(int wakeAfterMs = -1);
 // Runs events until done() holds, or until limitSeconds whole seconds of the clock have passed
 // when limitSeconds is not negative. done() is tested first, then the clock. Returns done().
 bool waitUntil(const std::function<bool()> &done, int limitSeconds = -1);
+// The same, with the limit counted from an earlier moment (whole seconds since the epoch of the
+// clock), for a wait whose clock started before the step that it waits on.
+bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 startSecs);
 
 // Milliseconds until the clock has advanced limitSeconds whole seconds past start (0 when it
 // already has), for a wait that must wake at that moment.

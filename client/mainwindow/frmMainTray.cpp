@@ -1,0 +1,7 @@
+#include "frmMain.h"
+
+void frmMain::fUpdateTrayIcon(const QString &ptTip)
+{
+    m_trayIconState = iState;
+    m_trayTip = ptTip;
+}

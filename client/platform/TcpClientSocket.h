@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+
+// The link's TCP client socket, with the operations, states and events the link manager and
+// the dispatcher are written against. Text crosses the wire as Windows-1252, one byte a
+// character, so that both ends of the link read the same characters whatever their locale.
+class TcpClientSocket : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The socket states as the link reports them.
+    enum SocketState : int {
+        StateClosed = 0,
+        StateOpen = 1,
+        StateListening = 2,
+        StateConnectionPending = 3,
+        StateResolvingHost = 4,
+        StateHostResolved = 5,
+        StateConnecting = 6,
+        StateConnected = 7,
+        StateClosing = 8,
+        StateError = 9,
+    };
+
+    explicit TcpClientSocket(QObject *parent = nullptr);
+    ~TcpClientSocket() override;
+
+    // Starts an asynchronous connect and returns at once. A port that is not a number from 1
+    // to 65535 raises a RuntimeError.
+    void Connect(const QString &host, const QString &port);
+    // Closes the socket whatever its state; raises no events.
+    void Close();
+    // Queues the text for sending; raises a RuntimeError unless connected.
+    void SendData(const QString &text);
+    // Everything received so far.
+    QString GetData();
+
+    int State() const;
+    QString RemoteHost() const;   // the host given to Connect
+    QString RemoteHostIP() const; // the peer's numeric address
+    int RemotePort() const;
+    QString LocalHostName() const;
+    QString LocalIP() const;
+    // Why the last attempt failed, for diagnostics.
+    QString lastErrorText() const;
+
+Q_SIGNALS:
+    // Data has arrived. Raised from the event loop rather than from inside the socket's own
+    // notification, so that a handler that waits (processing events) sees the next arrival
+    // as a nested event: the acknowledgement that ends its wait arrives exactly so.
+    void DataArrival(qint64 bytesTotal);
+    // The peer closed the link.
+    void CloseEvent();
+    // After each part of a send: bytes sent so far and bytes still to send.
+    void SendProgress(qint64 bytesSent, qint64 bytesRemaining);
+
+private:
+    void deliverArrival();
+
+    QTcpSocket *m_socket;
+    QString m_remoteHost;
+    quint16 m_remotePort = 0;
+    bool m_failed = false;
+    bool m_closingByUs = false;
+    bool m_arrivalPosted = false;
+    qint64 m_bytesSent = 0;
+};

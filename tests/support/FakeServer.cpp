@@ -1,0 +1,85 @@
+#include "FakeServer.h"
+
+#include "Cp1252.h"
+#include "Protocol.h"
+
+#include <QTest>
+
+FakeServer::FakeServer()
+{
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            ++m_accepted;
+            if (m_client)
+                m_client->deleteLater();
+            m_client = socket;
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            connect(socket, &QTcpSocket::readyRead, this, &FakeServer::onReadyRead);
+        }
+    });
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        qFatal("FakeServer cannot listen: %s", qPrintable(m_server.errorString()));
+}
+
+bool FakeServer::waitForConnections(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return m_accepted >= count && hasClient(); }, timeoutMs);
+}
+
+void FakeServer::send(const QString &message)
+{
+    if (m_client)
+        m_client->write(Cp1252::encode(message));
+}
+
+bool FakeServer::sendAndWaitForAck(const QString &message, int timeoutMs)
+{
+    const auto acks = m_received.count(Protocol::MsgAck);
+    send(message);
+    return QTest::qWaitFor([&] { return m_received.count(Protocol::MsgAck) > acks; }, timeoutMs);
+}
+
+void FakeServer::closeClient()
+{
+    if (m_client)
+        m_client->disconnectFromHost();
+}
+
+QStringList FakeServer::requests() const
+{
+    QStringList result;
+    for (const QString &m : m_received) {
+        if (m != Protocol::MsgAck)
+            result.append(m);
+    }
+    return result;
+}
+
+bool FakeServer::waitForReceived(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return m_received.size() >= count; }, timeoutMs);
+}
+
+bool FakeServer::waitForRequest(const QString &message, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return m_received.contains(message); }, timeoutMs);
+}
+
+void FakeServer::onReadyRead()
+{
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!socket)
+        return;
+    QString data = Cp1252::decode(socket->readAll());
+    while (data.startsWith(Protocol::MsgAck)) {
+        m_received.append(Protocol::MsgAck);
+        data.remove(0, Protocol::MsgAck.size());
+    }
+    if (data.isEmpty())
+        return;
+    m_received.append(data);
+    if (m_autoAck && socket == m_client)
+        socket->write(Cp1252::encode(Protocol::MsgAck));
+    if (m_responder)
+        m_responder(data);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "FakeServer.h"
+#include "frmMain.h"
+#include "TestHome.h"
+
+#include <memory>
+
+// A configured client main window, loaded and linked to a FakeServer.
+struct LinkedClient
+{
+    TestHome home;
+    FakeServer server;
+    std::unique_ptr<frmMain> window;
+
+    // Seeds the store for the server, loads the window and waits for the link.
+    bool start();
+    // Sends a server message and waits until the client has acknowledged it.
+    bool serverSays(const QString &message) { return server.sendAndWaitForAck(message); }
+};
