@@ -40,6 +40,8 @@ QString header(const char *what)
 
 } // namespace
 
+NotifyIconData gNotifyIconData;
+
 void gWriteLog(const QString &ptDirection, const QString &ptText)
 {
     appendLine(MainModule::activityLogPath(), MainModule::activityLogHeader(),

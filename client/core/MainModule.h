@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NotifyIcon.h"
+
 #include <QString>
 
 // The program's shared module: the activity log "clientlog.txt" (one line per protocol line,
@@ -8,6 +10,9 @@
 // file; a failure raises a RuntimeError to the caller, whose handler reports it.
 void gWriteLog(const QString &ptDirection, const QString &ptText);
 void gWriteErrorLog(const QString &ptProcedure, const QString &ptError);
+
+// The one record of the notification-area icon: the main window fills it and hands it over.
+extern NotifyIconData gNotifyIconData;
 
 namespace MainModule {
 

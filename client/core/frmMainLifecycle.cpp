@@ -67,7 +67,7 @@ void frmMain::runStartup()
                               ? QStringLiteral("E&xit")
                               : QStringLiteral("Mi&nimize"));
     show();
-    fUpdateTrayIcon(QStringLiteral("Unknown"));
+    addNotifyIcon();
     // The first attempt does not wait for the timer's first interval.
     timConnect->start();
     timConnect_Timer();
@@ -113,6 +113,7 @@ void frmMain::Form_Unload()
             wskClient->Close();
         Settings::save(Settings::Alert,
                        chkAlert->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        removeNotifyIcon();
         frmMsg::unload();
     } catch (const RuntimeError &error) {
         reportInMessageBox(QStringLiteral("frmMain_Unload"), error);

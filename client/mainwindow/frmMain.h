@@ -13,6 +13,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class NotifyIcon;
 class SingleInstance;
 class TcpClientSocket;
 class TcpClientSocket;
@@ -80,8 +81,6 @@ public:
     // ---- Notification icon (mainwindow/frmMainTray.cpp) ----------------------------------
     // Shows imgIcon(iState) with the tip; callers set iState first.
     void fUpdateTrayIcon(const QString &ptTip);
-    QString trayTip() const { return m_trayTip; }
-    int trayIconState() const { return m_trayIconState; }
 
     // ---- Filters (mainwindow/frmMainFilters.cpp) -----------------------------------------
     bool fbAlertConnection(const QString &ptMsg) const;
@@ -134,6 +133,11 @@ private:
     void onStatusLine(const QString &L);
     void setConnectCaption(const QString &caption);
 
+    // ---- Notification icon (mainwindow/frmMainTray.cpp) ----------------------------------
+    void fillNotifyIconData(const QString &ptTip);
+    void addNotifyIcon();
+    void removeNotifyIcon();
+
     // ---- Start-up and shut-down (core/frmMainLifecycle.cpp) ------------------------------
     void runStartup();
     void Form_Unload();
@@ -149,6 +153,5 @@ private:
     bool m_closingFromCode = false;
     bool m_unloaded = false;
     bool m_linkAttemptRunning = false;
-    QString m_trayTip = QStringLiteral("Unknown");
-    int m_trayIconState = 0;
+    NotifyIcon *m_notifyIcon = nullptr;
 };

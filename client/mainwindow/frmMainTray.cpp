@@ -1,7 +1,33 @@
 #include "frmMain.h"
+#include "MainModule.h"
+#include "NotifyIcon.h"
+
+#include <algorithm>
+#include <QLabel>
+
+void frmMain::fillNotifyIconData(const QString &ptTip)
+{
+    gNotifyIconData.hIcon = imgIcon[std::clamp<int>(iState, 0, 3)]->pixmap().toImage();
+    gNotifyIconData.szTip = ptTip;
+}
+
+void frmMain::addNotifyIcon()
+{
+    m_notifyIcon = new NotifyIcon(mnuMain, this);
+    connect(m_notifyIcon, &NotifyIcon::leftClicked, this, &frmMain::restoreFromElsewhere);
+    fillNotifyIconData(QStringLiteral("Unknown"));
+    m_notifyIcon->add(gNotifyIconData);
+}
 
 void frmMain::fUpdateTrayIcon(const QString &ptTip)
 {
-    m_trayIconState = iState;
-    m_trayTip = ptTip;
+    fillNotifyIconData(ptTip);
+    if (m_notifyIcon)
+        m_notifyIcon->modify(gNotifyIconData);
+}
+
+void frmMain::removeNotifyIcon()
+{
+    if (m_notifyIcon)
+        m_notifyIcon->remove();
 }

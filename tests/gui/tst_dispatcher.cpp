@@ -1,3 +1,4 @@
+#include "Artwork.h"
 #include "Clock.h"
 #include "frmAlert.h"
 #include "frmMain.h"
@@ -188,8 +189,8 @@ private Q_SLOTS:
         QCOMPARE(w.iState, qint16(2));
         QCOMPARE(w.cmdAction[0]->text(), QStringLiteral("&Disconnect"));
         QCOMPARE(w.mnuSysTray[6]->text(), QStringLiteral("&Disconnect"));
-        QCOMPARE(w.trayTip(), QStringLiteral("Connect device"));
-        QCOMPARE(w.trayIconState(), 2);
+        QCOMPARE(gNotifyIconData.szTip, QStringLiteral("Connect device"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(2).toImage());
 
         QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
         QCOMPARE(w.iState, qint16(3));
@@ -218,7 +219,7 @@ private Q_SLOTS:
         QVERIFY(c.serverSays(QStringLiteral("Something odd")));
         QCOMPARE(w.lblConnection->text(), QStringLiteral("Something odd"));
         QCOMPARE(w.iState, qint16(3));
-        QCOMPARE(w.trayTip(), QStringLiteral("Something odd"));
+        QCOMPARE(gNotifyIconData.szTip, QStringLiteral("Something odd"));
 
         w.bIRequestedDisconnect = true;
         QVERIFY(c.serverSays(QStringLiteral("Disconnected")));

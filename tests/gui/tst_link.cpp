@@ -1,3 +1,4 @@
+#include "Artwork.h"
 #include "Clock.h"
 #include "FakeServer.h"
 #include "frmMain.h"
@@ -120,8 +121,8 @@ private Q_SLOTS:
         c.server.closeClient();
         QTRY_VERIFY(c.window->lblLink->text().startsWith(QLatin1String("Cannot link")));
         QCOMPARE(c.window->lblConnection->text(), QStringLiteral("Unknown"));
-        QCOMPARE(c.window->trayTip(), QStringLiteral("Unknown"));
-        QCOMPARE(c.window->trayIconState(), 0);
+        QCOMPARE(gNotifyIconData.szTip, QStringLiteral("Unknown"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(0).toImage());
         QVERIFY(linkCommandsDisabled(*c.window));
         // The duration display leaves "Unknown" alone while the link is down.
         c.window->timOnline_Timer();

@@ -1,3 +1,4 @@
+#include "Artwork.h"
 #include "frmMain.h"
 #include "MainModule.h"
 #include "MessageBox.h"
@@ -91,6 +92,8 @@ private Q_SLOTS:
         QVERIFY(qAbs(w.frameGeometry().center().y() - screen.center().y()) <= 2);
         QCOMPARE(w.size(), QSize(329, 141)); // 4935 x 2115 twips at 96 dpi
         QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QCOMPARE(gNotifyIconData.szTip, QStringLiteral("Unknown"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(0).toImage());
     }
 
     void settingsShapeTheWindow()

@@ -1,4 +1,5 @@
 #include "EntryFilter.h"
+#include "NotifyIcon.h"
 #include "StatusText.h"
 
 #include <QTest>
@@ -39,6 +40,13 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(bool, contained);
         QCOMPARE(entryListContains(list, entry), contained);
+    }
+
+    void trayTipsKeepSixtyThreeCharacters()
+    {
+        const QString exact(63, QLatin1Char('x'));
+        QCOMPARE(NotifyIcon::tipText(exact), exact);
+        QCOMPARE(NotifyIcon::tipText(exact + QLatin1String("yz")), exact);
     }
 
     void durations()

@@ -1,0 +1,47 @@
+#include "NotifyIcon.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+NotifyIcon::NotifyIcon(QMenu *menu, QObject *parent)
+    : QObject(parent)
+    , m_icon(new QSystemTrayIcon(this))
+{
+    m_icon->setContextMenu(menu);
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    Q_EMIT leftClicked();
+            });
+}
+
+NotifyIcon::~NotifyIcon() = default;
+
+QString NotifyIcon::tipText(const QString &tip)
+{
+    return tip.left(TipLength);
+}
+
+void NotifyIcon::apply(const NotifyIconData &data)
+{
+    m_icon->setIcon(QIcon(QPixmap::fromImage(data.hIcon)));
+    m_icon->setToolTip(tipText(data.szTip));
+}
+
+void NotifyIcon::add(const NotifyIconData &data)
+{
+    apply(data);
+    m_icon->show();
+}
+
+void NotifyIcon::modify(const NotifyIconData &data)
+{
+    apply(data);
+}
+
+void NotifyIcon::remove()
+{
+    m_icon->hide();
+}

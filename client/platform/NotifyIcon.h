@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+class QMenu;
+class QSystemTrayIcon;
+
+// What the notification-area icon shows: its picture and its tip.
+struct NotifyIconData
+{
+    QImage hIcon;
+    QString szTip;
+};
+
+// The notification-area icon. Its tip holds at most 63 characters; a longer text is cut.
+// A left click asks for the main window; the right button opens the given menu.
+class NotifyIcon : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TipLength = 63;
+
+    explicit NotifyIcon(QMenu *menu, QObject *parent = nullptr);
+    ~NotifyIcon() override;
+
+    void add(const NotifyIconData &data);
+    void modify(const NotifyIconData &data);
+    void remove();
+
+    static QString tipText(const QString &tip);
+
+Q_SIGNALS:
+    void leftClicked();
+
+private:
+    void apply(const NotifyIconData &data);
+
+    QSystemTrayIcon *m_icon;
+};
