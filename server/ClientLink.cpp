@@ -1,0 +1,228 @@
+#include "ClientLink.h"
+
+#include "ClientRequests.h"
+#include "Cp1252.h"
+#include "Log.h"
+#include "Protocol.h"
+
+#include <QTcpSocket>
+#include <QTimerEvent>
+
+namespace {
+
+const QByteArray kAck = QByteArray(Protocol::MsgAck.data(), Protocol::MsgAck.size());
+
+} // namespace
+
+ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent)
+    : QObject(parent)
+    , m_socket(socket)
+    , m_limits(limits)
+{
+    m_socket->setParent(this);
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    // A bounded buffer keeps a client that sends without end from growing the server.
+    m_socket->setReadBufferSize(m_limits.maxMessageBytes + 1);
+    const QHostAddress address = peerAddress();
+    m_peer = (address.protocol() == QAbstractSocket::IPv6Protocol
+                  ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+                  : address.toString()) +
+             QLatin1Char(':') + QString::number(m_socket->peerPort());
+    m_window.start();
+    connect(m_socket, &QTcpSocket::readyRead, this, &ClientLink::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &ClientLink::finish);
+}
+
+ClientLink::~ClientLink()
+{
+    m_socket->disconnect(this);
+}
+
+QHostAddress ClientLink::peerAddress() const
+{
+    QHostAddress address = m_socket->peerAddress();
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : address;
+}
+
+QString ClientLink::name() const
+{
+    return m_identity.isEmpty() ? peerAddress().toString() : m_identity;
+}
+
+QString ClientLink::describe() const
+{
+    return m_identity.isEmpty() ? m_peer
+                                : m_identity + QStringLiteral(" (") + m_peer + QLatin1Char(')');
+}
+
+void ClientLink::send(const QByteArray &message, Tag tag)
+{
+    if (m_closed || m_ending)
+        return;
+    if (m_queue.size() >= m_limits.maxQueued) {
+        drop(QStringLiteral("it has not taken its last %1 messages").arg(m_queue.size()));
+        return;
+    }
+    m_queue.enqueue({message, tag});
+    pump();
+}
+
+bool ClientLink::withdraw(Tag tag)
+{
+    const qsizetype before = m_queue.size();
+    m_queue.removeIf([tag](const Outgoing &o) { return o.tag == tag; });
+    return m_queue.size() != before;
+}
+
+void ClientLink::acknowledge()
+{
+    if (m_closed)
+        return;
+    if (++m_acksOwed > m_limits.maxAcksOwed) {
+        drop(QStringLiteral("it sent %1 messages without waiting for their acknowledgements")
+                 .arg(m_acksOwed));
+        return;
+    }
+    pump();
+}
+
+void ClientLink::end()
+{
+    m_ending = true;
+    m_queue.clear();
+    pump();
+}
+
+void ClientLink::sendFinal(const QByteArray &message)
+{
+    if (m_closed || m_ending)
+        return;
+    m_queue.clear();
+    m_queue.enqueue({message, Tag::Plain});
+    pump();
+}
+
+void ClientLink::drop(const QString &why)
+{
+    if (m_closed)
+        return;
+    Log::warning(QStringLiteral("Dropping the link of %1: %2").arg(describe(), why));
+    m_socket->abort();
+    finish();
+}
+
+void ClientLink::onReadyRead()
+{
+    const QByteArray bytes = m_socket->readAll();
+    if (m_closed || bytes.isEmpty())
+        return;
+    if (bytes.size() > m_limits.maxMessageBytes) {
+        drop(QStringLiteral("a message of more than %1 bytes").arg(m_limits.maxMessageBytes));
+        return;
+    }
+    if (flooding(bytes.size())) {
+        drop(QStringLiteral("more than %1 messages or %2 bytes in a second")
+                 .arg(m_limits.maxMessagesPerSecond)
+                 .arg(m_limits.maxBytesPerSecond));
+        return;
+    }
+    const ClientRequests::Read read = ClientRequests::splitLeadingAcks(Cp1252::decode(bytes));
+    for (int i = 0; i < read.acks; ++i)
+        onAck();
+    if (!read.rest.isEmpty())
+        Q_EMIT received(this, read.rest);
+}
+
+bool ClientLink::flooding(qsizetype bytes)
+{
+    if (m_window.elapsed() >= 1000) {
+        m_window.restart();
+        m_windowReads = 0;
+        m_windowBytes = 0;
+    }
+    ++m_windowReads;
+    m_windowBytes += bytes;
+    return m_windowReads > m_limits.maxMessagesPerSecond ||
+           m_windowBytes > m_limits.maxBytesPerSecond;
+}
+
+void ClientLink::onAck()
+{
+    if (!m_awaitingAck) {
+        Log::debug(QStringLiteral("%1: MSG_ACK with nothing in flight").arg(m_peer));
+        return;
+    }
+    m_awaitingAck = false;
+    m_ackTimer.stop();
+    pump();
+}
+
+void ClientLink::pump()
+{
+    if (m_closed || m_gapTimer.isActive())
+        return;
+    const bool ackDue = m_acksOwed > 0;
+    const bool messageDue = !m_awaitingAck && !m_queue.isEmpty();
+    if (!ackDue && !messageDue) {
+        if (m_ending)
+            m_socket->disconnectFromHost();
+        return;
+    }
+    if (m_lastWrite.isValid() && m_lastWrite.elapsed() < m_limits.sendGapMs) {
+        m_gapTimer.start(int(m_limits.sendGapMs - m_lastWrite.elapsed()), Qt::PreciseTimer, this);
+        return;
+    }
+    if (ackDue) {
+        --m_acksOwed;
+        write(kAck);
+    } else {
+        const Outgoing next = m_queue.dequeue();
+        m_awaitingAck = true;
+        m_ackTimer.start(m_limits.ackTimeoutMs, this);
+        write(next.bytes);
+        if (next.tag != Tag::Plain)
+            Q_EMIT delivered(this, next.tag);
+    }
+    if (m_acksOwed > 0 || (!m_awaitingAck && !m_queue.isEmpty()) || m_ending)
+        m_gapTimer.start(m_limits.sendGapMs, Qt::PreciseTimer, this);
+}
+
+void ClientLink::write(const QByteArray &bytes)
+{
+    if (Log::enabled(Log::Level::Debug))
+        Log::debug(QStringLiteral("%1 S: %2").arg(m_peer, Cp1252::decode(bytes)));
+    m_socket->write(bytes);
+    m_lastWrite.start();
+}
+
+void ClientLink::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_ackTimer.timerId()) {
+        m_ackTimer.stop();
+        Log::info(QStringLiteral("%1 did not acknowledge within %2 ms; sending on")
+                      .arg(name())
+                      .arg(m_limits.ackTimeoutMs));
+        m_awaitingAck = false;
+        pump();
+    } else if (event->timerId() == m_gapTimer.timerId()) {
+        m_gapTimer.stop();
+        pump();
+    } else {
+        QObject::timerEvent(event);
+    }
+}
+
+void ClientLink::finish()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_ackTimer.stop();
+    m_gapTimer.stop();
+    m_queue.clear();
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT closed(this); }, Qt::QueuedConnection);
+}

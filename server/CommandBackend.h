@@ -1,0 +1,48 @@
+#pragma once
+
+#include "LineBackend.h"
+
+#include <QPointer>
+#include <QTimer>
+
+class ShellCommand;
+
+// A line driven by the office's own shell commands (pppd, NetworkManager, a modem script):
+// one to dial, one to hang up and, optionally, one that tells the line's state, run every few
+// seconds. The commands see the entry as $VELMORA_ENTRY and the password given by the client
+// as $VELMORA_PASSWORD. The status command succeeds (exit code 0) while the line is up; its
+// first line of output, when there is one, names the entry.
+class CommandBackend : public LineBackend
+{
+    Q_OBJECT
+
+public:
+    explicit CommandBackend(const CommandSettings &settings, QObject *parent = nullptr);
+    ~CommandBackend() override;
+
+    void start() override;
+    void dial(const PhonebookEntry &entry, const QString &password) override;
+    void hangUp() override;
+
+private:
+    enum class Phase { Down, Dialling, AwaitingUp, Up, HangingUp, AwaitingDown };
+
+    ShellCommand *run(const QString &command, int timeoutMs);
+    void cancelCommands();
+    void probe();
+    void onDialled(bool ok, const QString &why);
+    void onHungUp(bool ok, const QString &why);
+    void onProbed(bool up, const QString &entry);
+    void onDeadline();
+    void becomeUp(const QString &entry);
+    void becomeDown(const QString &reason);
+
+    CommandSettings m_settings;
+    Phase m_phase = Phase::Down;
+    QString m_entry;
+    QString m_password;
+    QPointer<ShellCommand> m_action;
+    QPointer<ShellCommand> m_probe;
+    QTimer m_poll;
+    QTimer m_deadline;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <QHash>
+#include <QList>
+
+class ClientLink;
+
+// The state of one request to hang up: who asked, and which other clients may still object.
+// A client asked counts down from the moment the question leaves for it; until then its question
+// is only queued and can be withdrawn.
+class DisconnectExchange
+{
+public:
+    bool active() const { return m_active; }
+    void start(ClientLink *requester, const QList<ClientLink *> &asked);
+    // A second request while one runs: its sender no longer objects and hears the outcome.
+    void addRequester(ClientLink *link);
+    // The question has left for link; its answer is due by deadlineMs.
+    void questionSent(ClientLink *link, qint64 deadlineMs);
+    // Takes link's answer; false when link has nothing to answer.
+    bool answer(ClientLink *link);
+    // A link that is gone no longer hears the outcome, nor objects.
+    void forget(ClientLink *link);
+    void clear();
+
+    const QList<ClientLink *> &requesters() const { return m_requesters; }
+    // Asked, question delivered, no answer yet: their countdown is open.
+    QList<ClientLink *> counting() const;
+    // Asked, question still queued.
+    QList<ClientLink *> queued() const;
+    bool settled() const { return m_pending.isEmpty(); }
+    // When every question has left: the moment the last answer is due. Nothing before then.
+    std::optional<qint64> lastDeadline() const;
+
+private:
+    bool m_active = false;
+    QList<ClientLink *> m_requesters;
+    QHash<ClientLink *, std::optional<qint64>> m_pending; // nothing while the question is queued
+};

@@ -1,0 +1,47 @@
+#include "IniFile.h"
+
+#include <QSet>
+
+namespace IniFile {
+
+Parsed parse(const QString &text)
+{
+    Parsed parsed;
+    QString section;
+    QSet<QString> seen;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
+        const QString line = lines[i].trimmed();
+        const auto fail = [&](const QString &why) {
+            parsed.items.clear();
+            parsed.error = QStringLiteral("line %1: %2").arg(number).arg(why);
+            return parsed;
+        };
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']')) || line.size() < 3)
+                return fail(QStringLiteral("a section header reads [Name]"));
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return fail(QStringLiteral("expected key=value, found \"%1\"").arg(line));
+        const QString key = line.left(equals).trimmed();
+        if (key.isEmpty())
+            return fail(QStringLiteral("a key is missing before \"=\""));
+        if (section.isEmpty())
+            return fail(QStringLiteral("\"%1\" comes before any [section]").arg(key));
+        const QString id = section + QChar(0) + key;
+        if (seen.contains(id))
+            return fail(QStringLiteral("\"%1\" appears twice in [%2]").arg(key, section));
+        seen.insert(id);
+        parsed.items.append({section, key, line.mid(equals + 1).trimmed(), number});
+    }
+    return parsed;
+}
+
+} // namespace IniFile

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// A small reader for the server's configuration file. It keeps the file's order (the phonebook
+// is offered in the order written) and takes every value literally: no escapes, no lists, no
+// quoting, so that a password or a shell command arrives exactly as typed. Every fault names its
+// line.
+namespace IniFile {
+
+struct Item
+{
+    QString section;
+    QString key;
+    QString value;
+    int line = 0;
+};
+
+struct Parsed
+{
+    QList<Item> items;
+    QString error; // empty when the text was read whole
+};
+
+// Blank lines and lines starting with ";" or "#" are skipped; "[name]" opens a section;
+// "key=value" splits at the first "=", and blanks around the key and the value are dropped.
+// A key outside a section, a line of another shape or a key repeated within its section is an
+// error.
+Parsed parse(const QString &text);
+
+} // namespace IniFile

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "LineBackend.h"
+
+#include <memory>
+#include <QObject>
+
+// The shared line as the clients see it: its state, the entry it is up on, and the status line
+// that tells both. Every change comes out as the status lines to pass on, in order.
+class Line : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { Down, Dialling, Up, HangingUp };
+
+    explicit Line(std::unique_ptr<LineBackend> backend, QObject *parent = nullptr);
+    ~Line() override;
+
+    void start();
+    State state() const { return m_state; }
+    QString entry() const { return m_entry; }
+    // "Disconnected", "Connect device", "Connected to " + entry or "Disconnecting".
+    QString statusLine() const;
+
+    // Only while the line is down.
+    void dial(const PhonebookEntry &entry, const QString &password);
+    // Only while the line is dialling or up.
+    void hangUp();
+
+Q_SIGNALS:
+    void status(const QString &line);
+    void stateChanged(Line::State state);
+
+private:
+    void onUp(const QString &entry);
+    void onDown(const QString &reason);
+    // Those who follow the state hear of a change before the clients are told the reason and
+    // the new status line.
+    void setState(State state, const QString &reason = QString());
+
+    std::unique_ptr<LineBackend> m_backend;
+    State m_state = State::Down;
+    QString m_entry;
+};

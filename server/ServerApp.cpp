@@ -1,0 +1,118 @@
+#include "ServerApp.h"
+
+#include "Log.h"
+#include "Options.h"
+#include "ServerConfig.h"
+#include "SignalWatcher.h"
+#include "VelmoraServer.h"
+
+#include <cstdio>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <sys/resource.h>
+
+namespace {
+
+void printTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// The configuration to run with, or an error text. The default file may be missing, the
+// built-in settings then apply; a file named on the command line must exist.
+ConfigResult configFor(const Options &options)
+{
+    const bool named = !options.configPath.isEmpty();
+    const QString path = named ? options.configPath : QString(DefaultConfigPath);
+    if (!named && !QFileInfo::exists(path)) {
+        Log::warning(
+            QStringLiteral("%1 does not exist; running with the built-in settings").arg(path));
+        return {};
+    }
+    ConfigResult result = loadConfig(path);
+    if (!result.error.isEmpty())
+        result.error = QStringLiteral("%1: %2").arg(path, result.error);
+    return result;
+}
+
+} // namespace
+
+quint64 raiseOpenFileLimit()
+{
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return limit.rlim_cur;
+}
+
+int runServer(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-server"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+
+    const Options options = parseOptions(QCoreApplication::arguments());
+    if (!options.error.isEmpty()) {
+        printTo(stderr, QStringLiteral("velmora-server: %1\nTry \"velmora-server --help\".\n")
+                            .arg(options.error));
+        return 2;
+    }
+    if (options.help) {
+        printTo(stdout, optionsHelp());
+        return 0;
+    }
+    if (options.version) {
+        printTo(stdout, QStringLiteral("velmora-server %1\n").arg(QStringLiteral(VELMORA_VERSION)));
+        return 0;
+    }
+    if (options.logLevel)
+        Log::setLevel(*options.logLevel);
+    ConfigResult loaded = configFor(options);
+    if (!loaded.error.isEmpty()) {
+        printTo(stderr, QStringLiteral("velmora-server: %1\n").arg(loaded.error));
+        return 2;
+    }
+    ServerConfig config = loaded.config;
+    if (options.port)
+        config.port = *options.port;
+    Log::setLevel(options.logLevel.value_or(config.logLevel));
+
+    Log::info(QStringLiteral("Velmora Server %1; up to %2 open files")
+                  .arg(QStringLiteral(VELMORA_VERSION))
+                  .arg(raiseOpenFileLimit()));
+    SignalWatcher watcher;
+    QString error;
+    if (!watcher.install(&error)) {
+        Log::error(error);
+        return 1;
+    }
+    VelmoraServer server(config);
+    if (!server.start(&error)) {
+        Log::error(error);
+        return 1;
+    }
+    QObject::connect(&watcher, &SignalWatcher::signalled, &server, [&server](int number) {
+        static bool again = false;
+        if (again) {
+            Log::info(QStringLiteral("Second signal: stopping at once"));
+            QCoreApplication::exit(0);
+            return;
+        }
+        again = true;
+        Log::info(QStringLiteral("Signal %1 received").arg(number));
+        server.shutDown();
+    });
+    QObject::connect(&server, &VelmoraServer::stopped, &app, [] {
+        Log::info(QStringLiteral("Stopped"));
+        QCoreApplication::exit(0);
+    });
+    return QCoreApplication::exec();
+}

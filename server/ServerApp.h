@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QStringList>
+
+// The whole life of velmora-server: the command line, the configuration, listening, serving
+// until SIGTERM or SIGINT. Returns the exit code: 0 after a clean stop, 1 when the server
+// cannot run (the address cannot be had), 2 for a bad command line or configuration.
+int runServer(int argc, char *argv[]);
+
+// Raises the soft limit of open files to the hard one, since every client holds a descriptor
+// and the usual soft limit of 1,024 would cap the office. Returns the limit now in force.
+quint64 raiseOpenFileLimit();

@@ -1,0 +1,6 @@
+#include "ServerApp.h"
+
+int main(int argc, char *argv[])
+{
+    return runServer(argc, argv);
+}
