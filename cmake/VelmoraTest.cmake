@@ -1,17 +1,18 @@
-# velmora_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
+# velmora_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
+#                  [TIMEOUT <s>] [WRAPPER <command...>])
 #
 # Builds one test executable and registers it with ctest. Every test runs on the offscreen
 # platform, with a fixed locale and with a configuration home of its own, so that no test can
 # read or write the settings of the person running it.
 function(velmora_add_test)
-    cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;WRAPPER" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
     target_link_libraries(${ARG_NAME} PRIVATE velmora_options velmora_testsupport Qt6::Test
         ${ARG_LIBS})
     set(home ${CMAKE_BINARY_DIR}/test-homes/${ARG_NAME})
     file(MAKE_DIRECTORY ${home}/runtime)
     file(CHMOD ${home}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${ARG_NAME}>)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
