@@ -16,7 +16,6 @@ class QTimer;
 class NotifyIcon;
 class SingleInstance;
 class TcpClientSocket;
-class TcpClientSocket;
 
 // The client's one primary window. It lives as long as the program: loading it starts the
 // program and unloading it ends it. Its handlers are defined beside the subsystem they belong
