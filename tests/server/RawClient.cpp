@@ -3,6 +3,8 @@
 #include "Cp1252.h"
 #include "Protocol.h"
 
+#include <algorithm>
+#include <QRegularExpression>
 #include <QTest>
 
 RawClient::RawClient(quint16 port, const QString &identity, Mode mode)
@@ -16,11 +18,7 @@ RawClient::RawClient(quint16 port, const QString &identity, Mode mode)
 
 bool RawClient::link()
 {
-    if (!m_socket.waitForConnected(5000))
-        return false;
-    if (!expect(Protocol::CmdSendId))
-        return false;
-    return !next().isEmpty();
+    return m_socket.waitForConnected(5000) && expect(Protocol::CmdSendId) && !next().isEmpty();
 }
 
 void RawClient::sendRaw(const QByteArray &bytes)
@@ -43,86 +41,47 @@ bool RawClient::request(const QString &message)
 
 QStringList RawClient::pending() const
 {
-    QStringList messages;
-    for (qsizetype i = m_cursor; i < m_reads.size(); ++i) {
-        if (m_reads[i] != Protocol::MsgAck)
-            messages.append(m_reads[i]);
-    }
+    QStringList messages = m_reads.mid(m_cursor);
+    messages.removeAll(Protocol::MsgAck);
     return messages;
 }
 
 bool RawClient::expect(const QString &message, int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        for (qsizetype i = m_cursor; i < m_reads.size(); ++i) {
-            if (m_reads[i] == message) {
-                m_cursor = i + 1;
-                return true;
-            }
-        }
-        if (waited.elapsed() >= timeoutMs || isClosed())
-            return false;
-        QTest::qWait(5);
-    }
+    const auto at = [&] { return m_reads.indexOf(message, m_cursor); };
+    if (!QTest::qWaitFor([&] { return at() >= 0 || isClosed(); }, timeoutMs) || at() < 0)
+        return false;
+    m_cursor = at() + 1;
+    return true;
 }
 
 QString RawClient::next(int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        while (m_cursor < m_reads.size()) {
-            const QString read = m_reads[m_cursor++];
-            if (read != Protocol::MsgAck)
-                return read;
-        }
-        if (waited.elapsed() >= timeoutMs || isClosed())
-            return QString();
-        QTest::qWait(5);
-    }
+    const auto unread = [this] {
+        while (m_cursor < m_reads.size() && m_reads[m_cursor] == Protocol::MsgAck)
+            ++m_cursor;
+        return m_cursor < m_reads.size();
+    };
+    if (!QTest::qWaitFor([&] { return unread() || isClosed(); }, timeoutMs) || !unread())
+        return QString();
+    return m_reads[m_cursor++];
 }
 
 int RawClient::mergedReads() const
 {
-    static const QLatin1String keywords[] = {
-        Protocol::MsgAck,
-        Protocol::CmdSendId,
-        Protocol::MsgDisconnectPrefix,
-        Protocol::MsgCancelled,
-        Protocol::MsgLocked,
-        Protocol::MsgPassword,
-        Protocol::MsgShutdown,
-        Protocol::PhonebookPrefix,
-        Protocol::UsersPrefix,
-        Protocol::UserMessagePrefix,
-        Protocol::ConnectionsPrefix,
-        Protocol::StatusConnectDevice,
-        Protocol::StatusConnected,
-        Protocol::StatusDisconnecting,
-        Protocol::StatusDisconnected,
-    };
-    int merged = 0;
-    for (const QString &read : m_reads) {
-        for (const QLatin1String keyword : keywords) {
-            if (read.indexOf(keyword, 1) > 0 ||
-                (keyword == Protocol::MsgAck && read.startsWith(keyword) && read != keyword)) {
-                ++merged;
-                break;
-            }
-        }
-    }
-    return merged;
+    // How every message of the server starts; such a start inside a read means that two
+    // messages arrived together.
+    static const QRegularExpression start(
+        QStringLiteral("MSG_|CMD_|PHONEBOOK:|USERS:|CONNECTIONS:|Connect|Disconnect"));
+    return int(std::count_if(m_reads.cbegin(), m_reads.cend(), [](const QString &read) {
+        return (read.startsWith(Protocol::MsgAck) && read != Protocol::MsgAck) ||
+               start.match(read, 1).hasMatch();
+    }));
 }
 
 bool RawClient::waitClosed(int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (!isClosed() && waited.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return isClosed();
+    return QTest::qWaitFor([this] { return isClosed(); }, timeoutMs);
 }
 
 void RawClient::onReadyRead()

@@ -1,0 +1,498 @@
+#include "CommandBackend.h"
+#include "Protocol.h"
+#include "RawClient.h"
+#include "VelmoraServer.h"
+
+#include <algorithm>
+#include <csignal>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <vector>
+
+using Mode = RawClient::Mode;
+
+namespace {
+
+QString str(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+const QString kFs(Protocol::ListTerminator);
+const QString kQuestion = Protocol::MsgDisconnectPrefix + QStringLiteral("1");
+
+// Loopback, any free port, short waits, a quick simulated line and one entry of each kind.
+ServerConfig fastConfig()
+{
+    ServerConfig config;
+    config.address = QHostAddress(QHostAddress::LocalHost);
+    config.port = 0;
+    config.disconnectSeconds = 1;
+    config.sendGapMs = 15;
+    config.simulated.dialMs = 30;
+    config.simulated.hangUpMs = 30;
+    config.simulated.linePassword = str("moon");
+    config.phonebook = {{str("Office"), QString(), PasswordCheck::None},
+                        {str("Branch"), str("secPWD:ret"), PasswordCheck::Server},
+                        {str("Night"), QString(), PasswordCheck::Line}};
+    return config;
+}
+
+// The reply to a request, which must come after its acknowledgement.
+QString answer(RawClient &client, const QString &request)
+{
+    return client.request(request) ? client.next() : QString();
+}
+
+// Nothing more reaches client: a round trip brings back only its own answer.
+bool saidNothingMore(RawClient &client)
+{
+    client.send(Protocol::CmdConfigureConnections);
+    return client.next().startsWith(Protocol::ConnectionsPrefix) && client.pending().isEmpty();
+}
+
+} // namespace
+
+// The server: its configuration and its executable, then over real TCP the discipline of a
+// link and its defence, every request, the hang-up exchange, and the line driven by commands.
+class TestServer : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<VelmoraServer> m_server;
+    std::vector<std::unique_ptr<RawClient>> m_clients;
+    QTemporaryDir m_dir;
+
+    // Starts a server and links one client per identity: c(0), c(1)...
+    bool start(const QStringList &identities, const ServerConfig &config = fastConfig())
+    {
+        QString error;
+        m_server = std::make_unique<VelmoraServer>(config);
+        if (!m_server->start(&error))
+            return false;
+        for (const QString &identity : identities) {
+            m_clients.push_back(std::make_unique<RawClient>(m_server->port(), identity));
+            if (!m_clients.back()->link())
+                return false;
+        }
+        return true;
+    }
+    RawClient &c(int i) { return *m_clients[std::size_t(i)]; }
+    // c(0) dials "Office" and every client hears the line come up.
+    bool lineUp()
+    {
+        c(0).request(str("CMD_CONNECT:Office"));
+        return std::all_of(m_clients.begin(), m_clients.end(), [](const auto &client) {
+            return client->expect(str("Connected to Office"));
+        });
+    }
+
+    QString writeConfig(const char *text)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("server.conf"));
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
+    }
+    QString flag() const { return m_dir.filePath(QStringLiteral("up")); }
+    // Commands that work on a flag file standing for the line.
+    CommandSettings flagCommands() const
+    {
+        CommandSettings s;
+        s.dial = QStringLiteral("touch '%1'").arg(flag());
+        s.hangUp = QStringLiteral("rm -f '%1'").arg(flag());
+        s.status = QStringLiteral("test -e '%1' && cat '%1'").arg(flag());
+        s.statusIntervalMs = 100;
+        s.dialTimeoutMs = 300;
+        s.commandTimeoutMs = 300;
+        return s;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { Log::setLevel(Log::Level::Warning); }
+    void cleanup()
+    {
+        m_clients.clear();
+        m_server.reset();
+        QFile::remove(flag());
+    }
+
+    void configErrors_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char *name, const char *text, const char *error) {
+            QTest::newRow(name) << str(text) << str(error);
+        };
+        row("key before section", "Port=1", "line 1: \"Port\" comes before any [section]");
+        row("no equals", "[Server]\nPort 1000", "line 2: expected key=value");
+        row("bad header", "[Server", "line 1: a section header reads [Name]");
+        row("repeated key", "[Server]\nPort=1\n\nPort=2", "line 4: \"Port\" appears twice");
+        row("unknown key", "[Server]\nPrt=1", "line 2: Prt: unknown setting in [Server]");
+        row("port not a number", "[Server]\nPort=abc", "line 2: Port: expected a port number");
+        row("bad address", "[Server]\nAddress=nowhere", "line 2: Address: expected an IP");
+        row("countdown too long", "[Server]\nDisconnectSeconds=40000",
+            "line 2: DisconnectSeconds: expected a whole number from 0 to 32767");
+        row("bad backend", "[Line]\nBackend=modem", "line 2: Backend: expected simulated or");
+        row("entry with PWD:", "[Phonebook]\nAPWD:B=", "line 2: APWD:B: an entry name may not");
+        row("entry with terminator", "[Phonebook]\nA\x1c=", "line 2: A\x1c: an entry name may not");
+        row("command without dial", "[Line]\nBackend=command\n[Command]\nHangUp=poff",
+            "the command line backend needs Dial and HangUp");
+    }
+    void configErrors()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        const ConfigResult result = configFromText(text);
+        QVERIFY2(result.error.startsWith(error), qPrintable(result.error));
+    }
+
+    void configValues()
+    {
+        // Values are taken literally, and the phonebook keeps the order written.
+        const ConfigResult result = configFromText(
+            str("; comment\n[Server]\nAddress=127.0.0.1\nDisconnectSeconds=5\n[Line]\n"
+                "Backend=command\n[Command]\nDial = pon \"$E\" \r\nHangUp=poff\n[Phonebook]\n"
+                "Office=\nBranch=a=b;c\nNight=*\n"));
+        QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+        const ServerConfig &c = result.config;
+        QCOMPARE(c.address, QHostAddress(QHostAddress::LocalHost));
+        QCOMPARE(c.disconnectSeconds, 5);
+        QCOMPARE(c.command.dial, str("pon \"$E\""));
+        QCOMPARE(c.entryNames(), (QStringList{str("Office"), str("Branch"), str("Night")}));
+        QCOMPARE(c.findEntry(str("Branch"))->password, str("a=b;c"));
+        QCOMPARE(c.findEntry(str("Branch"))->check, PasswordCheck::Server);
+        QCOMPARE(c.findEntry(str("Night"))->check, PasswordCheck::Line);
+        // The example shipped to administrators must itself be sound.
+        QVERIFY(loadConfig(QStringLiteral(VELMORA_SERVER_EXAMPLE)).error.isEmpty());
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        const QString badFile =
+            writeConfig("[Server]\nAddress=127.0.0.1\nPort=0\nAckTimeoutMs=soon\n");
+        QTest::newRow("help") << QStringList{str("--help")} << 0 << str("--port <N>");
+        QTest::newRow("unknown option")
+            << QStringList{str("--bogus")} << 2 << str("velmora-server: Unknown option 'bogus'.");
+        QTest::newRow("bad port") << QStringList{str("-p"), str("http")} << 2
+                                  << str("velmora-server: --port needs a number");
+        QTest::newRow("bad file") << QStringList{str("-c"), badFile} << 2
+                                  << badFile +
+                                         str(": line 4: AckTimeoutMs: expected a whole number");
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(VELMORA_SERVER_EXE), arguments);
+        QVERIFY(process.waitForFinished(10000));
+        const QString out = QString::fromLocal8Bit(process.readAll());
+        QVERIFY2(out.contains(output), qPrintable(out));
+        QCOMPARE(process.exitCode(), exitCode);
+    }
+
+    void sigtermTellsTheClientsAndExitsCleanly()
+    {
+        const QString path = writeConfig("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n");
+        QProcess process;
+        process.start(QStringLiteral(VELMORA_SERVER_EXE), {str("--config"), path, str("-p0")});
+        // The log tells the port actually taken.
+        QString log;
+        const QRegularExpression listening(str("Listening on 127\\.0\\.0\\.1:(\\d+)\n"));
+        QRegularExpressionMatch match;
+        QVERIFY2(QTest::qWaitFor([&] {
+                     log += QString::fromLocal8Bit(process.readAllStandardError());
+                     match = listening.match(log);
+                     return match.hasMatch();
+                 }),
+                 qPrintable(log));
+        const auto port = quint16(match.captured(1).toUInt());
+        RawClient polite(port, str("polite"));
+        RawClient deaf(port, str("deaf"));
+        QVERIFY(polite.link() && deaf.link());
+        deaf.setMode(Mode::Silent);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
+        polite.send(Protocol::CmdEnd);
+        QVERIFY(polite.waitClosed());
+        // The deaf client never ends; the server stops after its wait all the same.
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+    void oneMessageInFlight()
+    {
+        ServerConfig config = fastConfig();
+        config.ackTimeoutMs = 1000;
+        QVERIFY(start({str("alpha")}, config));
+        // The status line waits for the acknowledgement of "CMD_SEND_ID", or for the time-out.
+        RawClient acking(m_server->port(), QString(), Mode::Silent);
+        RawClient deaf(m_server->port(), QString(), Mode::Silent);
+        QVERIFY(acking.expect(Protocol::CmdSendId) && deaf.expect(Protocol::CmdSendId));
+        QTest::qWait(200);
+        QCOMPARE(acking.reads().size(), 1);
+        // The acknowledgement may come in one read with the reply.
+        acking.sendRaw("MSG_ACKID:merged-host");
+        QCOMPARE(acking.next(), QString(Protocol::StatusDisconnected));
+        QCOMPARE(deaf.next(), QString(Protocol::StatusDisconnected));
+        QVERIFY(acking.readTimes().last() - acking.readTimes().first() < 900);
+        QVERIFY(deaf.readTimes().last() - deaf.readTimes().first() >= 950);
+        // Each answer follows its acknowledgement, in a read of its own.
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(answer(c(0), Protocol::CmdUsers),
+                     Protocol::UsersPrefix + str("merged-host") + kFs);
+        QVERIFY(lineUp());
+        QCOMPARE(c(0).mergedReads(), 0);
+    }
+
+    void garbageCostsOnlyAnAcknowledgement_data()
+    {
+        QTest::addColumn<QByteArray>("garbage");
+        QTest::newRow("lower case") << QByteArray("cmd_users");
+        QTest::newRow("binary") << QByteArray("\x00\xff\x1c\r\n#", 6);
+        QTest::newRow("line end") << QByteArray("CMD_USERS\r\n");
+        QTest::newRow("message without a recipient") << QByteArray("CMD_MSG:beta");
+    }
+    void garbageCostsOnlyAnAcknowledgement()
+    {
+        QFETCH(QByteArray, garbage);
+        QVERIFY(start({str("alpha"), str("beta")}));
+        c(0).sendRaw(garbage);
+        QVERIFY(c(0).expect(Protocol::MsgAck));
+        QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
+    }
+
+    void anOversizedMessageDropsOnlyThatLink()
+    {
+        QVERIFY(start({str("bystander")}));
+        RawClient client(m_server->port(), QString(), Mode::Silent);
+        QTRY_COMPARE(m_server->linkCount(), 2);
+        client.sendRaw(QByteArray(300 * 1024, 'x'));
+        QVERIFY(client.waitClosed());
+        QTRY_COMPARE(m_server->linkCount(), 1);
+        QVERIFY(saidNothingMore(c(0)));
+    }
+
+    void listsAndEnd()
+    {
+        QVERIFY(start({str("alpha"), str("beta"), str("beta"), QString(), str("od#d\x1c")}));
+        const QString entries = str("Office") + kFs + str("Branch") + kFs + str("Night") + kFs;
+        QCOMPARE(answer(c(0), Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
+        QCOMPARE(answer(c(0), Protocol::CmdConfigureConnections),
+                 Protocol::ConnectionsPrefix + entries);
+        // The other identified clients, each once; a "#" or terminator would break the list.
+        QCOMPARE(answer(c(0), Protocol::CmdUsers),
+                 Protocol::UsersPrefix + str("beta") + kFs + str("odd") + kFs);
+        // "CMD_END" closes the link once acknowledged.
+        c(0).send(Protocol::CmdEnd);
+        QVERIFY(c(0).waitClosed());
+        QCOMPARE(c(0).reads().last(), QString(Protocol::MsgAck));
+        QTRY_COMPARE(m_server->linkCount(), 4);
+    }
+
+    void dial_data()
+    {
+        // What the requester hears, each message ended by "|", and whether the other client
+        // hears the same.
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("hears");
+        QTest::addColumn<bool>("shared");
+        const auto row = [](const char *name, const char *request, const char *hears, bool shared) {
+            QTest::newRow(name) << str(request) << str(hears) << shared;
+        };
+        row("no password", "CMD_CONNECT:Office", "Connect device|Connected to Office", true);
+        row("server's missing", "CMD_CONNECT:Branch", "MSG_PASSWORD", false);
+        row("server's wrong", "CMD_CONNECT:BranchPWD:guess", "MSG_PASSWORD", false);
+        row("server's right", "CMD_CONNECT:BranchPWD:secPWD:ret",
+            "Connect device|Connected to Branch", true);
+        row("line's wrong", "CMD_CONNECT:NightPWD:sun",
+            "Connect device|Dialling Night failed: wrong password|Disconnected", true);
+        row("line's right", "CMD_CONNECT:NightPWD:moon", "Connect device|Connected to Night", true);
+        row("unknown entry", "CMD_CONNECT:Nowhere", "Cannot dial Nowhere: no such phonebook entry",
+            false);
+    }
+    void dial()
+    {
+        QFETCH(QString, request);
+        QFETCH(QString, hears);
+        QFETCH(bool, shared);
+        QVERIFY(start({str("alpha"), str("beta")}));
+        QVERIFY(c(0).request(request));
+        for (const QString &expected : hears.split(u'|')) {
+            QCOMPARE(c(0).next(), expected);
+            if (shared)
+                QCOMPARE(c(1).next(), expected);
+        }
+        QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
+    }
+
+    void userMessagesReachTheirRecipients()
+    {
+        QVERIFY(start({str("alpha"), str("beta"), str("gamma"), QString()}));
+        QVERIFY(c(0).request(str("CMD_MSG:beta#gamma#gamma is #1")));
+        QCOMPARE(c(1).next(), str("CMD_MSG:alpha#gamma is #1"));
+        QCOMPARE(c(2).next(), str("CMD_MSG:alpha#gamma is #1"));
+        // An unknown first recipient is skipped; the text survives the 8-bit code page.
+        QVERIFY(c(1).request(str("CMD_MSG:nobody#alpha#\u00e9t\u00e9 \u20ac")));
+        QCOMPARE(c(0).next(), str("CMD_MSG:beta#\u00e9t\u00e9 \u20ac"));
+        // A client without identity sends under its address.
+        QVERIFY(c(3).request(str("CMD_MSG:beta#hi")));
+        QCOMPARE(c(1).next(), str("CMD_MSG:127.0.0.1#hi"));
+        QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(2)));
+    }
+
+    void hangUpWithoutObjection_data()
+    {
+        QTest::addColumn<QString>("lastOne");
+        QTest::newRow("all agree") << QString(Protocol::CmdOk);
+        QTest::newRow("one keeps silent") << str("silence");
+        QTest::newRow("one leaves") << str("leave");
+    }
+    void hangUpWithoutObjection()
+    {
+        QFETCH(QString, lastOne);
+        QVERIFY(start({str("c0"), str("c1"), str("c2")}) && lineUp());
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        QCOMPARE(c(1).next(), kQuestion);
+        QCOMPARE(c(2).next(), kQuestion);
+        QVERIFY(c(1).request(Protocol::CmdOk));
+        QCOMPARE(m_server->lineState(), Line::State::Up);
+        if (lastOne == str("leave"))
+            c(2).close();
+        else if (lastOne != str("silence"))
+            QVERIFY(c(2).request(lastOne));
+        // Only silence waits for the end of the countdown (1 s and a grace of 1 s).
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, lastOne == str("silence") ? 3000 : 900));
+        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        QVERIFY(c(1).expect(Protocol::StatusDisconnecting) &&
+                c(1).expect(Protocol::StatusDisconnected));
+        QVERIFY(!c(0).reads().contains(kQuestion));
+    }
+
+    void aRefusalKeepsTheLineUp_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("cancel") << QString(Protocol::CmdCancel) << QString(Protocol::MsgCancelled);
+        QTest::newRow("locked") << QString(Protocol::CmdLocked) << QString(Protocol::MsgLocked);
+    }
+    void aRefusalKeepsTheLineUp()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, outcome);
+        QVERIFY(start({str("c0"), str("c1"), str("c2"), str("c3"), str("c4")}) && lineUp());
+        // c4 holds a message unacknowledged, which keeps its question queued.
+        c(4).setMode(Mode::Silent);
+        QVERIFY(c(0).request(str("CMD_MSG:c4#first")));
+        QCOMPARE(c(4).next(), str("CMD_MSG:c0#first"));
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(c(i).next(), kQuestion);
+        QVERIFY(c(1).request(Protocol::CmdOk));
+        QVERIFY(c(2).request(answer));
+        QCOMPARE(c(0).next(), outcome);
+        // Only the one still counting down is told, so that its countdown closes.
+        QCOMPARE(c(3).next(), QString(Protocol::MsgCancelled));
+        QVERIFY(c(3).request(Protocol::CmdOk));
+        c(4).setMode(Mode::Disciplined);
+        c(4).send(Protocol::MsgAck);
+        for (int i = 0; i <= 4; ++i)
+            QVERIFY2(saidNothingMore(c(i)), qPrintable(c(i).pending().join(u'|')));
+        QCOMPARE(m_server->lineState(), Line::State::Up);
+    }
+
+    void aRequesterAloneHangsUpAtOnce()
+    {
+        ServerConfig config = fastConfig();
+        config.simulated.dialMs = 5000;
+        QVERIFY(start({str("alpha")}, config));
+        // While the line is down the request only repeats the state.
+        QCOMPARE(answer(c(0), Protocol::CmdDisconnect), QString(Protocol::StatusDisconnected));
+        QCOMPARE(answer(c(0), str("CMD_CONNECT:Office")), QString(Protocol::StatusConnectDevice));
+        QCOMPARE(answer(c(0), Protocol::CmdDisconnect), QString(Protocol::StatusDisconnecting));
+        QCOMPARE(c(0).next(), QString(Protocol::StatusDisconnected));
+    }
+
+    void commandOutcomes_data()
+    {
+        QTest::addColumn<QString>("dial");
+        QTest::addColumn<bool>("withStatus");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("success") << str("exit 0") << false << QString();
+        QTest::newRow("failure with output") << str("echo dialling; echo 'NO CARRIER' >&2; exit 3")
+                                             << false << str("Dialling Office failed: NO CARRIER");
+        QTest::newRow("failure without output")
+            << str("exit 4") << false
+            << str("Dialling Office failed: the command ended with code 4");
+        QTest::newRow("too slow") << str("sleep 10") << false
+                                  << str("Dialling Office failed: no outcome within 0.3 s");
+        QTest::newRow("never up") << str("true") << true
+                                  << str("Dialling Office failed: no connection within 0.3 s");
+    }
+    void commandOutcomes()
+    {
+        QFETCH(QString, dial);
+        QFETCH(bool, withStatus);
+        QFETCH(QString, reason);
+        CommandSettings settings = flagCommands();
+        settings.dial = dial;
+        if (!withStatus)
+            settings.status.clear();
+        CommandBackend backend(settings);
+        QSignalSpy ups(&backend, &LineBackend::lineUp);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.start();
+        backend.dial({str("Office"), QString(), PasswordCheck::None}, QString());
+        QVERIFY(ups.isEmpty() && downs.isEmpty());
+        QTRY_COMPARE(ups.size() + downs.size(), 1);
+        if (reason.isEmpty())
+            QCOMPARE(ups.value(0).value(0).toString(), str("Office"));
+        else
+            QCOMPARE(downs.value(0).value(0).toString(), reason);
+    }
+
+    void theStatusCommandTellsTheState()
+    {
+        // The dial command sees the entry and the password, however quoted.
+        CommandSettings settings = flagCommands();
+        settings.dial =
+            QStringLiteral("printf '%s|%s' \"$VELMORA_ENTRY\" \"$VELMORA_PASSWORD\" > '%1'")
+                .arg(flag());
+        CommandBackend backend(settings);
+        QSignalSpy ups(&backend, &LineBackend::lineUp);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.start();
+        backend.dial({str("Night line"), QString(), PasswordCheck::Line}, str("it's \"$x\""));
+        QTRY_COMPARE(ups.size(), 1);
+        QCOMPARE(ups.first().first().toString(), str("Night line"));
+        QFile file(flag());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), str("Night line|it's \"$x\""));
+        file.close();
+        backend.hangUp();
+        QTRY_COMPARE(downs.size(), 1);
+        QCOMPARE(downs.takeFirst().first().toString(), QString());
+        QVERIFY(!file.exists());
+        // Brought up outside the server, the line is named by the status command; then it falls.
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Backup\n") > 0);
+        file.close();
+        QTRY_COMPARE(ups.size(), 2);
+        QCOMPARE(ups.last().first().toString(), str("Backup"));
+        QVERIFY(file.remove());
+        QTRY_COMPARE(downs.size(), 1);
+        QCOMPARE(downs.first().first().toString(), str("Connection to Backup lost"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServer)
+#include "tst_server.moc"
