@@ -8,8 +8,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
-#include <QGuiApplication>
-#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -24,9 +22,13 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-const QString exitQuestion = QStringLiteral(
-    "Are you SURE you want to shut down the Velmora Client?\rYou will not be able to "
-    "disconnect the server modem!");
+// Seeds the store from "Key=value" pairs separated by ";".
+void seed(const char *settings)
+{
+    const QString all = QString::fromLatin1(settings);
+    for (const QString &pair : all.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        TestHome::seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+}
 
 } // namespace
 
@@ -35,139 +37,76 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void unconfiguredStoreIsRefused_data()
+    void failedStartEndsAtOnce_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("port");
-        QTest::newRow("empty store") << QString() << QString() << QString();
-        QTest::newRow("no port") << "127.0.0.1"
-                                 << "modem" << QString();
-        QTest::newRow("no host") << QString() << QString() << "1000";
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *name, const char *settings, int style, const char *text) {
+            QTest::newRow(name) << QByteArray(settings) << style << QString::fromLatin1(text);
+        };
+        const char *unconfigured = "You cannot use the Velmora Client unless you specify an IP "
+                                   "Address and a port number for the server.";
+        row("empty store", "", 16, unconfigured);
+        row("no port", "ServerIPAddress=127.0.0.1;ServerName=modem", 16, unconfigured);
+        row("no host", "ServerPort=1000", 16, unconfigured);
+        row("bad stored value", "ServerIPAddress=127.0.0.1;ServerPort=1;Alert=often", 48,
+            "Type mismatch: the setting Alert holds \"often\", which is not a whole number");
     }
-    void unconfiguredStoreIsRefused()
+    void failedStartEndsAtOnce()
     {
-        QFETCH(QString, address);
-        QFETCH(QString, name);
-        QFETCH(QString, port);
+        QFETCH(QByteArray, settings);
+        QFETCH(int, style);
+        QFETCH(QString, text);
         TestHome home;
-        TestHome::seed(QStringLiteral("ServerIPAddress"), address);
-        TestHome::seed(QStringLiteral("ServerName"), name);
-        TestHome::seed(QStringLiteral("ServerPort"), port);
+        seed(settings.constData());
         frmMain w;
-        MessageBox::setNextAnswer(MessageBox::AnswerOk);
         QSignalSpy ended(&w, &frmMain::programEnded);
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
         QVERIFY(!w.Form_Load());
         QVERIFY(!w.isVisible());
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        const MessageBox::Shown box = MessageBox::shownBoxes().first();
-        QCOMPARE(box.text, QStringLiteral("You cannot use the Velmora Client unless you specify "
-                                          "an IP Address and a port number for the server."));
-        QCOMPARE(box.style, 16);
-        QCOMPARE(box.title, QStringLiteral("Velmora Client"));
-        // Ended at once: no unload, so nothing saved.
-        QCOMPARE(ended.size(), 0);
-        QCOMPARE(Settings::text(Settings::Alert, QStringLiteral("absent")),
-                 QStringLiteral("absent"));
+        QCOMPARE(MessageBox::shownBoxes().first().text, text);
+        QCOMPARE(MessageBox::shownBoxes().first().style, style);
+        QCOMPARE(MessageBox::shownBoxes().first().title, QLatin1String("Velmora Client"));
+        QCOMPARE(ended.size(), 0); // ended at once: no unload, so nothing saved
+        QCOMPARE(TestHome::readFile(MainModule::errorLogPath())
+                     .contains(QLatin1String("\tfrmMain_Load\tType mismatch")),
+                 style == 48);
     }
 
-    void configuredStartShowsTheCentredWindow()
+    void shownWindowFollowsTheSettingsAndAsksBeforeClosing()
     {
         TestHome home;
-        TestHome::seed(QStringLiteral("ServerName"), QStringLiteral("modem"));
-        TestHome::seed(QStringLiteral("ServerPort"), QStringLiteral("1000"));
+        seed("ServerName=modem;ServerPort=1000;Alert=1;MainScreenExit=1");
         writeFile(MainModule::activityLogPath(), "previous run\r\n");
         frmMain w;
         QVERIFY(w.Form_Load());
         QVERIFY(w.isVisible());
-        QVERIFY(!QFile::exists(MainModule::activityLogPath()));
-        QCOMPARE(w.windowTitle(), QStringLiteral("Velmora Client"));
-        QCOMPARE(w.cmdAction[1]->text(), QStringLiteral("E&xit"));
-        QVERIFY(!w.chkAlert->isChecked());
-        QVERIFY(!w.mnuSysTray[3]->isChecked());
-        QCOMPARE(w.lblConnection->text(), QStringLiteral("Unknown"));
-        QVERIFY(!w.lblMsg->isVisible());
-        const QRect screen = w.screen()->geometry();
-        QVERIFY(qAbs(w.frameGeometry().center().x() - screen.center().x()) <= 2);
-        QVERIFY(qAbs(w.frameGeometry().center().y() - screen.center().y()) <= 2);
-        QCOMPARE(w.size(), QSize(329, 141)); // 4935 x 2115 twips at 96 dpi
         QVERIFY(MessageBox::shownBoxes().isEmpty());
-        QCOMPARE(gNotifyIconData.szTip, QStringLiteral("Unknown"));
-        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(0).toImage());
-    }
-
-    void settingsShapeTheWindow()
-    {
-        TestHome home;
-        TestHome::seedServer(1);
-        TestHome::seed(QStringLiteral("Alert"), QStringLiteral("1"));
-        TestHome::seed(QStringLiteral("MainScreenExit"), QStringLiteral("1"));
-        frmMain w;
-        QVERIFY(w.Form_Load());
+        QVERIFY(!QFile::exists(MainModule::activityLogPath()));
         QVERIFY(w.chkAlert->isChecked());
         QVERIFY(w.mnuSysTray[3]->isChecked());
-        QCOMPARE(w.cmdAction[1]->text(), QStringLiteral("Mi&nimize"));
-    }
+        QCOMPARE(w.cmdAction[1]->text(), QLatin1String("Mi&nimize"));
+        const QPoint offCentre = w.frameGeometry().center() - w.screen()->geometry().center();
+        QVERIFY(qAbs(offCentre.x()) <= 2 && qAbs(offCentre.y()) <= 2);
+        QCOMPARE(gNotifyIconData.szTip, QLatin1String("Unknown"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(0).toImage());
 
-    void badStoredValueIsReportedNotFatal()
-    {
-        TestHome home;
-        TestHome::seedServer(1);
-        TestHome::seed(QStringLiteral("Alert"), QStringLiteral("often"));
-        frmMain w;
-        MessageBox::setNextAnswer(MessageBox::AnswerOk);
-        QVERIFY(!w.Form_Load());
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QCOMPARE(MessageBox::shownBoxes().first().style, 48);
-        QVERIFY(MessageBox::shownBoxes().first().text.contains(QLatin1String("Alert")));
-        const QString errors = TestHome::readFile(MainModule::errorLogPath());
-        QVERIFY2(errors.contains(QLatin1String("\tfrmMain_Load\tType mismatch")),
-                 qPrintable(errors));
-    }
-
-    void closeBoxAsksFirst()
-    {
-        TestHome home;
-        TestHome::seedServer(1);
-        frmMain w;
-        QVERIFY(w.Form_Load());
         QSignalSpy ended(&w, &frmMain::programEnded);
-
         MessageBox::setNextAnswer(MessageBox::AnswerNo);
         QVERIFY(!w.close());
         QVERIFY(w.isVisible());
         QCOMPARE(ended.size(), 0);
-        QCOMPARE(MessageBox::shownBoxes().last().text, exitQuestion);
+        QCOMPARE(MessageBox::shownBoxes().last().text,
+                 QStringLiteral("Are you SURE you want to shut down the Velmora Client?\rYou will "
+                                "not be able to disconnect the server modem!"));
         QCOMPARE(MessageBox::shownBoxes().last().style, 308);
-
-        w.chkAlert->setChecked(true);
+        w.chkAlert->setChecked(false);
         MessageBox::setNextAnswer(MessageBox::AnswerYes);
         QVERIFY(w.close());
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(Settings::text(Settings::Alert), QStringLiteral("1"));
-    }
-
-    void closeFromCodeAsksNothing()
-    {
-        TestHome home;
-        TestHome::seedServer(1);
-        frmMain w;
-        QVERIFY(w.Form_Load());
-        QSignalSpy ended(&w, &frmMain::programEnded);
-        w.closeFromCode();
-        QCOMPARE(ended.size(), 1);
-        QVERIFY(MessageBox::shownBoxes().isEmpty());
-        QCOMPARE(Settings::text(Settings::Alert), QStringLiteral("0"));
-    }
-
-    void minimiseHides()
-    {
-        TestHome home;
-        TestHome::seedServer(1);
-        frmMain w;
-        QVERIFY(w.Form_Load());
-        w.showMinimized();
-        QTRY_VERIFY(!w.isVisible());
+        QCOMPARE(Settings::text(Settings::Alert), QLatin1String("0"));
     }
 
     void secondInstanceActivatesTheFirst()
@@ -177,7 +116,7 @@ private Q_SLOTS:
         frmMain first;
         QVERIFY(first.Form_Load());
         first.showMinimized();
-        QTRY_VERIFY(!first.isVisible());
+        QTRY_VERIFY(!first.isVisible()); // minimised, the window hides
         writeFile(MainModule::activityLogPath(), "first run's log\r\n");
 
         frmMain second;
@@ -187,7 +126,7 @@ private Q_SLOTS:
         QTRY_VERIFY(first.isVisible());
         QVERIFY(!first.isMinimized());
         QCOMPARE(TestHome::readFile(MainModule::activityLogPath()),
-                 QStringLiteral("first run's log\r\n"));
+                 QLatin1String("first run's log\r\n"));
         QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 };

@@ -42,27 +42,22 @@ private Q_SLOTS:
         QVERIFY(innerEndedFirst);
     }
 
-    void limitCountsWholeSecondsOfTheClock()
+    void limitsCountWholeSecondsOfTheClock()
     {
         // Starting just after a second boundary, a 1-second limit ends at the next boundary.
         QElapsedTimer wall;
         wall.start();
         QVERIFY(!EventWait::waitUntil([] { return false; }, 1));
         QVERIFY(wall.elapsed() <= 1100);
-        // A limit of 0 or below runs no pass at all, but the condition is still asked first.
+        // A limit of 0 runs no pass at all, but the condition is still asked first.
         int asked = 0;
         QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, 0));
         QCOMPARE(asked, 1);
-    }
-
-    void clockMovedForwardEndsTheWait()
-    {
+        // The clock moved forward ends a wait at once.
         QTimer::singleShot(20, [] { Clock::advance(10'000); });
-        QElapsedTimer wall;
-        wall.start();
+        wall.restart();
         QVERIFY(!EventWait::waitUntil([] { return false; }, 10));
         QVERIFY(wall.elapsed() < 2000);
-        QVERIFY(Clock::wholeSecondsSince(QDateTime::currentDateTime()) >= 9);
     }
 };
 
