@@ -2,8 +2,10 @@
 
 #include "Artwork.h"
 #include "frmMain.h"
+#include "Twips.h"
 
 #include <QApplication>
+#include <QScreen>
 
 int runClient(QApplication &app)
 {
@@ -13,6 +15,8 @@ int runClient(QApplication &app)
     // The main window hides when minimised and notices come and go; the program ends when
     // the main window unloads, not when the last visible window closes.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (const QScreen *screen = QApplication::primaryScreen())
+        QApplication::setFont(Twips::designFont(screen->logicalDotsPerInch()));
 
     frmMain window;
     if (!window.Form_Load())

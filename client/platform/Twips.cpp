@@ -42,3 +42,13 @@ void centre(QWidget *window)
 }
 
 } // namespace Twips
+
+QFont Twips::designFont(double logicalDpi)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow"),
+                      QStringLiteral("Sans Serif")});
+    font.setPixelSize(static_cast<int>(std::lround(10 * logicalDpi / 96.0)));
+    return font;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+
 class QWidget;
 
 // Window geometry is designed in twips: 1440 to the inch, so 15 to a pixel at 96 dpi. Larger
@@ -17,5 +19,9 @@ void setFixedClientSize(QWidget *window, int width, int height);
 
 // Moves a window to the centre of its screen: (screen - window) / 2 in each direction.
 void centre(QWidget *window);
+
+// The font the windows are designed for: a small sans serif whose texts fit the designed
+// control widths (a condensed face where the machine has one), scaled with the dpi.
+QFont designFont(double logicalDpi);
 
 } // namespace Twips
