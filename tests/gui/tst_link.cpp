@@ -149,7 +149,7 @@ private Q_SLOTS:
         c.server.setResponder(nullptr);
         t.restart();
         c.window->fSendMessage(QStringLiteral("CMD_USERS"));
-        QVERIFY2(t.elapsed() > 8900 && t.elapsed() < 10500,
+        QVERIFY2(t.elapsed() > 8900 && t.elapsed() < 11000,
                  qPrintable(QString::number(t.elapsed())));
     }
 
