@@ -59,9 +59,8 @@ void frmMain::runStartup()
         return;
     }
 
-    const qint16 alert = Settings::integer16(Settings::Alert, QStringLiteral("0"));
-    chkAlert->setChecked(alert != 0);
-    mnuSysTray[3]->setChecked(alert != 0);
+    // The box's click handler checks the menu item with it.
+    chkAlert->setChecked(Settings::integer16(Settings::Alert, QStringLiteral("0")) != 0);
     cmdAction[1]->setText(Settings::text(Settings::MainScreenExit, QStringLiteral("0")) ==
                                   QLatin1String("0")
                               ? QStringLiteral("E&xit")

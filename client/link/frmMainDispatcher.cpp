@@ -18,6 +18,21 @@
 
 using Protocol::ServerMessage;
 
+namespace {
+
+// Waits, running events, until the dialog has answered. Returns the dialog while it is still
+// loaded, so that its controls can be read, or nullptr when something unloaded it meanwhile.
+template <typename Form> Form *waitForAnswer()
+{
+    EventWait::waitUntil([] {
+        const Form *open = Form::loaded();
+        return !open || !open->Tag.isEmpty();
+    });
+    return Form::loaded();
+}
+
+} // namespace
+
 void frmMain::dispatchStep(const std::function<void()> &step)
 {
     try {
@@ -150,11 +165,7 @@ void frmMain::onPhonebook(const QString &message)
     } else {
         chooser->show();
     }
-    EventWait::waitUntil([] {
-        const frmPhonebook *open = frmPhonebook::loaded();
-        return !open || !open->Tag.isEmpty();
-    });
-    chooser = frmPhonebook::loaded();
+    chooser = waitForAnswer<frmPhonebook>();
     if (chooser && chooser->Tag == QLatin1String("0")) {
         const QList<QListWidgetItem *> chosen = chooser->lstPhonebook->selectedItems();
         sPhonebookEntry = chosen.isEmpty() ? QString() : chosen.first()->text();
@@ -168,11 +179,7 @@ void frmMain::onPassword()
     if (frmDUNPassword::loaded())
         return;
     frmDUNPassword::instance()->show();
-    EventWait::waitUntil([] {
-        const frmDUNPassword *open = frmDUNPassword::loaded();
-        return !open || !open->Tag.isEmpty();
-    });
-    const frmDUNPassword *prompt = frmDUNPassword::loaded();
+    const frmDUNPassword *prompt = waitForAnswer<frmDUNPassword>();
     if (prompt && prompt->Tag == QLatin1String("0")) {
         const QString password = prompt->txtPassword->text();
         dispatchStep([&] { fSendMessage(Protocol::connectRequest(sPhonebookEntry, password)); });

@@ -74,12 +74,11 @@ void frmMain::mnuSysTray_Click(int Index)
         restoreFromElsewhere();
         break;
     case 2:
+        // The box's own click handler sets the menu's check mark.
         chkLock->setChecked(!chkLock->isChecked());
-        mnuSysTray[2]->setChecked(chkLock->isChecked());
         break;
     case 3:
         chkAlert->setChecked(!chkAlert->isChecked());
-        mnuSysTray[3]->setChecked(chkAlert->isChecked());
         break;
     case 5:
         cmdAction_Click(2);

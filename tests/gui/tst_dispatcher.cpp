@@ -92,6 +92,7 @@ private Q_SLOTS:
         // Locked wins over the filter.
         c.server.clearReceived();
         w.mnuSysTray_Click(2);
+        QVERIFY(w.chkLock->isChecked() && w.mnuSysTray[2]->isChecked());
         QVERIFY(c.serverSays(QStringLiteral("MSG_DISCONNECT+30")));
         QTRY_COMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_LOCKED")});
 
@@ -243,6 +244,7 @@ private Q_SLOTS:
         frmMsg::unload();
         QVERIFY(c.serverSays(QStringLiteral("Connect device")));
         c.window->mnuSysTray_Click(3);
+        QVERIFY(!c.window->chkAlert->isChecked() && !c.window->mnuSysTray[3]->isChecked());
         QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
         QVERIFY(!frmMsg::loaded());
         QCOMPARE(c.window->iState, qint16(3));
