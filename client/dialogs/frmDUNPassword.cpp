@@ -1,19 +1,14 @@
 #include "frmDUNPassword.h"
 
-#include "Artwork.h"
 #include "Twips.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 frmDUNPassword::frmDUNPassword()
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(QStringLiteral("Velmora Client"));
-    setWindowIcon(Artwork::applicationIcon());
     Twips::setFixedClientSize(this, 4275, 1395);
 
     lblLegend =
@@ -40,20 +35,5 @@ frmDUNPassword::frmDUNPassword()
 
 void frmDUNPassword::cmdAction_Click(int Index)
 {
-    Tag = QString::number(Index);
-    hide();
-}
-
-void frmDUNPassword::reject()
-{
-    cmdAction_Click(1);
-}
-
-void frmDUNPassword::closeEvent(QCloseEvent *event)
-{
-    // The program unloads the window by deleting it, so a close request always comes from the
-    // user. A hidden window has already answered and keeps that answer.
-    event->ignore();
-    if (isVisible())
-        cmdAction_Click(1);
+    answer(QString::number(Index));
 }

@@ -1,18 +1,13 @@
 #include "frmPhonebook.h"
 
-#include "Artwork.h"
 #include "Twips.h"
 
-#include <QCloseEvent>
 #include <QListWidget>
 #include <QPushButton>
 
 frmPhonebook::frmPhonebook()
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(QStringLiteral(" Select Connection"));
-    setWindowIcon(Artwork::applicationIcon());
     Twips::setFixedClientSize(this, 4050, 2790);
 
     lstPhonebook = new QListWidget(this);
@@ -42,25 +37,10 @@ void frmPhonebook::cmdAction_Click(int Index)
     // A list that has the focus has a current row, but only a selected entry can be dialled.
     if (Index == 0 && lstPhonebook->selectedItems().isEmpty())
         return;
-    Tag = QString::number(Index);
-    hide();
+    answer(QString::number(Index));
 }
 
 void frmPhonebook::lstPhonebook_DblClick()
 {
     cmdAction_Click(0);
-}
-
-void frmPhonebook::reject()
-{
-    cmdAction_Click(1);
-}
-
-void frmPhonebook::closeEvent(QCloseEvent *event)
-{
-    // The program unloads the window by deleting it, so a close request always comes from the
-    // user. A hidden window has already answered and keeps that answer.
-    event->ignore();
-    if (isVisible())
-        cmdAction_Click(1);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "AnsweringDialog.h"
 #include "SharedForm.h"
 
 #include <array>
-#include <QDialog>
 
 class QListWidget;
 class QPushButton;
@@ -12,7 +12,7 @@ class QPushButton;
 // opener fills the list, shows the window and waits for Tag: "0" for "Connect" with an entry
 // selected, "1" for "Cancel". The window only records the answer and hides; every way of
 // closing it leaves an answer, because the opener's wait has no time limit.
-class frmPhonebook : public QDialog, public SharedForm<frmPhonebook>
+class frmPhonebook : public AnsweringDialog, public SharedForm<frmPhonebook>
 {
     Q_OBJECT
 
@@ -20,18 +20,11 @@ public:
     QListWidget *lstPhonebook = nullptr;
     std::array<QPushButton *, 2> cmdAction{};
 
-    // The answer: empty until a button answers.
-    QString Tag;
-
     void cmdAction_Click(int Index);
     void lstPhonebook_DblClick();
 
-    // Escape answers as "Cancel" does.
-    void reject() override;
-
 protected:
-    // The close box and Alt+F4 answer as "Cancel" does.
-    void closeEvent(QCloseEvent *event) override;
+    void cancelByUser() override { cmdAction_Click(1); }
 
 private:
     friend class SharedForm<frmPhonebook>;

@@ -1,0 +1,31 @@
+#include "AnsweringDialog.h"
+
+#include "Artwork.h"
+
+#include <QCloseEvent>
+
+AnsweringDialog::AnsweringDialog(Qt::WindowFlags flags)
+    : QDialog(nullptr, flags)
+{
+    setWindowIcon(Artwork::applicationIcon());
+}
+
+void AnsweringDialog::answer(const QString &ptAnswer)
+{
+    Tag = ptAnswer;
+    hide();
+}
+
+void AnsweringDialog::reject()
+{
+    cancelByUser();
+}
+
+void AnsweringDialog::closeEvent(QCloseEvent *event)
+{
+    // The program unloads the window by deleting it, so a close request always comes from the
+    // user. A hidden window has already answered and keeps that answer.
+    event->ignore();
+    if (isVisible())
+        cancelByUser();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+// A dialog that answers its opener: it writes the answer into Tag and hides, and the opener,
+// which waits for Tag without a time limit, reads the controls it needs and unloads the
+// window. Because that wait has no limit, every way the user can close the window leaves an
+// answer: Escape, the close box and Alt+F4 answer as the cancelling button does.
+class AnsweringDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The answer: empty until the window has answered.
+    QString Tag;
+
+    // Escape answers as the cancelling button does.
+    void reject() override;
+
+protected:
+    // Fixed frame with a title, a system menu and a close box; no help button.
+    static constexpr Qt::WindowFlags frameFlags =
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+        Qt::MSWindowsFixedSizeDialogHint;
+
+    explicit AnsweringDialog(Qt::WindowFlags flags = frameFlags);
+
+    // Records the answer and hides; the window stays loaded until the opener unloads it.
+    void answer(const QString &ptAnswer);
+
+    // What the user's own ways of closing the window do: the cancelling button's click.
+    virtual void cancelByUser() = 0;
+
+    void closeEvent(QCloseEvent *event) override;
+};
