@@ -52,6 +52,9 @@ void frmMain::runStartup()
     MainModule::deleteActivityLog();
     Twips::centre(this);
 
+    // The link timer only starts at the end of start-up, so nothing links behind the dialog.
+    if (serverUnconfigured())
+        showConfiguration(true);
     if (serverUnconfigured()) {
         MessageBox::show(QStringLiteral("You cannot use the Velmora Client unless you specify "
                                         "an IP Address and a port number for the server."),

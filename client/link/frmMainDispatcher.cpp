@@ -2,6 +2,7 @@
 #include "ErrorTrap.h"
 #include "EventWait.h"
 #include "frmAlert.h"
+#include "frmConfigure.h"
 #include "frmDUNPassword.h"
 #include "frmMain.h"
 #include "frmMsg.h"
@@ -64,7 +65,9 @@ void frmMain::wskClient_DataArrival(qint64)
         onUserMessage(message);
         break;
     case ServerMessage::Connections:
-        // Only an open configuration dialog wants the entry names; none is open.
+        // Only an open configuration dialog wants the entry names; a late answer is dropped.
+        if (frmConfigure *dialog = frmConfigure::loaded())
+            dialog->fListConnections(Protocol::payload(message, Protocol::ConnectionsPrefix));
         break;
     case ServerMessage::Cancelled:
         onCancelled();

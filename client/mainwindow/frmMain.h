@@ -77,6 +77,11 @@ public:
     // The About notice: the version from the build, then our own maker lines.
     static QString aboutText();
 
+    // ---- Configuration (config/frmMainConfigure.cpp) --------------------------------------
+    // Opens the configuration dialog, or brings an open one to the front. Modal, it returns
+    // when the dialog has closed; modeless, at once.
+    void showConfiguration(bool modal);
+
     // ---- Notification icon (mainwindow/frmMainTray.cpp) ----------------------------------
     // Shows imgIcon(iState) with the tip; callers set iState first.
     void fUpdateTrayIcon(const QString &ptTip);
@@ -147,6 +152,9 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void chkLock_Click();
     void chkAlert_Click();
+
+    // ---- Configuration (config/frmMainConfigure.cpp) --------------------------------------
+    void configureCommand();
 
     std::unique_ptr<SingleInstance> m_instance;
     bool m_closingFromCode = false;

@@ -56,8 +56,8 @@ void frmMain::cmdAction_Click(int Index)
         case 3:
             fSendMessage(Protocol::CmdUsers);
             break;
-        default:
-            // Configure: the configuration dialog arrives with its own window.
+        case 2:
+            configureCommand();
             break;
         }
     } catch (const RuntimeError &error) {

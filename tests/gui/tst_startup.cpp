@@ -1,9 +1,11 @@
 #include "Artwork.h"
+#include "frmConfigure.h"
 #include "frmMain.h"
 #include "MainModule.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "TestHome.h"
+#include "WhenShown.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,8 +64,15 @@ private Q_SLOTS:
         seed(settings.constData());
         frmMain w;
         QSignalSpy ended(&w, &frmMain::programEnded);
+        // An unconfigured client first offers the configuration dialog; the user declines.
+        bool offered = false;
+        auto watch = whenShown<frmConfigure>([&](frmConfigure *dialog) {
+            offered = true;
+            dialog->cmdAction[1]->click();
+        });
         MessageBox::setNextAnswer(MessageBox::AnswerOk);
         QVERIFY(!w.Form_Load());
+        QCOMPARE(offered, style == 16);
         QVERIFY(!w.isVisible());
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes().first().text, text);

@@ -1,0 +1,73 @@
+#include "FolderList.h"
+
+#include "ConfigureRules.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QStyle>
+
+namespace {
+
+constexpr int PathRole = Qt::UserRole;
+
+} // namespace
+
+FolderList::FolderList(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setIndentation(12);
+    connect(this, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem *item) { setPath(item->data(0, PathRole).toString()); });
+}
+
+void FolderList::setDrive(const QString &root)
+{
+    m_root = root;
+    if (!setPath(root))
+        rebuild();
+}
+
+bool FolderList::setPath(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isExecutable())
+        return false;
+    const QString path = QDir::cleanPath(info.absoluteFilePath());
+    const bool changed = path != m_path;
+    m_path = path;
+    rebuild();
+    if (changed)
+        Q_EMIT Change();
+    return true;
+}
+
+void FolderList::rebuild()
+{
+    clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    QTreeWidgetItem *parentItem = nullptr;
+    const QStringList chain = ConfigureRules::folderChain(m_root, m_path);
+    for (const QString &folder : chain) {
+        const QString name = parentItem ? QFileInfo(folder).fileName() : folder;
+        auto *item = parentItem ? new QTreeWidgetItem(parentItem, {name})
+                                : new QTreeWidgetItem(this, {name});
+        item->setIcon(0, open);
+        item->setData(0, PathRole, folder);
+        parentItem = item;
+    }
+    const QStringList children =
+        QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString &child : children) {
+        auto *item = new QTreeWidgetItem(parentItem, {child});
+        item->setIcon(0, closed);
+        item->setData(0, PathRole, ConfigureRules::wavePath(m_path, child));
+    }
+    expandAll();
+    setCurrentItem(parentItem);
+}
