@@ -2,8 +2,12 @@
 
 #include <memory>
 #include <QApplication>
+#include <QAudioDevice>
+#include <QFile>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QSoundEffect>
+#include <QtEndian>
 #include <QUrl>
 
 namespace {
@@ -16,6 +20,52 @@ QSoundEffect &effect()
 {
     static auto *instance = new QSoundEffect(qApp);
     return *instance;
+}
+
+// The desktop's sound server (PulseAudio, or PipeWire speaking its protocol). Without one,
+// asking the audio layer for a device only fills the log with complaints and plays nothing.
+bool soundServerReachable()
+{
+    if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return true;
+    const QString runtime = qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH")
+                                ? qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1String("/pulse")
+                                : qEnvironmentVariable("PULSE_RUNTIME_PATH");
+    return QFileInfo::exists(runtime + QLatin1String("/native"));
+}
+
+bool hasSoundDevice()
+{
+    static const bool present =
+        soundServerReachable() && !QMediaDevices::defaultAudioOutput().isNull();
+    return present;
+}
+
+// A RIFF wave whose samples are plain PCM or floating point: the kinds the player decodes.
+// Anything else is left alone rather than handed over to fail noisily.
+bool isPlayableWave(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return false;
+    for (;;) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return false;
+        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + 4);
+        if (chunk.startsWith("fmt ")) {
+            const QByteArray format = file.read(2);
+            if (format.size() < 2)
+                return false;
+            const quint16 tag = qFromLittleEndian<quint16>(format.constData());
+            return tag == 1 || tag == 3 || tag == 0xFFFE;
+        }
+        if (!file.seek(file.pos() + size + (size & 1)))
+            return false;
+    }
 }
 
 } // namespace
@@ -32,7 +82,7 @@ void beep()
 void playWave(const QString &path)
 {
     const QFileInfo file(path);
-    if (file.isFile() && file.isReadable()) {
+    if (file.isFile() && isPlayableWave(path) && hasSoundDevice()) {
         QSoundEffect &sound = effect();
         sound.stop();
         sound.setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
