@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,14 +17,15 @@ namespace {
 class ServerProcess
 {
 public:
-    explicit ServerProcess(quint16 port = 0)
+    explicit ServerProcess(quint16 port = 0, const char *phonebook = "Office ISP=\n")
     {
         QFile config(m_dir.filePath(QStringLiteral("server.conf")));
         config.open(QIODevice::WriteOnly);
         config.write(QStringLiteral("[Server]\nAddress=127.0.0.1\nPort=%1\nDisconnectSeconds=2\n"
                                     "[Simulated]\nDialMs=200\nHangUpMs=200\n"
-                                    "[Phonebook]\nOffice ISP=\n")
+                                    "[Phonebook]\n%2")
                          .arg(port)
+                         .arg(QString::fromLatin1(phonebook))
                          .toUtf8());
         config.close();
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -99,11 +101,48 @@ public:
         return QTest::qWaitFor([&] { return log().contains(entry); }, timeoutMs);
     }
     QProcess &process() { return m_process; }
+    // The client's settings store, as the client left it.
+    QString setting(const char *key) const
+    {
+        const QSettings store(m_dir.filePath(QStringLiteral("config/Velmora/Velmora.conf")),
+                              QSettings::IniFormat);
+        return store.value(QStringLiteral("Configuration/") + QLatin1String(key)).toString();
+    }
 
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
+
+// Runs xdotool on the virtual X server; its output, or nothing when it fails.
+QString xdotool(const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(5000) || tool.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+// Gives the keyboard to the window with this exact title and types the keys into it.
+bool typeInto(const QString &title, const QStringList &keys)
+{
+    QString window;
+    const bool found = QTest::qWaitFor([&] {
+        window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
+                     .section(QLatin1Char('\n'), 0, 0);
+        return !window.isEmpty();
+    });
+    if (!found)
+        return false;
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    for (const QString &key : keys) {
+        xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key});
+        QTest::qWait(100);
+    }
+    return true;
+}
 
 } // namespace
 
@@ -141,6 +180,35 @@ private Q_SLOTS:
         QVERIFY(client.logged("R", QStringLiteral("Disconnected")));
         QVERIFY(!client.log().contains(QLatin1String("\tSendData\tCMD_OK")));
         QVERIFY(!client.log().contains(QLatin1String("\tSendData\tCMD_CANCEL")));
+        QCOMPARE(client.process().state(), QProcess::Running);
+    }
+
+    void configureWhileLinkedOffersTheServersEntries()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("pressing the client's buttons needs an X server (xvfb-run)");
+        ServerProcess server(0, "Office ISP=\nBackup=\n");
+        const quint16 port = server.port();
+        QVERIFY(port != 0);
+        ClientProcess client(port);
+        QVERIFY(client.logged("R", QStringLiteral("Disconnected")));
+
+        QVERIFY(typeInto(QStringLiteral("Velmora Client"), {QStringLiteral("alt+o")}));
+        QVERIFY(client.logged("S", QStringLiteral("CMD_CONFIGURE_CONNECTIONS")));
+        const QChar fs(28);
+        QVERIFY(client.logged("R", QStringLiteral("CONNECTIONS:Office ISP") + fs +
+                                       QStringLiteral("Backup") + fs));
+        // The "&Connections" page: tick the connection filter, pick the last entry in sorted
+        // order, and save with Enter.
+        QVERIFY(typeInto(QStringLiteral("Configure Velmora Client"),
+                         {QStringLiteral("alt+c"), QStringLiteral("space"), QStringLiteral("Tab"),
+                          QStringLiteral("End"), QStringLiteral("Return")}));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return client.setting("AlertConnections") == QStringLiteral("Office ISP") + fs; },
+            10000));
+        QCOMPARE(client.setting("AlertCIfIncludes"), QLatin1String("1"));
+        QCOMPARE(client.setting("AlertDisconnections"), QString());
+        QCOMPARE(client.setting("ServerPort"), QString::number(port));
         QCOMPARE(client.process().state(), QProcess::Running);
     }
 
