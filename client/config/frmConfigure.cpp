@@ -286,8 +286,11 @@ void frmConfigure::Form_Load(frmMain &main)
     } else {
         cmdTab[2]->setEnabled(false);
     }
-    // The dialog would outlive a main window that ends while it is open.
-    connect(&main, &frmMain::programEnded, this, [] { unload(); });
+    // The dialog, and a chooser it waits for, would outlive a main window that ends.
+    connect(&main, &frmMain::programEnded, this, [] {
+        frmWav::unload();
+        unload();
+    });
 }
 
 void frmConfigure::loadSettings()

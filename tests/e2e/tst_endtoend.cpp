@@ -61,17 +61,21 @@ private:
 class ClientProcess
 {
 public:
+    // A port of 0 leaves the settings store empty, as on a first run.
     explicit ClientProcess(quint16 port)
     {
         const QString exe = m_dir.filePath(QStringLiteral("velmora-client"));
         QFile::copy(QStringLiteral(VELMORA_CLIENT_EXE), exe);
         QFile config(m_dir.filePath(QStringLiteral("config/Velmora/Velmora.conf")));
         QDir().mkpath(QFileInfo(config).path());
-        config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("[Configuration]\nServerIPAddress=127.0.0.1\nServerPort=%1\n")
-                         .arg(port)
-                         .toUtf8());
-        config.close();
+        if (port != 0) {
+            config.open(QIODevice::WriteOnly);
+            config.write(
+                QStringLiteral("[Configuration]\nServerIPAddress=127.0.0.1\nServerPort=%1\n")
+                    .arg(port)
+                    .toUtf8());
+            config.close();
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
         // On the virtual X server when the test runs under one, offscreen otherwise.
@@ -114,34 +118,42 @@ private:
     QProcess m_process;
 };
 
-// Runs xdotool on the virtual X server; its output, or nothing when it fails.
-QString xdotool(const QStringList &arguments)
+// Runs xdotool on the virtual X server; false when it fails. Its output goes to *output.
+bool xdotool(const QStringList &arguments, QString *output = nullptr)
 {
     QProcess tool;
     tool.start(QStringLiteral("xdotool"), arguments);
     if (!tool.waitForFinished(5000) || tool.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+        return false;
+    if (output)
+        *output = QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    return true;
 }
 
-// Gives the keyboard to the window with this exact title and types the keys into it.
-bool typeInto(const QString &title, const QStringList &keys)
+// Gives the keyboard to the visible window with this exact title.
+bool focusWindow(const QString &title)
 {
-    QString window;
+    QString windows;
     const bool found = QTest::qWaitFor([&] {
-        window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                          QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
-                     .section(QLatin1Char('\n'), 0, 0);
-        return !window.isEmpty();
+        return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                        QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')},
+                       &windows);
     });
-    if (!found)
-        return false;
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    return found && xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                             windows.section(QLatin1Char('\n'), 0, 0)});
+}
+
+// Presses keys ("Tab", "alt+c") and types texts ("=127.0.0.1") into the focused window.
+void press(const QStringList &keys)
+{
     for (const QString &key : keys) {
-        xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key});
+        if (key.startsWith(QLatin1Char('=')))
+            xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
+                     key.mid(1)});
+        else
+            xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key});
         QTest::qWait(100);
     }
-    return true;
 }
 
 } // namespace
@@ -193,22 +205,42 @@ private Q_SLOTS:
         ClientProcess client(port);
         QVERIFY(client.logged("R", QStringLiteral("Disconnected")));
 
-        QVERIFY(typeInto(QStringLiteral("Velmora Client"), {QStringLiteral("alt+o")}));
+        QVERIFY(focusWindow(QStringLiteral("Velmora Client")));
+        press({QStringLiteral("alt+o")});
         QVERIFY(client.logged("S", QStringLiteral("CMD_CONFIGURE_CONNECTIONS")));
         const QChar fs(28);
         QVERIFY(client.logged("R", QStringLiteral("CONNECTIONS:Office ISP") + fs +
                                        QStringLiteral("Backup") + fs));
         // The "&Connections" page: tick the connection filter, pick the last entry in sorted
         // order, and save with Enter.
-        QVERIFY(typeInto(QStringLiteral("Configure Velmora Client"),
-                         {QStringLiteral("alt+c"), QStringLiteral("space"), QStringLiteral("Tab"),
-                          QStringLiteral("End"), QStringLiteral("Return")}));
+        QVERIFY(focusWindow(QStringLiteral("Configure Velmora Client")));
+        press({QStringLiteral("alt+c"), QStringLiteral("space"), QStringLiteral("Tab"),
+               QStringLiteral("End"), QStringLiteral("Return")});
         QVERIFY(QTest::qWaitFor(
             [&] { return client.setting("AlertConnections") == QStringLiteral("Office ISP") + fs; },
             10000));
         QCOMPARE(client.setting("AlertCIfIncludes"), QLatin1String("1"));
         QCOMPARE(client.setting("AlertDisconnections"), QString());
         QCOMPARE(client.setting("ServerPort"), QString::number(port));
+        QCOMPARE(client.process().state(), QProcess::Running);
+    }
+
+    void firstRunConfiguresAndLinks()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("typing into the client's dialog needs an X server (xvfb-run)");
+        ServerProcess server;
+        const quint16 port = server.port();
+        QVERIFY(port != 0);
+        ClientProcess client(0);
+        // The dialog opens on its first page, in the server name box.
+        QVERIFY(focusWindow(QStringLiteral("Configure Velmora Client")));
+        press({QStringLiteral("Tab"), QStringLiteral("=127.0.0.1"), QStringLiteral("Tab"),
+               QLatin1Char('=') + QString::number(port), QStringLiteral("Return")});
+        QVERIFY(client.logged("R", QStringLiteral("CMD_SEND_ID")));
+        QCOMPARE(client.setting("ServerIPAddress"), QLatin1String("127.0.0.1"));
+        QCOMPARE(client.setting("ServerPort"), QString::number(port));
+        QCOMPARE(client.setting("PopUpOnConnect"), QLatin1String("1"));
         QCOMPARE(client.process().state(), QProcess::Running);
     }
 

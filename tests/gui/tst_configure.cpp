@@ -1,6 +1,7 @@
 #include "frmConfigure.h"
 #include "frmMain.h"
 #include "frmMsg.h"
+#include "frmWav.h"
 #include "LinkedClient.h"
 #include "MessageBox.h"
 #include "Settings.h"
@@ -343,6 +344,27 @@ private Q_SLOTS:
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Office|"));
         QCOMPARE(Settings::text(Settings::AlertDisconnections, QStringLiteral("absent")),
                  QLatin1String("absent"));
+    }
+
+    void serverShutdownClosesTheOpenDialogs()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        frmConfigure *d = openLinked(c);
+        QVERIFY(d);
+        d->chkMsg[1]->setChecked(true);
+        QSignalSpy ended(c.window.get(), &frmMain::programEnded);
+        bool chooserOpen = false;
+        auto watch = whenShown<frmWav>([&](frmWav *) {
+            chooserOpen = true;
+            c.server.send(QStringLiteral("MSG_SHUTDOWN"));
+        });
+        d->cmdWave[0]->click(); // returns once the shutdown has unloaded the chooser
+        QVERIFY(chooserOpen);
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!frmWav::loaded());
+        QVERIFY(!frmConfigure::loaded());
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_END")));
     }
 
     void restartNotice_data()
