@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -105,6 +107,54 @@ private:
     QProcess m_process;
 };
 
+// Drives the clients' windows as a user would, through the X server's input.
+class Desktop
+{
+public:
+    static bool available()
+    {
+        return qEnvironmentVariableIsSet("DISPLAY") &&
+               !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
+    }
+
+    // The first visible window of the process whose title matches the pattern, once it shows.
+    static QString window(const QProcess &owner, const QString &titlePattern)
+    {
+        QString id;
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                id = run({QStringLiteral("search"), QStringLiteral("--all"),
+                          QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                          QString::number(owner.processId()), QStringLiteral("--name"),
+                          titlePattern})
+                         .section(QLatin1Char('\n'), 0, 0);
+                return !id.isEmpty();
+            },
+            10000);
+        return shown ? id : QString();
+    }
+
+    // Gives the window the keyboard, then types the text and presses the keys.
+    static void keys(const QString &window, const QString &text, const QStringList &keys)
+    {
+        run({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+        QTest::qWait(100);
+        if (!text.isEmpty())
+            run({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+        for (const QString &key : keys)
+            run({QStringLiteral("key"), key});
+    }
+
+private:
+    static QString run(const QStringList &arguments)
+    {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), arguments);
+        xdotool.waitForFinished(10000);
+        return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    }
+};
+
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -142,6 +192,59 @@ private Q_SLOTS:
         QVERIFY(!client.log().contains(QLatin1String("\tSendData\tCMD_OK")));
         QVERIFY(!client.log().contains(QLatin1String("\tSendData\tCMD_CANCEL")));
         QCOMPARE(client.process().state(), QProcess::Running);
+    }
+
+    // One user writes to another through the server; the other replies from the box.
+    void usersMessageEachOther()
+    {
+        if (!Desktop::available())
+            QSKIP("needs an X display and xdotool");
+        ServerProcess server;
+        const quint16 port = server.port();
+        QVERIFY(port != 0);
+        ClientProcess writer(port);
+        ClientProcess reader(port);
+        QVERIFY(writer.logged("R", QStringLiteral("Disconnected")));
+        QVERIFY(reader.logged("R", QStringLiteral("Disconnected")));
+        QVERIFY(writer.logged("S", QStringLiteral("ID:") + QHostInfo::localHostName()));
+        QVERIFY(reader.logged("S", QStringLiteral("ID:") + QHostInfo::localHostName()));
+        // Both report this machine's name; each is offered the other under it.
+        const QString name = QHostInfo::localHostName();
+
+        const QString main = Desktop::window(writer.process(), QStringLiteral("^Velmora Client$"));
+        QVERIFY(!main.isEmpty());
+        Desktop::keys(main, QString(), {QStringLiteral("alt+m")});
+        QVERIFY(writer.logged("R", QStringLiteral("USERS:") + name + QChar(28)));
+        // The one user offered arrives chosen, with the caret in the text box.
+        const QString composer =
+            Desktop::window(writer.process(), QStringLiteral("^Send Message to Another User$"));
+        QVERIFY(!composer.isEmpty());
+        Desktop::keys(composer, QStringLiteral("Lunch # at one?"), {QStringLiteral("alt+o")});
+        const QString sent = QStringLiteral("CMD_MSG:") + name + QStringLiteral("#Lunch # at one?");
+        QVERIFY(writer.logged("S", sent));
+        QVERIFY(reader.logged("R", sent));
+
+        const QString box =
+            Desktop::window(reader.process(), QStringLiteral("^.* has sent you a message$"));
+        QVERIFY(!box.isEmpty());
+        Desktop::keys(box, QString(), {QStringLiteral("alt+r")});
+        const QString reply =
+            Desktop::window(reader.process(), QStringLiteral("^Reply to message from .*$"));
+        QVERIFY(!reply.isEmpty());
+        Desktop::keys(reply, QStringLiteral("Sure"), {QStringLiteral("alt+o")});
+        const QString answer = QStringLiteral("CMD_MSG:") + name + QStringLiteral("#Sure");
+        QVERIFY(reader.logged("S", answer));
+        QVERIFY(writer.logged("R", answer));
+
+        const QString answerBox =
+            Desktop::window(writer.process(), QStringLiteral("^.* has sent you a message$"));
+        QVERIFY(!answerBox.isEmpty());
+        Desktop::keys(answerBox, QString(), {QStringLiteral("alt+c")});
+        QTest::qWait(500);
+        QCOMPARE(writer.log().count(QLatin1String("\tSendData\tCMD_MSG:")), 1);
+        QCOMPARE(reader.log().count(QLatin1String("\tSendData\tCMD_MSG:")), 1);
+        QCOMPARE(writer.process().state(), QProcess::Running);
+        QCOMPARE(reader.process().state(), QProcess::Running);
     }
 
     void stoppingServerEndsTheClient()
