@@ -136,14 +136,15 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
+    // The size comes in device pixels already; the scale only marks the pixmap's ratio.
     QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
                          qreal scale) override
     {
-        QPixmap pixmap(size * scale);
+        QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
         {
             QPainter p(&pixmap);
-            paint(&p, QRect(QPoint(), pixmap.size()), mode, state);
+            paint(&p, QRect(QPoint(), size), mode, state);
         }
         pixmap.setDevicePixelRatio(scale);
         return pixmap;
