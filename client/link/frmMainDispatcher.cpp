@@ -59,7 +59,7 @@ void frmMain::wskClient_DataArrival(qint64)
         onPhonebook(message);
         break;
     case ServerMessage::Users:
-        // The composer that offers these users arrives with its own window.
+        onUsers(message);
         break;
     case ServerMessage::UserMessage:
         onUserMessage(message);
@@ -204,6 +204,7 @@ void frmMain::onUserMessage(const QString &message)
     colMsgs.append(parsed.sender + Protocol::NameTerminator + parsed.text);
     // Each change of the hidden label's caption is one trigger for showing the queue.
     lblMsg->setText(lblMsg->text().isEmpty() ? QStringLiteral("+") : QString());
+    lblMsg_Change();
 }
 
 void frmMain::onCancelled()

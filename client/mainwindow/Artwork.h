@@ -16,4 +16,10 @@ QPixmap logo();
 
 QIcon applicationIcon();
 
+// The symbols of the message boxes, by the platform's style numbers: 16 stop (a white cross on
+// a red disc), 32 question (a balloon with a blue question mark), 48 exclamation (a yellow
+// triangle), 64 information (a balloon with a blue letter i). Drawn from paths at whatever size
+// is asked for, so they stay sharp at any scale. Any other number gives a null icon.
+QIcon messageSymbol(int style);
+
 } // namespace Artwork

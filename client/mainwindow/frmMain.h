@@ -82,6 +82,10 @@ public:
     // when the dialog has closed; modeless, at once.
     void showConfiguration(bool modal);
 
+    // ---- Messages between users (mainwindow/frmMainMessages.cpp) --------------------------
+    // Shows the queued messages one at a time; run by every change of lblMsg's caption.
+    void lblMsg_Change();
+
     // ---- Notification icon (mainwindow/frmMainTray.cpp) ----------------------------------
     // Shows imgIcon(iState) with the tip; callers set iState first.
     void fUpdateTrayIcon(const QString &ptTip);
@@ -101,6 +105,8 @@ public:
     QString sConnection;
     QString sPhonebookEntry;
     QStringList colMsgs;
+    // lblMsg_Change is working through colMsgs; a nested change only queues.
+    bool bShowingMsgs = false;
 
 Q_SIGNALS:
     // The window has unloaded; the program ends.
@@ -129,6 +135,8 @@ private:
     void onDisconnectRequest(const QString &message);
     void onPhonebook(const QString &message);
     void onUserMessage(const QString &message);
+    // "USERS:" (mainwindow/frmMainMessages.cpp): the composer for a new message.
+    void onUsers(const QString &message);
     void onCancelled();
     void onPassword();
     void onSendId();

@@ -12,10 +12,12 @@ public:
     // layer's (100xx, 400xx) for link failures.
     enum Number : int {
         Overflow = 6,
+        SubscriptOutOfRange = 9,
         TypeMismatch = 13,
         FileNotFound = 53,
         PermissionDenied = 70,
         PathFileAccess = 75,
+        ControlArrayElementMissing = 340,
         InvalidConnectionState = 40006,
         InvalidArgument = 40020,
         HostUnreachable = 10065,

@@ -12,11 +12,25 @@ int toPixels(int twips, double logicalDpi)
     return static_cast<int>(std::lround(twips * logicalDpi / 1440.0));
 }
 
-int toPixels(int twips, const QWidget *widget)
+namespace {
+
+double logicalDpi(const QWidget *widget)
 {
     const QScreen *screen =
         widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    return toPixels(twips, screen ? screen->logicalDotsPerInch() : 96.0);
+    return screen ? screen->logicalDotsPerInch() : 96.0;
+}
+
+} // namespace
+
+int toPixels(int twips, const QWidget *widget)
+{
+    return toPixels(twips, logicalDpi(widget));
+}
+
+int fromPixels(int pixels, const QWidget *widget)
+{
+    return static_cast<int>(std::lround(pixels * 1440.0 / logicalDpi(widget)));
 }
 
 void place(QWidget *control, int left, int top, int width, int height)

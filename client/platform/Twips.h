@@ -10,6 +10,8 @@ namespace Twips {
 
 int toPixels(int twips, double logicalDpi);
 int toPixels(int twips, const QWidget *widget);
+// Pixels measured on the widget's screen, as twips.
+int fromPixels(int pixels, const QWidget *widget);
 
 // Places a control inside its parent's client area.
 void place(QWidget *control, int left, int top, int width, int height);

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -118,43 +120,53 @@ private:
     QProcess m_process;
 };
 
-// Runs xdotool on the virtual X server; false when it fails. Its output goes to *output.
-bool xdotool(const QStringList &arguments, QString *output = nullptr)
+// Drives the clients' windows as a user would, through the X server's input.
+class Desktop
 {
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(5000) || tool.exitCode() != 0)
-        return false;
-    if (output)
-        *output = QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    return true;
-}
-
-// Gives the keyboard to the visible window with this exact title.
-bool focusWindow(const QString &title)
-{
-    QString windows;
-    const bool found = QTest::qWaitFor([&] {
-        return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                        QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')},
-                       &windows);
-    });
-    return found && xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                             windows.section(QLatin1Char('\n'), 0, 0)});
-}
-
-// Presses keys ("Tab", "alt+c") and types texts ("=127.0.0.1") into the focused window.
-void press(const QStringList &keys)
-{
-    for (const QString &key : keys) {
-        if (key.startsWith(QLatin1Char('=')))
-            xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
-                     key.mid(1)});
-        else
-            xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key});
-        QTest::qWait(100);
+public:
+    static bool available()
+    {
+        return qEnvironmentVariableIsSet("DISPLAY") &&
+               !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
     }
-}
+
+    // The first visible window of the process whose title matches the pattern, once it shows.
+    static QString window(const QProcess &owner, const QString &titlePattern)
+    {
+        QString id;
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                id = run({QStringLiteral("search"), QStringLiteral("--all"),
+                          QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                          QString::number(owner.processId()), QStringLiteral("--name"),
+                          titlePattern})
+                         .section(QLatin1Char('\n'), 0, 0);
+                return !id.isEmpty();
+            },
+            10000);
+        return shown ? id : QString();
+    }
+
+    // Gives the window the keyboard, then types the text and presses the keys.
+    static void keys(const QString &window, const QString &text, const QStringList &keys)
+    {
+        run({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+        QTest::qWait(100);
+        if (!text.isEmpty())
+            run({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+        for (const QString &key : keys)
+            run({QStringLiteral("key"), key});
+    }
+
+private:
+    static QString run(const QStringList &arguments)
+    {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), arguments);
+        xdotool.waitForFinished(10000);
+        return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    }
+};
 
 } // namespace
 
@@ -197,25 +209,29 @@ private Q_SLOTS:
 
     void configureWhileLinkedOffersTheServersEntries()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("pressing the client's buttons needs an X server (xvfb-run)");
+        if (!Desktop::available())
+            QSKIP("needs an X display and xdotool");
         ServerProcess server(0, "Office ISP=\nBackup=\n");
         const quint16 port = server.port();
         QVERIFY(port != 0);
         ClientProcess client(port);
         QVERIFY(client.logged("R", QStringLiteral("Disconnected")));
 
-        QVERIFY(focusWindow(QStringLiteral("Velmora Client")));
-        press({QStringLiteral("alt+o")});
+        const QString main = Desktop::window(client.process(), QStringLiteral("^Velmora Client$"));
+        QVERIFY(!main.isEmpty());
+        Desktop::keys(main, QString(), {QStringLiteral("alt+o")});
         QVERIFY(client.logged("S", QStringLiteral("CMD_CONFIGURE_CONNECTIONS")));
         const QChar fs(28);
         QVERIFY(client.logged("R", QStringLiteral("CONNECTIONS:Office ISP") + fs +
                                        QStringLiteral("Backup") + fs));
         // The "&Connections" page: tick the connection filter, pick the last entry in sorted
         // order, and save with Enter.
-        QVERIFY(focusWindow(QStringLiteral("Configure Velmora Client")));
-        press({QStringLiteral("alt+c"), QStringLiteral("space"), QStringLiteral("Tab"),
-               QStringLiteral("End"), QStringLiteral("Return")});
+        const QString dialog =
+            Desktop::window(client.process(), QStringLiteral("^Configure Velmora Client$"));
+        QVERIFY(!dialog.isEmpty());
+        Desktop::keys(dialog, QString(),
+                      {QStringLiteral("alt+c"), QStringLiteral("space"), QStringLiteral("Tab"),
+                       QStringLiteral("End"), QStringLiteral("Return")});
         QVERIFY(QTest::qWaitFor(
             [&] { return client.setting("AlertConnections") == QStringLiteral("Office ISP") + fs; },
             10000));
@@ -227,21 +243,77 @@ private Q_SLOTS:
 
     void firstRunConfiguresAndLinks()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("typing into the client's dialog needs an X server (xvfb-run)");
+        if (!Desktop::available())
+            QSKIP("needs an X display and xdotool");
         ServerProcess server;
         const quint16 port = server.port();
         QVERIFY(port != 0);
         ClientProcess client(0);
         // The dialog opens on its first page, in the server name box.
-        QVERIFY(focusWindow(QStringLiteral("Configure Velmora Client")));
-        press({QStringLiteral("Tab"), QStringLiteral("=127.0.0.1"), QStringLiteral("Tab"),
-               QLatin1Char('=') + QString::number(port), QStringLiteral("Return")});
+        const QString dialog =
+            Desktop::window(client.process(), QStringLiteral("^Configure Velmora Client$"));
+        QVERIFY(!dialog.isEmpty());
+        Desktop::keys(dialog, QString(), {QStringLiteral("Tab")});
+        Desktop::keys(dialog, QStringLiteral("127.0.0.1"), {QStringLiteral("Tab")});
+        Desktop::keys(dialog, QString::number(port), {QStringLiteral("Return")});
         QVERIFY(client.logged("R", QStringLiteral("CMD_SEND_ID")));
         QCOMPARE(client.setting("ServerIPAddress"), QLatin1String("127.0.0.1"));
         QCOMPARE(client.setting("ServerPort"), QString::number(port));
         QCOMPARE(client.setting("PopUpOnConnect"), QLatin1String("1"));
         QCOMPARE(client.process().state(), QProcess::Running);
+    }
+
+    // One user writes to another through the server; the other replies from the box.
+    void usersMessageEachOther()
+    {
+        if (!Desktop::available())
+            QSKIP("needs an X display and xdotool");
+        ServerProcess server;
+        const quint16 port = server.port();
+        QVERIFY(port != 0);
+        ClientProcess writer(port);
+        ClientProcess reader(port);
+        QVERIFY(writer.logged("R", QStringLiteral("Disconnected")));
+        QVERIFY(reader.logged("R", QStringLiteral("Disconnected")));
+        QVERIFY(writer.logged("S", QStringLiteral("ID:") + QHostInfo::localHostName()));
+        QVERIFY(reader.logged("S", QStringLiteral("ID:") + QHostInfo::localHostName()));
+        // Both report this machine's name; each is offered the other under it.
+        const QString name = QHostInfo::localHostName();
+
+        const QString main = Desktop::window(writer.process(), QStringLiteral("^Velmora Client$"));
+        QVERIFY(!main.isEmpty());
+        Desktop::keys(main, QString(), {QStringLiteral("alt+m")});
+        QVERIFY(writer.logged("R", QStringLiteral("USERS:") + name + QChar(28)));
+        // The one user offered arrives chosen, with the caret in the text box.
+        const QString composer =
+            Desktop::window(writer.process(), QStringLiteral("^Send Message to Another User$"));
+        QVERIFY(!composer.isEmpty());
+        Desktop::keys(composer, QStringLiteral("Lunch # at one?"), {QStringLiteral("alt+o")});
+        const QString sent = QStringLiteral("CMD_MSG:") + name + QStringLiteral("#Lunch # at one?");
+        QVERIFY(writer.logged("S", sent));
+        QVERIFY(reader.logged("R", sent));
+
+        const QString box =
+            Desktop::window(reader.process(), QStringLiteral("^.* has sent you a message$"));
+        QVERIFY(!box.isEmpty());
+        Desktop::keys(box, QString(), {QStringLiteral("alt+r")});
+        const QString reply =
+            Desktop::window(reader.process(), QStringLiteral("^Reply to message from .*$"));
+        QVERIFY(!reply.isEmpty());
+        Desktop::keys(reply, QStringLiteral("Sure"), {QStringLiteral("alt+o")});
+        const QString answer = QStringLiteral("CMD_MSG:") + name + QStringLiteral("#Sure");
+        QVERIFY(reader.logged("S", answer));
+        QVERIFY(writer.logged("R", answer));
+
+        const QString answerBox =
+            Desktop::window(writer.process(), QStringLiteral("^.* has sent you a message$"));
+        QVERIFY(!answerBox.isEmpty());
+        Desktop::keys(answerBox, QString(), {QStringLiteral("alt+c")});
+        QTest::qWait(500);
+        QCOMPARE(writer.log().count(QLatin1String("\tSendData\tCMD_MSG:")), 1);
+        QCOMPARE(reader.log().count(QLatin1String("\tSendData\tCMD_MSG:")), 1);
+        QCOMPARE(writer.process().state(), QProcess::Running);
+        QCOMPARE(reader.process().state(), QProcess::Running);
     }
 
     void stoppingServerEndsTheClient()

@@ -1,11 +1,14 @@
 #include "Artwork.h"
 #include "Clock.h"
 #include "frmAlert.h"
+#include "frmFlexiBox.h"
 #include "frmMain.h"
 #include "frmMsg.h"
+#include "frmUsers.h"
 #include "LinkedClient.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "WhenShown.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -70,6 +73,8 @@ private Q_SLOTS:
         LinkedClient c;
         QVERIFY(c.start());
         c.window->chkLock->setChecked(true);
+        const auto composer = whenEachShown<frmUsers>([](frmUsers *f) { f->cmdAction_Click(1); });
+        const auto box = whenEachShown<frmFlexiBox>([](frmFlexiBox *f) { f->cmdAction_Click(1); });
         c.server.send(message);
         QTRY_VERIFY(
             TestHome::readFile(MainModule::activityLogPath())
@@ -125,6 +130,11 @@ private Q_SLOTS:
         LinkedClient c;
         QVERIFY(c.start());
         frmMain &w = *c.window;
+        QStringList shown;
+        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            shown << f->windowTitle() + QLatin1Char('|') + f->message();
+            f->cmdAction_Click(1);
+        });
         QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:bob#a # b")));
         // Every message changes the hidden trigger's caption, starting from its design text.
         QCOMPARE(w.lblMsg->text(), QString());
@@ -133,8 +143,11 @@ private Q_SLOTS:
         // Without "#": reported, and the handler goes on to queue it all the same.
         MessageBox::setNextAnswer(MessageBox::AnswerOk);
         QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:nohash")));
-        QCOMPARE(w.colMsgs, (QStringList{QStringLiteral("bob#a # b"), QStringLiteral("ann#"),
-                                         QStringLiteral("nohash#CMD_MSG:nohash")}));
+        QTRY_VERIFY(w.colMsgs.isEmpty());
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("bob has sent you a message|a # b"),
+                              QStringLiteral("ann has sent you a message|"),
+                              QStringLiteral("nohash has sent you a message|CMD_MSG:nohash")}));
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes()[0].style, 48);
 

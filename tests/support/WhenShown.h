@@ -23,3 +23,19 @@ template <typename Form>
     timer->start();
     return poll;
 }
+
+// The same for every showing of an answering dialog: the action runs whenever the dialog is
+// shown and has not answered yet, so it must leave an answer.
+template <typename Form>
+[[nodiscard]] std::unique_ptr<QTimer> whenEachShown(std::function<void(Form *)> action)
+{
+    auto poll = std::make_unique<QTimer>();
+    poll->setInterval(5);
+    QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [action] {
+        Form *form = Form::loaded();
+        if (form && form->isVisible() && form->Tag.isEmpty())
+            action(form);
+    });
+    poll->start();
+    return poll;
+}

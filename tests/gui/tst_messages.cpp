@@ -1,0 +1,500 @@
+#include "Artwork.h"
+#include "FlexiBoxLayout.h"
+#include "frmFlexiBox.h"
+#include "frmMain.h"
+#include "frmMsg.h"
+#include "frmUsers.h"
+#include "LinkedClient.h"
+#include "MainModule.h"
+#include "RuntimeError.h"
+#include "TcpClientSocket.h"
+#include "Twips.h"
+#include "WhenShown.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+// The server's list of users, written with "|" after each name.
+QString users(const char *names)
+{
+    return QString(QLatin1String("USERS:") + QLatin1String(names)).replace(u'|', QChar(28));
+}
+
+QStringList items(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+void clickItem(QListWidget *list, int row, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(list->item(row)).center());
+}
+
+// The ways a user can give up on a dialog without its buttons' help.
+enum class GiveUp { Button, Escape, CloseBox };
+
+void giveUp(QDialog *dialog, QPushButton *cancel, GiveUp how)
+{
+    switch (how) {
+    case GiveUp::Button:
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        break;
+    case GiveUp::Escape:
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        break;
+    case GiveUp::CloseBox:
+        dialog->close();
+        break;
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(GiveUp)
+
+class TestMessages : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        frmMsg::unload();
+        frmUsers::unload();
+        frmFlexiBox::unload();
+    }
+
+    // Two users: nothing is chosen for the user, "&OK" wants a text and a name, and the
+    // recipients go out in list order whatever the order of choosing.
+    void composeToSeveralUsers()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        QTest::mouseClick(c.window->cmdAction[3], Qt::LeftButton);
+        QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_USERS")});
+        c.server.clearReceived();
+
+        bool checked = false;
+        auto watch = whenShown<frmUsers>([&](frmUsers *f) {
+            QCOMPARE(f->windowTitle(), QLatin1String("Send Message to Another User"));
+            QCOMPARE(items(f->lstUsers),
+                     (QStringList{QStringLiteral("zed"), QStringLiteral("ann"), QString()}));
+            QVERIFY(f->lstUsers->selectedItems().isEmpty());
+            QCOMPARE(f->focusWidget(), f->lstUsers);
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton); // no text, no name
+            clickItem(f->lstUsers, 1);
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton); // a name, no text
+            QVERIFY(f->Tag.isEmpty());
+            f->lstUsers->clearSelection();
+            QTest::keyClicks(f->txtMsg, QStringLiteral("Lunch #1?"));
+            QTest::keyClick(f->txtMsg, Qt::Key_Return); // a new line, not an answer
+            QTest::keyClicks(f->txtMsg, QStringLiteral("At one"));
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton); // a text, no name
+            QVERIFY(f->Tag.isEmpty() && f->isVisible());
+            clickItem(f->lstUsers, 1);
+            clickItem(f->lstUsers, 0, Qt::ControlModifier);
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+            checked = true;
+        });
+        c.server.send(users("zed|ann||"));
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:zed#ann#Lunch #1?\r\nAt one")));
+        QVERIFY(checked);
+        QTRY_VERIFY(!frmUsers::loaded());
+
+        // "&Select All" takes every name, the empty one included.
+        watch = whenShown<frmUsers>([](frmUsers *f) {
+            QTest::mouseClick(f->cmdSelect, Qt::LeftButton);
+            QTest::keyClicks(f->txtMsg, QStringLiteral("hi"));
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+        });
+        c.server.send(users("zed|ann||"));
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:zed#ann##hi")));
+    }
+
+    void oneUserArrivesChosen()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        auto watch = whenShown<frmUsers>([](frmUsers *f) {
+            QCOMPARE(f->lstUsers->selectedItems().size(), 1);
+            QCOMPARE(f->focusWidget(), f->txtMsg);
+            QTest::keyClicks(f->txtMsg, QStringLiteral("ok"));
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+        });
+        c.server.send(users("ann|"));
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:ann#ok")));
+    }
+
+    void givingUpSendsNothing_data()
+    {
+        QTest::addColumn<GiveUp>("how");
+        QTest::addColumn<QString>("list");
+        QTest::newRow("cancel") << GiveUp::Button << QStringLiteral("ann|bob|");
+        QTest::newRow("escape") << GiveUp::Escape << QStringLiteral("ann|bob|");
+        QTest::newRow("close box") << GiveUp::CloseBox << QStringLiteral("ann|");
+        QTest::newRow("empty list, cancel") << GiveUp::Button << QString();
+        QTest::newRow("empty list, close box") << GiveUp::CloseBox << QString();
+    }
+    void givingUpSendsNothing()
+    {
+        QFETCH(GiveUp, how);
+        QFETCH(QString, list);
+        LinkedClient c;
+        QVERIFY(c.start());
+        bool shown = false;
+        const auto watch = whenShown<frmUsers>([&](frmUsers *f) {
+            shown = true;
+            QTest::mouseClick(f->cmdSelect, Qt::LeftButton);
+            QTest::keyClicks(f->txtMsg, QStringLiteral("never sent"));
+            if (f->lstUsers->count() == 0) {
+                // Nobody to send to: only giving up ends the window.
+                QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+                QVERIFY(f->Tag.isEmpty() && f->isVisible());
+            }
+            giveUp(f, f->cmdAction[1], how);
+            QCOMPARE(f->Tag, QLatin1String("1"));
+        });
+        QVERIFY(c.serverSays(users(list.toLatin1().constData())));
+        QTRY_VERIFY(!frmUsers::loaded());
+        QVERIFY(shown);
+        QTest::qWait(50);
+        QVERIFY(c.server.requests().isEmpty());
+    }
+
+    // 250 characters as sent, a line break counting as its two; more is refused with a beep.
+    void theMessageHoldsAtMost250Characters()
+    {
+        TestHome home;
+        frmUsers *f = frmUsers::instance();
+        f->show();
+        QTest::keyClicks(f->txtMsg, QString(248, u'x'));
+        QTest::keyClick(f->txtMsg, Qt::Key_Return);
+        QCOMPARE(f->messageText().size(), 250);
+        QCOMPARE(home.beeps(), 0);
+        QTest::keyClicks(f->txtMsg, QStringLiteral("yz"));
+        QTest::keyClick(f->txtMsg, Qt::Key_Return);
+        QCOMPARE(f->messageText(), QString(248, u'x') + QLatin1String("\r\n"));
+        QCOMPARE(home.beeps(), 3);
+
+        // Over a selection the room it frees counts; a paste is cut to what fits.
+        f->txtMsg->selectAll();
+        QApplication::clipboard()->setText(QString(300, u'p'));
+        f->txtMsg->paste();
+        QCOMPARE(f->messageText(), QString(250, u'p'));
+        QCOMPARE(home.beeps(), 4);
+        QTest::keyClick(f->txtMsg, Qt::Key_Backspace);
+        QTest::keyClick(f->txtMsg, Qt::Key_Return); // two characters where one is free
+        QTest::keyClicks(f->txtMsg, QStringLiteral("q"));
+        QCOMPARE(f->messageText(), QString(249, u'p') + QLatin1Char('q'));
+    }
+
+    void receivedMessageAnswers_data()
+    {
+        // 0 Reply then OK, 1 Reply then Cancel, 2 Reply then the composer's close box,
+        // 3 Cancel, 4 the box's close box, 5 Escape in the box
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("reply, ok") << 0 << QStringLiteral("CMD_MSG:bob#Sure # why not");
+        QTest::newRow("reply, cancel") << 1 << QString();
+        QTest::newRow("reply, close box") << 2 << QString();
+        QTest::newRow("cancel") << 3 << QString();
+        QTest::newRow("close box") << 4 << QString();
+        QTest::newRow("escape") << 5 << QString();
+    }
+    void receivedMessageAnswers()
+    {
+        QFETCH(int, how);
+        QFETCH(QString, sent);
+        LinkedClient c;
+        QVERIFY(c.start());
+        bool boxSeen = false, composerSeen = false;
+        auto box = whenShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            boxSeen = true;
+            QCOMPARE(f->windowTitle(), QLatin1String("bob has sent you a message"));
+            QCOMPARE(f->lblMsg->text(), QLatin1String("Free at 2? # room 4"));
+            QCOMPARE(f->cmdAction.size(), 2);
+            QCOMPARE(f->cmdAction[0]->text(), QLatin1String("&Reply"));
+            QCOMPARE(f->cmdAction[1]->text(), QLatin1String("&Cancel"));
+            QCOMPARE(f->imgIcon->accessibleName(), QLatin1String("Information"));
+            QCOMPARE(f->focusWidget(), f->cmdAction[0]);
+            QVERIFY(!f->isModal());
+            QCOMPARE(c.home.beeps(), 1);
+            // The link goes on while the box waits.
+            QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
+            QCOMPARE(c.window->lblConnection->text(), QLatin1String("Connected to Office"));
+            if (how <= 2)
+                QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+            else
+                giveUp(f, f->cmdAction[1],
+                       how == 3   ? GiveUp::Button
+                       : how == 4 ? GiveUp::CloseBox
+                                  : GiveUp::Escape);
+            // An answer alone does not close the box; the waiting call does.
+            QVERIFY(f->isVisible());
+        });
+        auto composer = whenShown<frmUsers>([&](frmUsers *f) {
+            composerSeen = true;
+            QCOMPARE(f->windowTitle(), QLatin1String("Reply to message from bob"));
+            QCOMPARE(items(f->lstUsers), QStringList{QStringLiteral("bob")});
+            QVERIFY(!f->lstUsers->isEnabled());
+            QVERIFY(f->lstUsers->selectedItems().isEmpty());
+            QCOMPARE(f->lstUsers->currentRow(), 0);
+            QCOMPARE(f->focusWidget(), f->txtMsg);
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton); // no text yet
+            QVERIFY(f->Tag.isEmpty());
+            QTest::keyClicks(f->txtMsg, QStringLiteral("Sure # why not"));
+            if (how == 0)
+                QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+            else
+                giveUp(f, f->cmdAction[1], how == 1 ? GiveUp::Button : GiveUp::CloseBox);
+        });
+        c.server.send(QStringLiteral("CMD_MSG:bob#Free at 2? # room 4"));
+        QTRY_VERIFY(boxSeen);
+        QTRY_VERIFY(c.window->colMsgs.isEmpty());
+        QVERIFY(!frmFlexiBox::loaded());
+        QVERIFY(!frmUsers::loaded());
+        QCOMPARE(composerSeen, how <= 2);
+        QTest::qWait(50);
+        QCOMPARE(c.server.requests(), sent.isEmpty() ? QStringList() : QStringList{sent});
+    }
+
+    // Messages that arrive while one is shown wait, and come one at a time in arrival order.
+    void messagesQueueWhileOneIsShown()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        QStringList shown;
+        bool first = true;
+        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            shown << f->windowTitle().section(QLatin1Char(' '), 0, 0) + QLatin1Char(':') +
+                         f->message();
+            if (first) {
+                first = false;
+                for (const char *m : {"CMD_MSG:cy#two", "CMD_MSG:di#three", "CMD_MSG:ed#four"})
+                    QVERIFY(c.serverSays(QLatin1String(m)));
+                QCOMPARE(c.window->colMsgs.size(), 4);
+                QCOMPARE(frmFlexiBox::loaded(), f);
+            }
+            QTest::mouseClick(f->cmdAction[1], Qt::LeftButton);
+        });
+        c.server.send(QStringLiteral("CMD_MSG:bo#one"));
+        QTRY_COMPARE(shown.size(), 4);
+        QCOMPARE(shown, (QStringList{QStringLiteral("bo:one"), QStringLiteral("cy:two"),
+                                     QStringLiteral("di:three"), QStringLiteral("ed:four")}));
+        QTRY_VERIFY(c.window->colMsgs.isEmpty());
+        QVERIFY(!c.window->bShowingMsgs);
+        QCOMPARE(c.home.beeps(), 4);
+    }
+
+    // While the user writes a new message, arrivals wait for the composer to close.
+    void messagesWaitForTheComposer()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        QStringList shown;
+        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            shown << f->message();
+            f->cmdAction_Click(1);
+        });
+        const auto composer = whenShown<frmUsers>([&](frmUsers *f) {
+            QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:bob#while writing")));
+            QVERIFY(c.serverSays(users("zed|")));
+            QCOMPARE(frmUsers::loaded(), f); // the second list is refused
+            QVERIFY(shown.isEmpty());
+            QTest::keyClicks(f->txtMsg, QStringLiteral("first"));
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+        });
+        c.server.send(users("ann|"));
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:ann#first")));
+        QTRY_COMPARE(shown, QStringList{QStringLiteral("while writing")});
+    }
+
+    // A reply that cannot be sent is reported; its message stays first and is shown again
+    // with the next arrival, before it.
+    void anErrorKeepsTheMessageQueued()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        QStringList shown;
+        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            shown << f->message();
+            f->cmdAction_Click(shown.size() == 1 ? 0 : 1);
+        });
+        const auto composer = whenShown<frmUsers>([&](frmUsers *f) {
+            QTest::keyClicks(f->txtMsg, QStringLiteral("too late"));
+            c.window->wskClient->Close();
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+        });
+        c.server.send(QStringLiteral("CMD_MSG:bob#first"));
+        QTRY_VERIFY(frmMsg::loaded());
+        QVERIFY(
+            frmMsg::loaded()->caption().startsWith(QLatin1String("frmMain.lblMsg_Change error ")));
+        QVERIFY(TestHome::readFile(MainModule::errorLogPath())
+                    .contains(QLatin1String("\tfrmMain.lblMsg_Change\t")));
+        QCOMPARE(c.window->colMsgs, QStringList{QStringLiteral("bob#first")});
+        QVERIFY(!c.window->bShowingMsgs);
+        QVERIFY(!frmUsers::loaded());
+
+        c.window->timConnect_Timer();
+        QTRY_VERIFY(c.server.hasClient() && c.window->iState == 1);
+        c.server.send(QStringLiteral("CMD_MSG:ann#second"));
+        QTRY_COMPARE(shown, (QStringList{QStringLiteral("first"), QStringLiteral("first"),
+                                         QStringLiteral("second")}));
+        QTRY_VERIFY(c.window->colMsgs.isEmpty());
+    }
+
+    // The general box: a chosen symbol, any row of buttons, widened to their captions and
+    // centred, and a title that defaults to the program's.
+    void generalBoxLaysOutItsButtons()
+    {
+        TestHome home;
+        const QString wide = QStringLiteral("A caption far wider than any button");
+        QStringList captions;
+        QList<QRect> buttons;
+        QString title, symbol;
+        int clientWidth = 0;
+        auto watch = whenShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            for (const QPushButton *b : std::as_const(f->cmdAction)) {
+                captions << b->text();
+                buttons << b->geometry();
+            }
+            title = f->windowTitle();
+            symbol = f->imgIcon->accessibleName();
+            clientWidth = f->width();
+            QTest::mouseClick(f->cmdAction[2], Qt::LeftButton);
+        });
+        QCOMPARE(giFlexiBox(QStringLiteral("Go on?"), 32,
+                            QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), wide}),
+                 qint16(2));
+        QCOMPARE(captions, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), wide}));
+        QCOMPARE(title, QLatin1String("Velmora Client"));
+        QCOMPARE(symbol, QLatin1String("Question"));
+        const int design =
+            Twips::toPixels(FlexiBoxLayout::ButtonWidth, static_cast<QWidget *>(nullptr));
+        QCOMPARE(buttons[0].width(), design);
+        QCOMPARE(buttons[1].width(), design);
+        QVERIFY(buttons[2].width() > design);
+        const int gap = Twips::toPixels(120, static_cast<QWidget *>(nullptr));
+        QVERIFY(qAbs(buttons[1].left() - buttons[0].right() - 1 - gap) <= 1);
+        QVERIFY(qAbs(buttons[0].left() - (clientWidth - buttons[2].right() - 1)) <= 2);
+        QVERIFY(!frmFlexiBox::loaded());
+        QCOMPARE(home.beeps(), 1);
+
+        // A lone caption only names the one button; the close box still answers 1.
+        captions.clear();
+        buttons.clear();
+        watch = whenShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            captions << f->cmdAction[0]->text();
+            buttons << f->cmdAction[0]->geometry();
+            title = f->windowTitle();
+            symbol = f->imgIcon->accessibleName();
+            QCOMPARE(f->cmdAction.size(), 1);
+            f->close();
+        });
+        QCOMPARE(giFlexiBox(QStringLiteral("Stopped."), 16, wide, QStringLiteral("Halt")),
+                 qint16(1));
+        QCOMPARE(captions, QStringList{wide});
+        QCOMPARE(buttons[0].width(), design);
+        QCOMPARE(title, QLatin1String("Halt"));
+        QCOMPARE(symbol, QLatin1String("Stop"));
+    }
+
+    void generalBoxErrorsReachTheCaller()
+    {
+        TestHome home;
+        QVERIFY_THROWS_EXCEPTION(RuntimeError,
+                                 giFlexiBox(QStringLiteral("x"), 99, QStringLiteral("OK")));
+        QVERIFY(!frmFlexiBox::loaded());
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, giFlexiBox(QStringLiteral("x"), 48, QStringList()));
+        QVERIFY(!frmFlexiBox::loaded());
+        QCOMPARE(home.beeps(), 0);
+        // The next box starts from the design state.
+        int buttons = 0;
+        QString symbol;
+        const auto watch = whenShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            buttons = int(f->cmdAction.size());
+            symbol = f->imgIcon->accessibleName();
+            f->cmdAction_Click(0);
+        });
+        QCOMPARE(giMsgBox(QStringLiteral("hello"), QStringLiteral("ann")), qint16(0));
+        QCOMPARE(buttons, 2);
+        QCOMPARE(symbol, QLatin1String("Information"));
+    }
+
+    // A long text and line breaks make the box taller; the buttons stay below the text.
+    void theBoxFitsItsText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("taller");
+        QTest::newRow("one line") << QStringLiteral("See you at one.") << false;
+        QTest::newRow("line breaks") << QStringLiteral("One\r\nTwo\r\nThree") << true;
+        QTest::newRow("long line")
+            << QStringLiteral("The printer on the second floor is out of paper again. ").repeated(8)
+            << true;
+    }
+    void theBoxFitsItsText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, taller);
+        TestHome home;
+        QRect label, button;
+        int height = 0, needed = 0;
+        const auto watch = whenShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            label = f->lblMsg->geometry();
+            button = f->cmdAction[0]->geometry();
+            height = f->height();
+            needed = f->lblMsg->heightForWidth(label.width());
+            f->cmdAction_Click(1);
+        });
+        QCOMPARE(giMsgBox(text, QStringLiteral("ann")), qint16(1));
+        const QWidget *screen = nullptr;
+        QCOMPARE(label.height() > Twips::toPixels(FlexiBoxLayout::LabelDesignHeight, screen),
+                 taller);
+        QVERIFY(button.top() > label.bottom());
+        QVERIFY(height > button.bottom());
+        QVERIFY(needed <= label.height());
+    }
+
+    // Drawn, not scaled up: a large symbol fills its square as a small one does.
+    void symbolsAreDrawnAtEverySize()
+    {
+        const auto coverage = [](const QPixmap &pixmap) {
+            const QImage image = pixmap.toImage();
+            int opaque = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    opaque += qAlpha(image.pixel(x, y)) > 128;
+            return double(opaque) / (image.width() * image.height());
+        };
+        QList<QImage> large;
+        for (const int style : {16, 32, 48, 64}) {
+            const QIcon icon = Artwork::messageSymbol(style);
+            const QPixmap small = icon.pixmap(QSize(32, 32), 1.0);
+            const QPixmap big = icon.pixmap(QSize(64, 64), 4.0);
+            QCOMPARE(big.size(), QSize(256, 256));
+            QVERIFY(coverage(small) > 0.3);
+            QVERIFY(qAbs(coverage(small) - coverage(big)) < 0.08);
+            large << big.toImage();
+        }
+        for (int i = 0; i < large.size(); ++i)
+            for (int j = i + 1; j < large.size(); ++j)
+                QVERIFY(large[i] != large[j]);
+        QVERIFY(Artwork::messageSymbol(0).isNull());
+    }
+};
+
+QTEST_MAIN(TestMessages)
+#include "tst_messages.moc"
