@@ -13,8 +13,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-package.XXXXXX")
 chmod 755 "$work"
 server=
 client=
+compositor=
 cleanup() {
-    for pid in $client $server; do
+    for pid in $client $server $compositor; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -125,46 +126,66 @@ status=0
 "${in_session[@]}" "$root/usr/sbin/velmora-server" --version | grep -qx "velmora-server .*" ||
     fail "velmora-server --version"
 
-"${in_session[@]}" "$root/usr/sbin/velmora-server" --config "$config" --port 0 \
-    2>"$work/server.log" &
-server=$!
-listening() {
-    grep -q 'Listening on' "$work/server.log" || {
-        kill -0 "$server" 2>/dev/null || fail "the server ended: $(cat "$work/server.log")"
-        return 1
-    }
-}
-await listening || fail "the server does not listen: $(cat "$work/server.log")"
-port=$(sed -n 's/.*Listening on .*:\([0-9]*\)$/\1/p' "$work/server.log" | head -n 1)
-
-printf '[Configuration]\nServerIPAddress=127.0.0.1\nServerPort=%s\n' "$port" \
-    >"$home/.config/Velmora/Velmora.conf"
 chown -R "$user_home_owner" "$home"
 if "${run_as[@]}" test -w "$root/usr/bin"; then
     fail "the test user can write the client's folder"
 fi
-
-"${in_session[@]}" xvfb-run -a -s "-screen 0 800x600x24" "$root/usr/bin/velmora-client" \
-    >"$work/client.out" 2>&1 &
-client=$!
 logs=$home/.local/state/velmora
-linked() {
-    grep -q 'DataArrival.CMD_SEND_ID' "$logs/clientlog.txt" 2>/dev/null || {
-        kill -0 "$client" 2>/dev/null || fail "the client ended: $(cat "$work/client.out")"
-        return 1
-    }
-}
-await linked || fail "the client did not link; its output: $(cat "$work/client.out")"
 
-# A stopping server tells the client to end.
-kill -TERM "$server"
-wait "$server" || fail "the server did not stop cleanly: $(cat "$work/server.log")"
-server=
-status=0
-wait "$client" || status=$?
-client=
-[ "$status" -eq 0 ] || fail "the client ended with $status: $(cat "$work/client.out")"
-grep -q 'DataArrival.MSG_SHUTDOWN' "$logs/clientlog.txt" || fail "no MSG_SHUTDOWN in the log"
-grep -q 'SendData.CMD_END' "$logs/clientlog.txt" || fail "no CMD_END in the log"
-[ -z "$(find "$root" -name 'client*.txt')" ] || fail "a log was written beside the program"
-echo "Logs in $logs: $(ls "$logs" | tr '\n' ' ')"
+# Starts the installed server and the installed client, given as the rest of the command line,
+# linked to it; then stops the server, which tells the client to end.
+run_linked_client() {
+    local name=$1
+    shift
+    "${in_session[@]}" "$root/usr/sbin/velmora-server" --config "$config" --port 0 \
+        2>"$work/server.log" &
+    server=$!
+    listening() {
+        grep -q 'Listening on' "$work/server.log" || {
+            kill -0 "$server" 2>/dev/null || fail "the server ended: $(cat "$work/server.log")"
+            return 1
+        }
+    }
+    await listening || fail "the server does not listen: $(cat "$work/server.log")"
+    local port
+    port=$(sed -n 's/.*Listening on .*:\([0-9]*\)$/\1/p' "$work/server.log" | head -n 1)
+    printf '[Configuration]\nServerIPAddress=127.0.0.1\nServerPort=%s\n' "$port" \
+        >"$home/.config/Velmora/Velmora.conf"
+    chown "$user_home_owner" "$home/.config/Velmora/Velmora.conf"
+
+    # The previous run's activity log must not pass for this run's.
+    rm -f "$logs/clientlog.txt"
+    "$@" >"$work/client.out" 2>&1 &
+    client=$!
+    linked() {
+        grep -q 'DataArrival.CMD_SEND_ID' "$logs/clientlog.txt" 2>/dev/null || {
+            kill -0 "$client" 2>/dev/null || fail "$name: the client ended: $(cat "$work/client.out")"
+            return 1
+        }
+    }
+    await linked || fail "$name: the client did not link; its output: $(cat "$work/client.out")"
+
+    kill -TERM "$server"
+    wait "$server" || fail "the server did not stop cleanly: $(cat "$work/server.log")"
+    server=
+    ended() { ! kill -0 "$client" 2>/dev/null; }
+    await ended || fail "$name: the client did not end with the server: $(cat "$work/client.out")"
+    local status=0
+    wait "$client" || status=$?
+    client=
+    [ "$status" -eq 0 ] || fail "$name: the client ended with $status: $(cat "$work/client.out")"
+    grep -q 'DataArrival.MSG_SHUTDOWN' "$logs/clientlog.txt" || fail "$name: no MSG_SHUTDOWN logged"
+    grep -q 'SendData.CMD_END' "$logs/clientlog.txt" || fail "$name: no CMD_END logged"
+    [ -z "$(find "$root" -name 'client*.txt')" ] || fail "$name: a log was written beside the program"
+    echo "$name: linked; logs in $logs: $(ls "$logs" | tr '\n' ' ')"
+}
+
+run_linked_client X11 "${in_session[@]}" xvfb-run -a -s "-screen 0 800x600x24" \
+    "$root/usr/bin/velmora-client"
+
+"${in_session[@]}" weston --backend=headless-backend.so --socket=velmora-test --idle-time=0 \
+    >"$work/weston.log" 2>&1 &
+compositor=$!
+await test -S "$home/runtime/velmora-test" || fail "no Wayland compositor: $(cat "$work/weston.log")"
+run_linked_client Wayland "${in_session[@]}" WAYLAND_DISPLAY=velmora-test QT_QPA_PLATFORM=wayland \
+    "$root/usr/bin/velmora-client"
