@@ -17,9 +17,11 @@ set(VELMORA_STAGE ${PROJECT_BINARY_DIR}/packaging)
 # time stamp, so that the same tree gives the same package.
 string(TIMESTAMP VELMORA_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${VELMORA_DATA}/debian/changelog.in ${VELMORA_STAGE}/changelog @ONLY)
+configure_file(${VELMORA_DATA}/man/velmora-client.1 ${VELMORA_STAGE}/velmora-client.1 @ONLY)
+configure_file(${VELMORA_DATA}/man/velmora-server.8 ${VELMORA_STAGE}/velmora-server.8 @ONLY)
 set(compressed)
-foreach(source IN ITEMS ${VELMORA_STAGE}/changelog ${VELMORA_DATA}/man/velmora-client.1
-                        ${VELMORA_DATA}/man/velmora-server.8)
+foreach(source IN ITEMS ${VELMORA_STAGE}/changelog ${VELMORA_STAGE}/velmora-client.1
+                        ${VELMORA_STAGE}/velmora-server.8)
     get_filename_component(name ${source} NAME)
     add_custom_command(OUTPUT ${VELMORA_STAGE}/${name}.gz
         COMMAND sh -c "gzip -9nc '${source}' > '${VELMORA_STAGE}/${name}.gz'"
@@ -106,7 +108,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps works out the libraries each program needs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME velmora-client)

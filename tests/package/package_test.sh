@@ -19,6 +19,7 @@ cleanup() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    chmod -R u+w "$work"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -112,6 +113,10 @@ else
 fi
 in_session=("${run_as[@]}" env -i "HOME=$home" PATH=/usr/bin:/bin LANG=C.UTF-8
     "XDG_RUNTIME_DIR=$home/runtime")
+chown -R "$user_home_owner" "$home"
+if "${run_as[@]}" test -w "$root/usr/bin"; then
+    fail "the test user can write the client's folder"
+fi
 
 # Without a display: the help and the version do not need one.
 version=$("${in_session[@]}" "$root/usr/bin/velmora-client" --version)
@@ -126,10 +131,6 @@ status=0
 "${in_session[@]}" "$root/usr/sbin/velmora-server" --version | grep -qx "velmora-server .*" ||
     fail "velmora-server --version"
 
-chown -R "$user_home_owner" "$home"
-if "${run_as[@]}" test -w "$root/usr/bin"; then
-    fail "the test user can write the client's folder"
-fi
 logs=$home/.local/state/velmora
 
 # Starts the installed server and the installed client, given as the rest of the command line,
