@@ -2,8 +2,8 @@
 #                  [TIMEOUT <s>] [WRAPPER <command...>])
 #
 # Builds one test executable and registers it with ctest. Every test runs on the offscreen
-# platform, with a fixed locale and with a configuration home of its own, so that no test can
-# read or write the settings of the person running it.
+# platform, with a fixed locale and with configuration and state homes of its own, so that no
+# test can read or write the settings or logs of the person running it.
 function(velmora_add_test)
     cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;WRAPPER" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
@@ -19,5 +19,5 @@ function(velmora_add_test)
     set_tests_properties(${ARG_NAME} PROPERTIES
         LABELS "${ARG_LABELS}"
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${home}/config;XDG_RUNTIME_DIR=${home}/runtime;VELMORA_TEST_HOME=${home};LC_ALL=C.UTF-8;LANG=C.UTF-8;TZ=UTC;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${home}/config;XDG_STATE_HOME=${home}/state;XDG_RUNTIME_DIR=${home}/runtime;VELMORA_TEST_HOME=${home};LC_ALL=C.UTF-8;LANG=C.UTF-8;TZ=UTC;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

@@ -41,4 +41,15 @@ QString pathIn(const QString &folder, const QString &fileName)
                                              : folder + QLatin1Char('/') + fileName;
 }
 
+QString logFolder(const QString &programFolder, bool programFolderWritable,
+                  const QString &xdgStateHome, const QString &home)
+{
+    if (programFolderWritable)
+        return programFolder;
+    const QString stateHome = xdgStateHome.startsWith(QLatin1Char('/'))
+                                  ? xdgStateHome
+                                  : pathIn(home, QStringLiteral(".local/state"));
+    return pathIn(stateHome, QStringLiteral("velmora"));
+}
+
 } // namespace LogLine

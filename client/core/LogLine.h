@@ -22,4 +22,10 @@ QString underline(const QString &header);
 // A file in a folder, with one separator whether or not the folder ends in one.
 QString pathIn(const QString &folder, const QString &fileName);
 
+// Where the logs go: the program's folder while it can be written (a copy run from its own
+// folder), else the user's state folder "velmora" under $XDG_STATE_HOME, or under
+// ~/.local/state when that is unset or not an absolute path (an installed copy in /usr/bin).
+QString logFolder(const QString &programFolder, bool programFolderWritable,
+                  const QString &xdgStateHome, const QString &home);
+
 } // namespace LogLine

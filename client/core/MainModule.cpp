@@ -5,7 +5,9 @@
 #include "RuntimeError.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -17,6 +19,9 @@ void appendLine(const QString &path, const QString &header, const QString &entry
 {
     QFile file(path);
     const bool create = !file.exists();
+    // The state folder may not exist yet: the first line of the first run creates it.
+    if (create)
+        QDir().mkpath(QFileInfo(path).absolutePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         throw RuntimeError(RuntimeError::PathFileAccess,
                            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
@@ -66,14 +71,21 @@ void setProgramFolder(const QString &folder)
     folderOverride = folder;
 }
 
+QString logFolder()
+{
+    const QString program = programFolder();
+    return LogLine::logFolder(program, QFileInfo(program).isWritable(),
+                              qEnvironmentVariable("XDG_STATE_HOME"), QDir::homePath());
+}
+
 QString activityLogPath()
 {
-    return LogLine::pathIn(programFolder(), QLatin1String(ActivityLogName));
+    return LogLine::pathIn(logFolder(), QLatin1String(ActivityLogName));
 }
 
 QString errorLogPath()
 {
-    return LogLine::pathIn(programFolder(), QLatin1String(ErrorLogName));
+    return LogLine::pathIn(logFolder(), QLatin1String(ErrorLogName));
 }
 
 void deleteActivityLog()

@@ -4,6 +4,8 @@
 #include "TestHome.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestLogs : public QObject
@@ -89,7 +91,12 @@ private Q_SLOTS:
         QVERIFY(!text.contains(MainModule::errorLogHeader()));
         QVERIFY(text.endsWith(QLatin1String("\tfrmMain_Load\tType mismatch\r\n")));
 
-        // A folder that cannot be written raises the error the handlers report.
+        // Neither the program's folder nor the state folder can be written (a state folder
+        // beneath a plain file cannot be made, not even by root): the handlers' error is raised.
+        const QString plainFile = home.programFolder() + QLatin1String("/plain");
+        QVERIFY(QFile(plainFile).open(QIODevice::WriteOnly));
+        const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", plainFile.toLocal8Bit());
         MainModule::setProgramFolder(home.programFolder() + QLatin1String("/missing"));
         int raised = 0;
         try {
@@ -97,7 +104,59 @@ private Q_SLOTS:
         } catch (const RuntimeError &e) {
             raised = e.number();
         }
+        qputenv("XDG_STATE_HOME", stateHome);
         QCOMPARE(raised, int(RuntimeError::PathFileAccess));
+    }
+
+    void logFolderChoice_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QString>("stateHome");
+        QTest::addColumn<QString>("folder");
+        const auto row = [](const char *name, bool writable, const char *stateHome,
+                            const char *folder) {
+            QTest::newRow(name) << writable << QString::fromLatin1(stateHome)
+                                << QString::fromLatin1(folder);
+        };
+        row("run from its own folder", true, "/s", "/opt/velmora");
+        row("installed", false, "/s", "/s/velmora");
+        row("state home with separator", false, "/s/", "/s/velmora");
+        row("no state home", false, "", "/home/u/.local/state/velmora");
+        row("relative state home is ignored", false, "s", "/home/u/.local/state/velmora");
+    }
+    void logFolderChoice()
+    {
+        QFETCH(bool, writable);
+        QFETCH(QString, stateHome);
+        QFETCH(QString, folder);
+        QCOMPARE(LogLine::logFolder(QStringLiteral("/opt/velmora"), writable, stateHome,
+                                    QStringLiteral("/home/u")),
+                 folder);
+    }
+
+    void logsOfAnInstalledCopyGoToTheStateFolder()
+    {
+        TestHome home;
+        QTemporaryDir state;
+        const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        // A folder that does not exist cannot be written, whoever runs the test.
+        MainModule::setProgramFolder(home.programFolder() + QLatin1String("/bin"));
+        const QString folder = state.path() + QLatin1String("/velmora");
+        QCOMPARE(MainModule::logFolder(), folder);
+        QVERIFY(!QFileInfo::exists(folder));
+        MainModule::deleteActivityLog();
+
+        gWriteLog(QStringLiteral("R"), QStringLiteral("MSG_ACK"));
+        gWriteErrorLog(QStringLiteral("frmMain_Load"), QStringLiteral("Type mismatch"));
+        QVERIFY(TestHome::readFile(folder + QLatin1String("/clientlog.txt"))
+                    .endsWith(QLatin1String("\tDataArrival\tMSG_ACK\r\n")));
+        QVERIFY(TestHome::readFile(folder + QLatin1String("/clienterr.txt"))
+                    .startsWith(MainModule::errorLogHeader()));
+        MainModule::deleteActivityLog();
+        QVERIFY(!QFileInfo::exists(folder + QLatin1String("/clientlog.txt")));
+        QVERIFY(QFileInfo::exists(folder + QLatin1String("/clienterr.txt")));
+        qputenv("XDG_STATE_HOME", stateHome);
     }
 };
 
