@@ -93,8 +93,6 @@ frmConfigure::frmConfigure()
     static constexpr const char *tabCaptions[] = {"&Network", "A&lerts", "&Connections", "&Other"};
     for (int i = 0; i < 4; ++i) {
         cmdTab[i] = button(this, tabCaptions[i], 120 + 1200 * i, 120, 1215, 375);
-        // Page buttons never take Enter from "OK".
-        cmdTab[i]->setAutoDefault(false);
         fraTab[i] = new QFrame(this);
         fraTab[i]->setFrameShape(QFrame::StyledPanel);
         Twips::place(fraTab[i], 120, 480, 4815, 4335);
