@@ -93,8 +93,6 @@ frmConfigure::frmConfigure()
     static constexpr const char *tabCaptions[] = {"&Network", "A&lerts", "&Connections", "&Other"};
     for (int i = 0; i < 4; ++i) {
         cmdTab[i] = button(this, tabCaptions[i], 120 + 1200 * i, 120, 1215, 375);
-        // Page buttons never take Enter from "OK".
-        cmdTab[i]->setAutoDefault(false);
         fraTab[i] = new QFrame(this);
         fraTab[i]->setFrameShape(QFrame::StyledPanel);
         Twips::place(fraTab[i], 120, 480, 4815, 4335);
@@ -153,24 +151,6 @@ void frmConfigure::createAlertsPage()
         cmdWave[i]->setAccessibleName(i == 0 ? QStringLiteral("Choose the connection wave")
                                              : QStringLiteral("Choose the disconnection wave"));
         cmdTest[i] = button(page, "Test", 4080, top, 555, 315);
-    }
-}
-
-void frmConfigure::createConnectionsPage()
-{
-    QFrame *page = fraTab[2];
-    static constexpr const char *captions[] = {
-        "Only &alert me if connnected to:", "Only al&ert me if disconnected from:",
-        "Only &confirm disconnection if connected to:"};
-    static constexpr int tops[] = {240, 1620, 3000};
-    static constexpr int widths[] = {3345, 2775, 3915};
-    for (int i = 0; i < 3; ++i) {
-        chkIncludes[i] = checkBox(page, captions[i], 180, tops[i], widths[i]);
-        lstConnect[i] = new QListWidget(page);
-        Twips::place(lstConnect[i], 180, tops[i] + 300, 4455, 840);
-        lstConnect[i]->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        lstConnect[i]->setSortingEnabled(true);
-        lstConnect[i]->setEnabled(false);
     }
 }
 
@@ -341,28 +321,6 @@ void frmConfigure::loadSettings()
     });
 }
 
-void frmConfigure::fListConnections(const QString &ptConnections)
-{
-    m_listsFilled = true;
-    const QStringList names = Protocol::parseList(ptConnections);
-    static constexpr QLatin1String keys[] = {
-        Settings::AlertConnections, Settings::AlertDisconnections, Settings::ConfirmDisconnections};
-    for (int i = 0; i < 3; ++i) {
-        QListWidget *list = lstConnect[i];
-        list->clear();
-        list->addItems(names);
-        // Stored names select by exact text; a name the server no longer has selects nothing.
-        for (const QString &stored : Protocol::parseList(Settings::text(keys[i]))) {
-            for (int row = 0; row < list->count(); ++row) {
-                if (list->item(row)->text() == stored) {
-                    list->item(row)->setSelected(true);
-                    break;
-                }
-            }
-        }
-    }
-}
-
 void frmConfigure::cmdTab_Click(int Index)
 {
     for (int k = 0; k < 4; ++k) {
@@ -471,22 +429,6 @@ bool frmConfigure::saveSettings()
         return false;
     }
     return true;
-}
-
-void frmConfigure::saveLists()
-{
-    if (!m_listsFilled)
-        return;
-    static constexpr QLatin1String keys[] = {
-        Settings::AlertConnections, Settings::AlertDisconnections, Settings::ConfirmDisconnections};
-    for (int i = 0; i < 3; ++i) {
-        QStringList selected;
-        for (int row = 0; row < lstConnect[i]->count(); ++row) {
-            if (lstConnect[i]->item(row)->isSelected())
-                selected.append(lstConnect[i]->item(row)->text());
-        }
-        Settings::save(keys[i], Protocol::buildList(selected));
-    }
 }
 
 void frmConfigure::restartCheck()

@@ -41,33 +41,6 @@ bool hasSoundDevice()
     return present;
 }
 
-// A RIFF wave whose samples are plain PCM or floating point: the kinds the player decodes.
-// Anything else is left alone rather than handed over to fail noisily.
-bool isPlayableWave(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(12);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
-        return false;
-    for (;;) {
-        const QByteArray chunk = file.read(8);
-        if (chunk.size() < 8)
-            return false;
-        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + 4);
-        if (chunk.startsWith("fmt ")) {
-            const QByteArray format = file.read(2);
-            if (format.size() < 2)
-                return false;
-            const quint16 tag = qFromLittleEndian<quint16>(format.constData());
-            return tag == 1 || tag == 3 || tag == 0xFFFE;
-        }
-        if (!file.seek(file.pos() + size + (size & 1)))
-            return false;
-    }
-}
-
 } // namespace
 
 namespace Sound {
@@ -90,6 +63,32 @@ void playWave(const QString &path)
     }
     if (observer)
         observer(path);
+}
+
+bool isPlayableWave(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return false;
+    for (;;) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return false;
+        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + 4);
+        if (chunk.startsWith("fmt ")) {
+            // The format's sixteen bytes: tag, channels, rates, block size and sample size.
+            const QByteArray format = file.read(16);
+            if (size < 16 || format.size() < 16)
+                return false;
+            const quint16 tag = qFromLittleEndian<quint16>(format.constData());
+            return tag == 1 || tag == 3 || tag == 0xFFFE;
+        }
+        if (!file.seek(file.pos() + size + (size & 1)))
+            return false;
+    }
 }
 
 void setObserver(Observer o)

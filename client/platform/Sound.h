@@ -10,6 +10,10 @@ namespace Sound {
 void beep();
 void playWave(const QString &path);
 
+// A RIFF wave file whose samples are plain PCM or floating point: the kinds that play. Any
+// other file is left alone rather than handed to the player to fail.
+bool isPlayableWave(const QString &path);
+
 // Test seam: told of every request, after the request itself has been made. An empty path
 // stands for a beep.
 using Observer = std::function<void(const QString &wavePath)>;

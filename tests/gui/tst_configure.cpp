@@ -221,6 +221,25 @@ private Q_SLOTS:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 
+    void enterInAnEmptySecondsBoxTurnsDismissalOff()
+    {
+        TestHome home;
+        TestHome::seed(QStringLiteral("Dismiss"), QStringLiteral("1"));
+        TestHome::seed(QStringLiteral("DismissTime"), QStringLiteral("20"));
+        frmMain w;
+        frmConfigure *d = frmConfigure::instance();
+        d->Form_Load(w);
+        d->show();
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        d->cmdTab_Click(3);
+        retype(d->txtDismiss, QString());
+        QTest::keyClick(d->txtDismiss, Qt::Key_Return);
+        QVERIFY(!frmConfigure::loaded());
+        QCOMPARE(Settings::text(Settings::Dismiss), QLatin1String("0"));
+        QCOMPARE(Settings::text(Settings::DismissTime, QStringLiteral("absent")), QString());
+    }
+
     void waveChecksBlockTheSave_data()
     {
         QTest::addColumn<bool>("connect");
