@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -354,6 +355,40 @@ private Q_SLOTS:
         QTRY_COMPARE(shown, (QStringList{QStringLiteral("first"), QStringLiteral("first"),
                                          QStringLiteral("second")}));
         QTRY_VERIFY(c.window->colMsgs.isEmpty());
+    }
+
+    // The server may end the program while a box or the composer waits: the wait ends with
+    // it, nothing is sent for it, and no queued message is shown after it.
+    void theProgramCanEndWhileAWindowWaits_data()
+    {
+        QTest::addColumn<bool>("composer");
+        QTest::newRow("message box") << false;
+        QTest::newRow("composer") << true;
+    }
+    void theProgramCanEndWhileAWindowWaits()
+    {
+        QFETCH(bool, composer);
+        LinkedClient c;
+        QVERIFY(c.start());
+        QSignalSpy ended(c.window.get(), &frmMain::programEnded);
+        bool boxShown = false;
+        const auto box = whenShown<frmFlexiBox>([&](frmFlexiBox *) {
+            boxShown = true;
+            QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:cy#two")));
+            c.server.send(QStringLiteral("MSG_SHUTDOWN"));
+        });
+        const auto users = whenShown<frmUsers>([&](frmUsers *f) {
+            QTest::keyClicks(f->txtMsg, QStringLiteral("unsent"));
+            QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:bob#held back")));
+            c.server.send(QStringLiteral("MSG_SHUTDOWN"));
+        });
+        c.server.send(composer ? ::users("ann|") : QStringLiteral("CMD_MSG:bo#one"));
+        QTRY_COMPARE(ended.size(), 1);
+        QTRY_VERIFY(!frmFlexiBox::loaded() && !frmUsers::loaded());
+        QTest::qWait(100);
+        QVERIFY(!frmFlexiBox::loaded());
+        QCOMPARE(boxShown, !composer);
+        QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_END")});
     }
 
     // The general box: a chosen symbol, any row of buttons, widened to their captions and
