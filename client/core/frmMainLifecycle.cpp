@@ -1,6 +1,8 @@
 #include "ErrorTrap.h"
+#include "frmFlexiBox.h"
 #include "frmMain.h"
 #include "frmMsg.h"
+#include "frmUsers.h"
 #include "MainModule.h"
 #include "MessageBox.h"
 #include "Protocol.h"
@@ -117,6 +119,9 @@ void frmMain::Form_Unload()
                        chkAlert->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
         removeNotifyIcon();
         frmMsg::unload();
+        // A message box or composer still open would keep its wait, and so the program, alive.
+        frmFlexiBox::unload();
+        frmUsers::unload();
     } catch (const RuntimeError &error) {
         reportInMessageBox(QStringLiteral("frmMain_Unload"), error);
     }

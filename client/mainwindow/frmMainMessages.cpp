@@ -50,7 +50,7 @@ void frmMain::onUsers(const QString &message)
         focus = composer->txtMsg;
     }
     composer = showComposer(focus);
-    if (composer && composer->Tag == QLatin1String("0")) {
+    if (composer && composer->Tag == QLatin1String("0") && !m_unloaded) {
         QStringList recipients;
         for (int i = 0; i < composer->lstUsers->count(); ++i) {
             if (composer->lstUsers->item(i)->isSelected())
@@ -61,7 +61,7 @@ void frmMain::onUsers(const QString &message)
     }
     frmUsers::unload();
     // Messages that came in while the user was writing were held back; show them now.
-    if (!colMsgs.isEmpty())
+    if (!colMsgs.isEmpty() && !m_unloaded)
         lblMsg_Change();
 }
 
@@ -69,11 +69,12 @@ void frmMain::lblMsg_Change()
 {
     // A message that arrives while the queue is being shown waits its turn; so does one that
     // arrives while the user writes a new message, whose composer a reply would need.
-    if (bShowingMsgs || frmUsers::loaded())
+    if (bShowingMsgs || frmUsers::loaded() || m_unloaded)
         return;
     bShowingMsgs = true;
     try {
-        while (!colMsgs.isEmpty()) {
+        // Once the program ends, what is left in the queue is left unshown.
+        while (!colMsgs.isEmpty() && !m_unloaded) {
             const QString entry = colMsgs.first();
             const qsizetype hash = entry.indexOf(Protocol::NameTerminator);
             const QString sender = hash < 0 ? entry : entry.left(hash);
@@ -86,7 +87,7 @@ void frmMain::lblMsg_Change()
                     composer->lstUsers->model()->index(0, 0), QItemSelectionModel::NoUpdate);
                 composer->lstUsers->setEnabled(false);
                 composer = showComposer(composer->txtMsg);
-                if (composer && composer->Tag == QLatin1String("0"))
+                if (composer && composer->Tag == QLatin1String("0") && !m_unloaded)
                     fSendMessage(Protocol::userMessageRequest(
                         {composer->lstUsers->currentItem()->text()}, composer->messageText()));
                 frmUsers::unload();
