@@ -4,6 +4,7 @@
 // and while it sits linked and idle, and the round trip from a server line to the client's
 // "MSG_ACK".
 
+#include "Clock.h"
 #include "Cp1252.h"
 #include "frmMain.h"
 #include "LoopbackPeer.h"
@@ -386,6 +387,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+    // As the program's own start does.
+    Clock::followZoneFile();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("bench_client_link"));
