@@ -1,21 +1,34 @@
 #include "Sound.h"
 
-#include <memory>
+#include "SoundPlayer.h"
+
 #include <QApplication>
 #include <QFileInfo>
-#include <QSoundEffect>
-#include <QUrl>
+#include <QLibrary>
 
 namespace {
 
 Sound::Observer observer;
 
-// One effect, kept alive: an effect reports "playing" for ever when no audio device exists,
-// so nothing may wait for it, and destroying it mid-play would cut the sound short.
-QSoundEffect &effect()
+// The sound module, loaded with the first wave played and kept: beside the program, or in
+// ../lib/velmora when the program sits in a bin folder. Without it no wave plays.
+PlayWaveFunction waveModule()
 {
-    static auto *instance = new QSoundEffect(qApp);
-    return *instance;
+    static const PlayWaveFunction play = [] {
+        const QString folder = QCoreApplication::applicationDirPath();
+        const QString name = QLatin1String(SoundModuleName);
+        QString error;
+        for (const QString &path : {folder + QLatin1Char('/') + name,
+                                    folder + QLatin1String("/../lib/velmora/") + name}) {
+            QLibrary module(path);
+            if (const QFunctionPointer entry = module.resolve(PlayWaveSymbol))
+                return reinterpret_cast<PlayWaveFunction>(entry);
+            error += QLatin1Char('\n') + module.errorString();
+        }
+        qWarning("Wave files cannot be played:%s", qPrintable(error));
+        return PlayWaveFunction{};
+    }();
+    return play;
 }
 
 } // namespace
@@ -33,10 +46,8 @@ void playWave(const QString &path)
 {
     const QFileInfo file(path);
     if (file.isFile() && file.isReadable()) {
-        QSoundEffect &sound = effect();
-        sound.stop();
-        sound.setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
-        sound.play();
+        if (const PlayWaveFunction play = waveModule())
+            play(file.absoluteFilePath());
     }
     if (observer)
         observer(path);
