@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLocale>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +63,27 @@ void appendLine(const QString &path, QString (*header)(), const QString &entry)
     ::close(fd);
 }
 
+// The date of an entry. Entries come two or three within one second, so the text of the last
+// second is kept; another second, day or default locale formats it anew.
+QString entryDate()
+{
+    static qint64 shownDay = 0;
+    static int shownSecond = -1;
+    static QLocale shownLocale;
+    static QString shown;
+    const QDateTime when = Clock::now();
+    const qint64 day = when.date().toJulianDay();
+    const int second = when.time().msecsSinceStartOfDay() / 1000;
+    const QLocale locale;
+    if (day != shownDay || second != shownSecond || locale != shownLocale) {
+        shown = LogLine::generalDate(when, locale);
+        shownDay = day;
+        shownSecond = second;
+        shownLocale = locale;
+    }
+    return shown;
+}
+
 QString header(const char *what)
 {
     return QStringLiteral("Velmora Client V%1 %2. Copyright (C) 2026 The Velmora developers.")
@@ -75,13 +97,13 @@ NotifyIconData gNotifyIconData;
 void gWriteLog(const QString &ptDirection, const QString &ptText)
 {
     appendLine(MainModule::activityLogPath(), &MainModule::activityLogHeader,
-               LogLine::activityEntry(LogLine::generalDate(Clock::now()), ptDirection, ptText));
+               LogLine::activityEntry(entryDate(), ptDirection, ptText));
 }
 
 void gWriteErrorLog(const QString &ptProcedure, const QString &ptError)
 {
     appendLine(MainModule::errorLogPath(), &MainModule::errorLogHeader,
-               LogLine::errorEntry(LogLine::generalDate(Clock::now()), ptProcedure, ptError));
+               LogLine::errorEntry(entryDate(), ptProcedure, ptError));
 }
 
 namespace MainModule {

@@ -111,6 +111,34 @@ private Q_SLOTS:
                                   .arg(MainModule::activityLogPath(), qt_error_string(EISDIR)));
     }
 
+    void entryDatesFollowTheClockAndTheLocale()
+    {
+        TestHome home;
+        // Logs one entry; true when its date is the clock's general date in the default locale
+        // at the time of the call.
+        const auto loggedWithClockDate = [] {
+            const QString before = LogLine::generalDate(Clock::now());
+            gWriteLog(QStringLiteral("R"), QStringLiteral("x"));
+            const QString after = LogLine::generalDate(Clock::now());
+            const QString date = TestHome::readFile(MainModule::activityLogPath())
+                                     .split(QLatin1String("\r\n"), Qt::SkipEmptyParts)
+                                     .last()
+                                     .section(QLatin1Char('\t'), 0, 0);
+            return date == before || date == after;
+        };
+        QVERIFY(loggedWithClockDate());
+        QVERIFY(loggedWithClockDate());
+        Clock::advance(3'600'000);
+        QVERIFY(loggedWithClockDate());
+        Clock::advance(24 * 3'600'000);
+        QVERIFY(loggedWithClockDate());
+        const QLocale system;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const bool german = loggedWithClockDate();
+        QLocale::setDefault(system);
+        QVERIFY(german);
+    }
+
     void errorLogKeepsEarlierRunsAndWriteFailuresRaise()
     {
         TestHome home;
