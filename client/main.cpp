@@ -1,4 +1,5 @@
 #include "ClientApplication.h"
+#include "Clock.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,7 @@ void processCommandLine(const QCoreApplication &app)
 
 int main(int argc, char *argv[])
 {
+    Clock::followZoneFile();
     QCoreApplication::setApplicationName(QStringLiteral("velmora-client"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     // Wayland compositors and docks match the window to its desktop entry by this name.

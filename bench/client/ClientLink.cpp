@@ -4,6 +4,7 @@
 // and while it sits linked and idle, and the round trip from a server line to the client's
 // "MSG_ACK".
 
+#include "Clock.h"
 #include "Cp1252.h"
 #include "frmMain.h"
 #include "LoopbackPeer.h"
@@ -73,6 +74,7 @@ struct Options
 {
     int idleSeconds = 60;
     int lines = 10000;
+    bool hidden = false;
 };
 
 // CPU time (user and system) and the wall clock, both in microseconds.
@@ -218,6 +220,9 @@ void ClientLinkBench::run()
 
     say(QStringLiteral("Machine: ") + machineText());
     link();
+    // The client as it mostly runs: hidden, with only its notification icon showing.
+    if (m_options.hidden)
+        m_window->hide();
     // Start-up's own work (first paint, settings reads) is not part of what follows.
     runClientFor(1000);
     measureSilentWait();
@@ -367,9 +372,12 @@ Options parseOptions(const QApplication &app)
     parser.addOption({QStringLiteral("lines"),
                       QStringLiteral("Status lines for the round trip (default 10000)."),
                       QStringLiteral("count"), QStringLiteral("10000")});
+    parser.addOption({QStringLiteral("hidden"),
+                      QStringLiteral("Hide the main window once linked, as minimising does.")});
     parser.process(app);
     return {positiveOption(parser, QStringLiteral("idle-seconds")),
-            positiveOption(parser, QStringLiteral("lines"))};
+            positiveOption(parser, QStringLiteral("lines")),
+            parser.isSet(QStringLiteral("hidden"))};
 }
 
 } // namespace
@@ -386,6 +394,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+    // As the program's own start does.
+    Clock::followZoneFile();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("bench_client_link"));

@@ -4,37 +4,94 @@
 #include "LogLine.h"
 #include "RuntimeError.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <unistd.h>
 
 namespace {
 
 QString folderOverride;
 
-// Logs are UTF-8, the character set every Linux tool reads, with the CR LF line ends that
-// readers of these files have always seen.
-void appendLine(const QString &path, const QString &header, const QString &entry)
+[[noreturn]] void throwWriteError(const QString &path, int error)
 {
-    QFile file(path);
-    const bool create = !file.exists();
-    // The state folder may not exist yet: the first line of the first run creates it.
-    if (create)
-        QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        throw RuntimeError(RuntimeError::PathFileAccess,
-                           QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    }
+    throw RuntimeError(RuntimeError::PathFileAccess,
+                       QStringLiteral("Cannot write %1: %2").arg(path, qt_error_string(error)));
+}
+
+// Logs are UTF-8, the character set every Linux tool reads, with the CR LF line ends that
+// readers of these files have always seen. One open, one write and one close: the open for
+// appending tells whether the file exists, and only a file it finds missing is created, with
+// its header.
+void appendLine(const QString &path, QString (*header)(), const QString &entry)
+{
+    const QByteArray name = QFile::encodeName(path);
     QString text;
-    if (create)
-        text = header + QLatin1String("\r\n") + LogLine::underline(header) + QLatin1String("\r\n");
+    int fd = -1;
+    bool folderMade = false;
+    for (;;) {
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT)
+            break;
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // The state folder may not exist yet: the first line of the first run creates it.
+        if (fd < 0 && errno == ENOENT && !folderMade) {
+            folderMade = QDir().mkpath(QFileInfo(path).absolutePath());
+            if (folderMade)
+                continue;
+            errno = ENOENT;
+        }
+        if (fd >= 0) {
+            const QString head = header();
+            text = head + QLatin1String("\r\n") + LogLine::underline(head) + QLatin1String("\r\n");
+            break;
+        }
+        // Created by another between the two opens: append to it after all.
+        if (errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        throwWriteError(path, errno);
     text += entry + QLatin1String("\r\n");
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        throw RuntimeError(RuntimeError::PathFileAccess,
-                           QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            throwWriteError(path, error);
+        }
+        written += n;
     }
+    ::close(fd);
+}
+
+// The date of an entry. Entries come two or three within one second, so the text of the last
+// second is kept; another second, day or default locale formats it anew.
+QString entryDate()
+{
+    static qint64 shownDay = 0;
+    static int shownSecond = -1;
+    static QLocale shownLocale;
+    static QString shown;
+    const QDateTime when = Clock::now();
+    const qint64 day = when.date().toJulianDay();
+    const int second = when.time().msecsSinceStartOfDay() / 1000;
+    const QLocale locale;
+    if (day != shownDay || second != shownSecond || locale != shownLocale) {
+        shown = LogLine::generalDate(when, locale);
+        shownDay = day;
+        shownSecond = second;
+        shownLocale = locale;
+    }
+    return shown;
 }
 
 QString header(const char *what)
@@ -49,14 +106,14 @@ NotifyIconData gNotifyIconData;
 
 void gWriteLog(const QString &ptDirection, const QString &ptText)
 {
-    appendLine(MainModule::activityLogPath(), MainModule::activityLogHeader(),
-               LogLine::activityEntry(LogLine::generalDate(Clock::now()), ptDirection, ptText));
+    appendLine(MainModule::activityLogPath(), &MainModule::activityLogHeader,
+               LogLine::activityEntry(entryDate(), ptDirection, ptText));
 }
 
 void gWriteErrorLog(const QString &ptProcedure, const QString &ptError)
 {
-    appendLine(MainModule::errorLogPath(), MainModule::errorLogHeader(),
-               LogLine::errorEntry(LogLine::generalDate(Clock::now()), ptProcedure, ptError));
+    appendLine(MainModule::errorLogPath(), &MainModule::errorLogHeader,
+               LogLine::errorEntry(entryDate(), ptProcedure, ptError));
 }
 
 namespace MainModule {

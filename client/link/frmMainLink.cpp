@@ -118,7 +118,7 @@ void frmMain::fAcknowledge()
 {
     bSendComplete = false;
     gWriteLog(QStringLiteral("S"), Protocol::MsgAck);
-    const qint64 start = Clock::now().toSecsSinceEpoch();
+    const qint64 start = Clock::secsSinceEpoch();
     wskClient->SendData(Protocol::MsgAck);
     EventWait::waitUntil([this] { return bSendComplete; }, AcknowledgementLimitSeconds, start);
 }
@@ -127,7 +127,7 @@ void frmMain::fSendMessage(const QString &ptMsg)
 {
     gWriteLog(QStringLiteral("S"), ptMsg);
     bAckReceived = false;
-    const qint64 start = Clock::now().toSecsSinceEpoch();
+    const qint64 start = Clock::secsSinceEpoch();
     wskClient->SendData(ptMsg);
     EventWait::waitUntil([this] { return bAckReceived; }, AcknowledgementLimitSeconds, start);
 }

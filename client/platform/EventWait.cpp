@@ -22,13 +22,13 @@ void processEvents(int wakeAfterMs)
 int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds)
 {
     const qint64 deadlineMs = (startSecsSinceEpoch + limitSeconds) * 1000;
-    const qint64 left = deadlineMs - Clock::now().toMSecsSinceEpoch();
+    const qint64 left = deadlineMs - Clock::msecsSinceEpoch();
     return static_cast<int>(std::clamp<qint64>(left, 0, 24LL * 3600 * 1000));
 }
 
 bool waitUntil(const std::function<bool()> &done, int limitSeconds)
 {
-    return waitUntil(done, limitSeconds, Clock::now().toSecsSinceEpoch());
+    return waitUntil(done, limitSeconds, Clock::secsSinceEpoch());
 }
 
 bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 start)

@@ -24,10 +24,17 @@ QString NotifyIcon::tipText(const QString &tip)
     return tip.left(TipLength);
 }
 
+// The tray is told only of what changed: most status lines leave the picture as it is, and on
+// a desktop each change is a message to the tray's host.
 void NotifyIcon::apply(const NotifyIconData &data)
 {
-    m_icon->setIcon(QIcon(QPixmap::fromImage(data.hIcon)));
-    m_icon->setToolTip(tipText(data.szTip));
+    if (m_icon->icon().isNull() || data.hIcon != m_shownImage) {
+        m_icon->setIcon(QIcon(QPixmap::fromImage(data.hIcon)));
+        m_shownImage = data.hIcon;
+    }
+    const QString tip = tipText(data.szTip);
+    if (m_icon->toolTip() != tip)
+        m_icon->setToolTip(tip);
 }
 
 void NotifyIcon::add(const NotifyIconData &data)

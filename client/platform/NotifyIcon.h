@@ -39,4 +39,6 @@ private:
     void apply(const NotifyIconData &data);
 
     QSystemTrayIcon *m_icon;
+    // The picture the tray shows now.
+    QImage m_shownImage;
 };

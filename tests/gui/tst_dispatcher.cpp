@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -28,6 +29,19 @@ void seed(const char *settings)
     const QString all = QString::fromLatin1(settings).replace(QLatin1Char('|'), QChar(28));
     for (const QString &pair : all.split(QLatin1Char(';')))
         TestHome::seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+}
+
+// What the notification area itself shows: the tip and whether the picture is that of the
+// given state.
+bool trayShows(const frmMain &w, const QString &tip, int state)
+{
+    const QSystemTrayIcon *tray = w.findChild<QSystemTrayIcon *>();
+    if (!tray || tray->toolTip() != tip)
+        return false;
+    const QImage expected =
+        Artwork::stateIcon(state).toImage().convertToFormat(QImage::Format_ARGB32);
+    return tray->icon().pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32) ==
+           expected;
 }
 
 QString noticeCaption()
@@ -180,6 +194,7 @@ private Q_SLOTS:
         QCOMPARE(w.mnuSysTray[6]->text(), QLatin1String("&Disconnect"));
         QCOMPARE(gNotifyIconData.szTip, QLatin1String("Connect device"));
         QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(2).toImage());
+        QVERIFY(trayShows(w, QStringLiteral("Connect device"), 2));
 
         // Durations count the clock's second boundaries crossed: start just after one, so that
         // the few milliseconds the steps below take cross none.
@@ -205,6 +220,7 @@ private Q_SLOTS:
         QCOMPARE(w.lblConnection->text(), QLatin1String("Something odd"));
         QCOMPARE(w.iState, qint16(3));
         QCOMPARE(gNotifyIconData.szTip, QLatin1String("Something odd"));
+        QVERIFY(trayShows(w, QStringLiteral("Something odd"), 3));
 
         w.bIRequestedDisconnect = true;
         QVERIFY(c.serverSays(QStringLiteral("Disconnected")));
@@ -212,6 +228,7 @@ private Q_SLOTS:
         QVERIFY(!w.timOnline->isActive());
         QVERIFY(!w.bIRequestedDisconnect);
         QCOMPARE(w.cmdAction[0]->text(), QLatin1String("&Connect"));
+        QVERIFY(trayShows(w, QStringLiteral("Disconnected"), 1));
         QVERIFY(!frmMsg::loaded()); // alerts are off
         QVERIFY(c.home.sounds().isEmpty());
     }

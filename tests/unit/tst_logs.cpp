@@ -1,8 +1,11 @@
+#include "Clock.h"
 #include "LogLine.h"
 #include "MainModule.h"
 #include "RuntimeError.h"
 #include "TestHome.h"
 
+#include <cerrno>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -76,6 +79,66 @@ private Q_SLOTS:
         MainModule::deleteActivityLog();
         gWriteLog(QStringLiteral("R"), QStringLiteral("x"));
         QVERIFY(TestHome::readFile(MainModule::activityLogPath()).startsWith(lines[0]));
+    }
+
+    void entriesAreAppendedToWhatIsThere()
+    {
+        TestHome home;
+        // A file that exists, even empty, is appended to: no header.
+        QFile empty(MainModule::activityLogPath());
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        const QString before = LogLine::generalDate(Clock::now());
+        gWriteLog(QStringLiteral("R"), QStringLiteral("Connect device"));
+        const QString after = LogLine::generalDate(Clock::now());
+        const QString text = TestHome::readFile(MainModule::activityLogPath());
+        const QString date = text.section(QLatin1Char('\t'), 0, 0);
+        QVERIFY2(date == before || date == after, qPrintable(date));
+        QCOMPARE(text, date + QLatin1String("\tDataArrival\tConnect device\r\n"));
+        gWriteLog(QStringLiteral("S"), QStringLiteral("MSG_ACK"));
+        const QString second = TestHome::readFile(MainModule::activityLogPath()).mid(text.size());
+        QCOMPARE(second.section(QLatin1Char('\t'), 1), QLatin1String("SendData\tMSG_ACK\r\n"));
+
+        // A log that cannot be opened for appending raises the error the handlers report,
+        // with the system's reason.
+        QFile::remove(MainModule::activityLogPath());
+        QVERIFY(QDir().mkdir(MainModule::activityLogPath()));
+        QString description;
+        try {
+            gWriteLog(QStringLiteral("R"), QStringLiteral("x"));
+        } catch (const RuntimeError &e) {
+            description = e.description();
+        }
+        QCOMPARE(description, QStringLiteral("Cannot write %1: %2")
+                                  .arg(MainModule::activityLogPath(), qt_error_string(EISDIR)));
+    }
+
+    void entryDatesFollowTheClockAndTheLocale()
+    {
+        TestHome home;
+        // Logs one entry; true when its date is the clock's general date in the default locale
+        // at the time of the call.
+        const auto loggedWithClockDate = [] {
+            const QString before = LogLine::generalDate(Clock::now());
+            gWriteLog(QStringLiteral("R"), QStringLiteral("x"));
+            const QString after = LogLine::generalDate(Clock::now());
+            const QString date = TestHome::readFile(MainModule::activityLogPath())
+                                     .split(QLatin1String("\r\n"), Qt::SkipEmptyParts)
+                                     .last()
+                                     .section(QLatin1Char('\t'), 0, 0);
+            return date == before || date == after;
+        };
+        QVERIFY(loggedWithClockDate());
+        QVERIFY(loggedWithClockDate());
+        Clock::advance(3'600'000);
+        QVERIFY(loggedWithClockDate());
+        Clock::advance(24 * 3'600'000);
+        QVERIFY(loggedWithClockDate());
+        const QLocale system;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const bool german = loggedWithClockDate();
+        QLocale::setDefault(system);
+        QVERIFY(german);
     }
 
     void errorLogKeepsEarlierRunsAndWriteFailuresRaise()
