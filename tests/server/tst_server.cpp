@@ -199,7 +199,9 @@ private Q_SLOTS:
         QCOMPARE(acking.next(), QString(Protocol::StatusDisconnected));
         QCOMPARE(deaf.next(), QString(Protocol::StatusDisconnected));
         QVERIFY(acking.readTimes().last() - acking.readTimes().first() < 900);
-        QVERIFY(deaf.readTimes().last() - deaf.readTimes().first() >= 950);
+        // Counted from before the link began, so that a late read of the question cannot shorten
+        // it; a coarse timer may fire up to 5 % early.
+        QVERIFY(deaf.readTimes().last() >= 950);
         // Each answer follows its acknowledgement, in a read of its own.
         for (int i = 0; i < 3; ++i)
             QCOMPARE(answer(c(0), Protocol::CmdUsers),

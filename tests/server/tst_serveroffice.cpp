@@ -48,6 +48,53 @@ private Q_SLOTS:
         m_log.clear();
     }
 
+    void addressRanges_data()
+    {
+        QTest::addColumn<QString>("ranges");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("held");
+        const auto row = [](const char *ranges, const char *address, bool held) {
+            QTest::addRow("%s holds %s", ranges, address) << str(ranges) << str(address) << held;
+        };
+        row("192.168.0.0/16", "192.168.5.4", true);
+        row("192.168.0.0/16", "192.169.0.1", false);
+        row("127.0.0.1", "127.0.0.2", false);
+        row("10.0.0.0/8, fd00::/8", "fd12::1", true);
+        row("10.0.0.0/8 fd00::/8", "::ffff:10.1.2.3", true);
+        row("10.0.0.0/8", "::1", false);
+        row("any", "8.8.8.8", true);
+        row("any", "2001:db8::1", true);
+        row("local", "172.31.255.255", true);
+        row("local", "172.32.0.1", false);
+        row("local", "100.64.0.1", false);
+        row("local", "fe80::1", true);
+        row("local", "2001:db8::1", false);
+    }
+    void addressRanges()
+    {
+        QFETCH(QString, ranges);
+        QFETCH(QString, address);
+        QFETCH(bool, held);
+        QString error;
+        const QList<AddressRange> list = ranges == str("local")
+                                             ? AddressRange::local()
+                                             : AddressRange::parseList(ranges, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(anyContains(list, QHostAddress(address)), held);
+    }
+
+    void theMostSpecificRangeDecidesTheRights()
+    {
+        ServerConfig config;
+        config.rights = {{*AddressRange::parse(str("192.168.1.200")), {false, false, false, true}},
+                         {*AddressRange::parse(str("192.168.0.0/16")), {true, false, true, true}}};
+        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.200"))),
+                 (Rights{false, false, false, true}));
+        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.20"))),
+                 (Rights{true, false, true, true}));
+        QCOMPARE(config.rightsFor(QHostAddress(str("10.0.0.1"))), Rights());
+    }
+
     void onlyAllowedAddressesLink()
     {
         ServerConfig config = fastConfig();
