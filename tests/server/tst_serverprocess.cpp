@@ -86,14 +86,14 @@ private Q_SLOTS:
         bool full = false;
         for (int i = 0; i < 40 && !full; ++i) {
             clients.push_back(std::make_unique<RawClient>(server.port(), str("c%1").arg(i)));
-            full = !clients.back()->expect(Protocol::CmdSendId, 1500);
+            full = !clients.back()->expect(Protocol::CmdSendId, 3000);
         }
         QVERIFY(full);
         QVERIFY2(server.waitForLog(str("Cannot accept a link")), qPrintable(server.log()));
         // Files come free; the waiting client is taken without a restart.
         for (std::size_t i = 0; i < 4; ++i)
             clients[i]->close();
-        QVERIFY(clients.back()->expect(Protocol::CmdSendId, 5000));
+        QVERIFY(clients.back()->expect(Protocol::CmdSendId, 10000));
         QVERIFY(server.stop());
     }
 
