@@ -78,6 +78,11 @@ private Q_SLOTS:
 
     void acceptingResumesWhenFilesAreFreed()
     {
+#ifdef __SANITIZE_ADDRESS__
+        // The sanitizers' runtime needs descriptors of its own to check memory (a pipe per
+        // check); with none left it reports sound objects as broken and ends the server.
+        QSKIP("the sanitizer runtime cannot run out of file descriptors");
+#endif
         const QString path = writeConfig("[Server]\nAddress=127.0.0.1\nPort=1000\n");
         ServerProcess server;
         // Few files: the server runs out after a few links.
