@@ -1,5 +1,6 @@
 #include "ClientLink.h"
 
+#include "AddressRange.h"
 #include "ClientRequests.h"
 #include "Cp1252.h"
 #include "Log.h"
@@ -11,6 +12,7 @@
 namespace {
 
 const QByteArray kAck = QByteArray(Protocol::MsgAck.data(), Protocol::MsgAck.size());
+constexpr int kWarningsPerMinute = 5;
 
 } // namespace
 
@@ -24,10 +26,10 @@ ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent
     m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     // A bounded buffer keeps a client that sends without end from growing the server.
     m_socket->setReadBufferSize(m_limits.maxMessageBytes + 1);
-    const QHostAddress address = peerAddress();
-    m_peer = (address.protocol() == QAbstractSocket::IPv6Protocol
-                  ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-                  : address.toString()) +
+    m_address = AddressRange::plain(m_socket->peerAddress());
+    m_peer = (m_address.protocol() == QAbstractSocket::IPv6Protocol
+                  ? QLatin1Char('[') + m_address.toString() + QLatin1Char(']')
+                  : m_address.toString()) +
              QLatin1Char(':') + QString::number(m_socket->peerPort());
     m_window.start();
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientLink::onReadyRead);
@@ -39,17 +41,21 @@ ClientLink::~ClientLink()
     m_socket->disconnect(this);
 }
 
-QHostAddress ClientLink::peerAddress() const
-{
-    QHostAddress address = m_socket->peerAddress();
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4) : address;
-}
-
 QString ClientLink::name() const
 {
-    return m_identity.isEmpty() ? peerAddress().toString() : m_identity;
+    return m_identity.isEmpty() ? m_address.toString() : m_identity;
+}
+
+ClientLink::Warning ClientLink::unknownMessageWarning()
+{
+    if (!m_warningWindow.isValid() || m_warningWindow.elapsed() >= 60000) {
+        m_warningWindow.start();
+        m_warnings = 0;
+    }
+    ++m_warnings;
+    if (m_warnings < kWarningsPerMinute)
+        return Warning::Log;
+    return m_warnings == kWarningsPerMinute ? Warning::LogLast : Warning::Quiet;
 }
 
 QString ClientLink::describe() const
@@ -62,11 +68,14 @@ void ClientLink::send(const QByteArray &message, Tag tag)
 {
     if (m_closed || m_ending)
         return;
-    if (m_queue.size() >= m_limits.maxQueued) {
-        drop(QStringLiteral("it has not taken its last %1 messages").arg(m_queue.size()));
+    if (m_queue.size() >= m_limits.maxQueued ||
+        m_queuedBytes + message.size() > m_limits.maxQueuedBytes) {
+        drop(QStringLiteral("it has not taken its last %1 messages (%2 bytes)")
+                 .arg(QString::number(m_queue.size()), QString::number(m_queuedBytes)));
         return;
     }
     m_queue.enqueue({message, tag});
+    m_queuedBytes += message.size();
     pump();
 }
 
@@ -74,6 +83,9 @@ bool ClientLink::withdraw(Tag tag)
 {
     const qsizetype before = m_queue.size();
     m_queue.removeIf([tag](const Outgoing &o) { return o.tag == tag; });
+    m_queuedBytes = 0;
+    for (const Outgoing &o : std::as_const(m_queue))
+        m_queuedBytes += o.bytes.size();
     return m_queue.size() != before;
 }
 
@@ -83,7 +95,7 @@ void ClientLink::acknowledge()
         return;
     if (++m_acksOwed > m_limits.maxAcksOwed) {
         drop(QStringLiteral("it sent %1 messages without waiting for their acknowledgements")
-                 .arg(m_acksOwed));
+                 .arg(QString::number(m_acksOwed)));
         return;
     }
     pump();
@@ -93,6 +105,7 @@ void ClientLink::end()
 {
     m_ending = true;
     m_queue.clear();
+    m_queuedBytes = 0;
     pump();
 }
 
@@ -102,6 +115,7 @@ void ClientLink::sendFinal(const QByteArray &message)
         return;
     m_queue.clear();
     m_queue.enqueue({message, Tag::Plain});
+    m_queuedBytes = message.size();
     pump();
 }
 
@@ -120,13 +134,14 @@ void ClientLink::onReadyRead()
     if (m_closed || bytes.isEmpty())
         return;
     if (bytes.size() > m_limits.maxMessageBytes) {
-        drop(QStringLiteral("a message of more than %1 bytes").arg(m_limits.maxMessageBytes));
+        drop(QStringLiteral("a message of more than %1 bytes")
+                 .arg(QString::number(m_limits.maxMessageBytes)));
         return;
     }
     if (flooding(bytes.size())) {
         drop(QStringLiteral("more than %1 messages or %2 bytes in a second")
-                 .arg(m_limits.maxMessagesPerSecond)
-                 .arg(m_limits.maxBytesPerSecond));
+                 .arg(QString::number(m_limits.maxMessagesPerSecond),
+                      QString::number(m_limits.maxBytesPerSecond)));
         return;
     }
     const ClientRequests::Read read = ClientRequests::splitLeadingAcks(Cp1252::decode(bytes));
@@ -156,6 +171,7 @@ void ClientLink::onAck()
         return;
     }
     m_awaitingAck = false;
+    m_missedAcks = 0;
     m_ackTimer.stop();
     pump();
 }
@@ -180,6 +196,7 @@ void ClientLink::pump()
         write(kAck);
     } else {
         const Outgoing next = m_queue.dequeue();
+        m_queuedBytes -= next.bytes.size();
         m_awaitingAck = true;
         m_ackTimer.start(m_limits.ackTimeoutMs, this);
         write(next.bytes);
@@ -192,6 +209,12 @@ void ClientLink::pump()
 
 void ClientLink::write(const QByteArray &bytes)
 {
+    // A client that does not read lets the socket's buffer grow, acknowledgements included.
+    if (m_socket->bytesToWrite() + bytes.size() > m_limits.maxQueuedBytes) {
+        drop(QStringLiteral("it does not read what it is sent (%1 bytes waiting)")
+                 .arg(QString::number(m_socket->bytesToWrite())));
+        return;
+    }
     if (Log::enabled(Log::Level::Debug))
         Log::debug(QStringLiteral("%1 S: %2").arg(m_peer, Cp1252::decode(bytes)));
     m_socket->write(bytes);
@@ -202,9 +225,13 @@ void ClientLink::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_ackTimer.timerId()) {
         m_ackTimer.stop();
+        if (++m_missedAcks >= m_limits.maxMissedAcks) {
+            drop(QStringLiteral("it left %1 messages in a row unacknowledged")
+                     .arg(QString::number(m_missedAcks)));
+            return;
+        }
         Log::info(QStringLiteral("%1 did not acknowledge within %2 ms; sending on")
-                      .arg(name())
-                      .arg(m_limits.ackTimeoutMs));
+                      .arg(name(), QString::number(m_limits.ackTimeoutMs)));
         m_awaitingAck = false;
         pump();
     } else if (event->timerId() == m_gapTimer.timerId()) {
@@ -223,6 +250,7 @@ void ClientLink::finish()
     m_ackTimer.stop();
     m_gapTimer.stop();
     m_queue.clear();
+    m_queuedBytes = 0;
     QMetaObject::invokeMethod(
         this, [this] { Q_EMIT closed(this); }, Qt::QueuedConnection);
 }

@@ -27,6 +27,9 @@ public:
         int maxMessagesPerSecond = 100;
         qsizetype maxBytesPerSecond = 4 * 65536;
         int maxQueued = 1000;
+        qsizetype maxQueuedBytes = 1024 * 1024;
+        // A client that leaves this many messages in a row unacknowledged is gone or stuck.
+        int maxMissedAcks = 3;
         // A client that keeps the discipline waits for each acknowledgement before its next
         // request, so it is never owed more than one or two.
         int maxAcksOwed = 32;
@@ -38,10 +41,20 @@ public:
     ~ClientLink() override;
 
     QString peer() const { return m_peer; }
-    QHostAddress peerAddress() const;
+    // The client's address; an IPv4-mapped one as the IPv4 address it stands for.
+    QHostAddress peerAddress() const { return m_address; }
     // The identity the client reported with "ID:"; empty until then.
     QString identity() const { return m_identity; }
-    void setIdentity(const QString &identity) { m_identity = identity; }
+    // Whether an "ID:" came, even one that left no identity: a link is named once.
+    bool hasIdentified() const { return m_identified; }
+    void setIdentity(const QString &identity)
+    {
+        m_identity = identity;
+        m_identified = true;
+    }
+    // Whether a warning about an unknown message may be logged; a few a minute per link.
+    enum class Warning { Log, LogLast, Quiet };
+    Warning unknownMessageWarning();
     // The identity, or the peer's address for a client that has not told it.
     QString name() const;
     // For the log: the identity and the peer, or the peer alone.
@@ -92,9 +105,15 @@ private:
     QTcpSocket *m_socket;
     Limits m_limits;
     QString m_peer;
+    QHostAddress m_address;
     QString m_identity;
+    bool m_identified = false;
     QStringList m_offered;
     QQueue<Outgoing> m_queue;
+    qsizetype m_queuedBytes = 0;
+    int m_missedAcks = 0;
+    QElapsedTimer m_warningWindow;
+    int m_warnings = 0;
     int m_acksOwed = 0;
     bool m_awaitingAck = false;
     bool m_ending = false;

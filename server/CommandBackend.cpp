@@ -34,7 +34,7 @@ void CommandBackend::dial(const PhonebookEntry &entry, const QString &password)
     m_password = password;
     m_action = run(m_settings.dial, m_settings.commandTimeoutMs);
     connect(m_action, &ShellCommand::finished, this,
-            [this](const ShellCommand::Result &r) { onDialled(r.ok, r.summary()); });
+            [this](const ShellCommand::Result &r) { onDialled(r); });
     m_action->start();
 }
 
@@ -45,7 +45,7 @@ void CommandBackend::hangUp()
     m_phase = Phase::HangingUp;
     m_action = run(m_settings.hangUp, m_settings.commandTimeoutMs);
     connect(m_action, &ShellCommand::finished, this,
-            [this](const ShellCommand::Result &r) { onHungUp(r.ok, r.summary()); });
+            [this](const ShellCommand::Result &r) { onHungUp(r.ok, masked(r.summary())); });
     m_action->start();
 }
 
@@ -76,18 +76,28 @@ void CommandBackend::probe()
     connect(m_probe, &ShellCommand::finished, this, [this](const ShellCommand::Result &r) {
         m_probe->deleteLater();
         m_probe = nullptr;
-        onProbed(r.ok, r.firstLine());
+        onProbed(r.ok, masked(r.firstLine()));
     });
     m_probe->start();
 }
 
-void CommandBackend::onDialled(bool ok, const QString &why)
+QString CommandBackend::masked(const QString &output) const
+{
+    QString text = output;
+    if (!m_password.isEmpty())
+        text.replace(m_password, QStringLiteral("***"));
+    return text;
+}
+
+void CommandBackend::onDialled(const ShellCommand::Result &result)
 {
     m_action->deleteLater();
     m_action = nullptr;
-    if (!ok) {
-        Log::warning(QStringLiteral("Dialling %1 failed: %2").arg(m_entry, why));
-        becomeDown(QStringLiteral("Dialling %1 failed: %2").arg(m_entry, why));
+    if (!result.ok) {
+        // The command's output may echo what it was given; only the log sees it, masked.
+        Log::warning(QStringLiteral("Dialling %1 failed: %2; its last line of output: %3")
+                         .arg(m_entry, result.failure, masked(result.summary())));
+        becomeDown(QStringLiteral("Dialling %1 failed: %2").arg(m_entry, result.failure));
         return;
     }
     if (m_settings.status.isEmpty()) {
@@ -146,9 +156,9 @@ void CommandBackend::onProbed(bool up, const QString &entry)
 void CommandBackend::onDeadline()
 {
     if (m_phase == Phase::AwaitingUp) {
-        const QString reason = QStringLiteral("Dialling %1 failed: no connection within %2 s")
-                                   .arg(m_entry)
-                                   .arg(m_settings.dialTimeoutMs / 1000.0);
+        const QString reason =
+            QStringLiteral("Dialling %1 failed: no connection within %2 s")
+                .arg(m_entry, QString::number(m_settings.dialTimeoutMs / 1000.0));
         Log::warning(reason);
         // The dial may still be trying; the hang-up command stops it.
         cancelCommands();

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "LineBackend.h"
+#include "ShellCommand.h"
 
 #include <QPointer>
 #include <QTimer>
-
-class ShellCommand;
 
 // A line driven by the office's own shell commands (pppd, NetworkManager, a modem script):
 // one to dial, one to hang up and, optionally, one that tells the line's state, run every few
@@ -30,7 +29,9 @@ private:
     ShellCommand *run(const QString &command, int timeoutMs);
     void cancelCommands();
     void probe();
-    void onDialled(bool ok, const QString &why);
+    // The output with the password hidden.
+    QString masked(const QString &output) const;
+    void onDialled(const ShellCommand::Result &result);
     void onHungUp(bool ok, const QString &why);
     void onProbed(bool up, const QString &entry);
     void onDeadline();

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
-void DisconnectExchange::start(ClientLink *requester, const QList<ClientLink *> &asked)
+void DisconnectExchange::start(ClientLink *requester, const QList<ClientLink *> &asked,
+                               qint64 closingMs)
 {
     clear();
     m_active = true;
-    m_requesters.append(requester);
+    m_closingMs = closingMs;
+    if (requester)
+        m_requesters.append(requester);
     for (ClientLink *link : asked)
         m_pending.insert(link, std::nullopt);
 }
@@ -63,13 +66,13 @@ QList<ClientLink *> DisconnectExchange::queued() const
     return links;
 }
 
-std::optional<qint64> DisconnectExchange::lastDeadline() const
+qint64 DisconnectExchange::lastDeadline() const
 {
     qint64 last = 0;
     for (const std::optional<qint64> &deadline : m_pending) {
         if (!deadline)
-            return std::nullopt;
+            return m_closingMs;
         last = std::max(last, *deadline);
     }
-    return last;
+    return std::min(last, m_closingMs);
 }

@@ -8,12 +8,15 @@ class ClientLink;
 
 // The state of one request to hang up: who asked, and which other clients may still object.
 // A client asked counts down from the moment the question leaves for it; until then its question
-// is only queued and can be withdrawn.
+// is only queued and can be withdrawn. However the questions travel, the exchange ends by its
+// closing time: a desk that leaves its messages unacknowledged does not hold it up.
 class DisconnectExchange
 {
 public:
     bool active() const { return m_active; }
-    void start(ClientLink *requester, const QList<ClientLink *> &asked);
+    // requester may be none: the server itself asks. closingMs: when the exchange ends at the
+    // latest.
+    void start(ClientLink *requester, const QList<ClientLink *> &asked, qint64 closingMs);
     // A second request while one runs: its sender no longer objects and hears the outcome.
     void addRequester(ClientLink *link);
     // The question has left for link; its answer is due by deadlineMs.
@@ -30,11 +33,12 @@ public:
     // Asked, question still queued.
     QList<ClientLink *> queued() const;
     bool settled() const { return m_pending.isEmpty(); }
-    // When every question has left: the moment the last answer is due. Nothing before then.
-    std::optional<qint64> lastDeadline() const;
+    // The moment the last answer is due, never after the closing time.
+    qint64 lastDeadline() const;
 
 private:
     bool m_active = false;
+    qint64 m_closingMs = 0;
     QList<ClientLink *> m_requesters;
     QHash<ClientLink *, std::optional<qint64>> m_pending; // nothing while the question is queued
 };

@@ -15,7 +15,7 @@ Parsed parse(const QString &text)
         const QString line = lines[i].trimmed();
         const auto fail = [&](const QString &why) {
             parsed.items.clear();
-            parsed.error = QStringLiteral("line %1: %2").arg(number).arg(why);
+            parsed.error = QStringLiteral("line %1: %2").arg(QString::number(number), why);
             return parsed;
         };
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
@@ -25,11 +25,12 @@ Parsed parse(const QString &text)
             if (!line.endsWith(QLatin1Char(']')) || line.size() < 3)
                 return fail(QStringLiteral("a section header reads [Name]"));
             section = line.mid(1, line.size() - 2).trimmed();
+            parsed.sections.append({section, number});
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
-            return fail(QStringLiteral("expected key=value, found \"%1\"").arg(line));
+            return fail(QStringLiteral("expected key=value (the line is not shown)"));
         const QString key = line.left(equals).trimmed();
         if (key.isEmpty())
             return fail(QStringLiteral("a key is missing before \"=\""));

@@ -17,8 +17,15 @@ struct Item
     int line = 0;
 };
 
+struct Section
+{
+    QString name;
+    int line = 0;
+};
+
 struct Parsed
 {
+    QList<Section> sections; // every header, empty sections too
     QList<Item> items;
     QString error; // empty when the text was read whole
 };
@@ -26,7 +33,8 @@ struct Parsed
 // Blank lines and lines starting with ";" or "#" are skipped; "[name]" opens a section;
 // "key=value" splits at the first "=", and blanks around the key and the value are dropped.
 // A key outside a section, a line of another shape or a key repeated within its section is an
-// error.
+// error. A line of another shape is not quoted in the error: it may be a password that lost its
+// "=".
 Parsed parse(const QString &text);
 
 } // namespace IniFile

@@ -6,6 +6,7 @@
 #include "SignalWatcher.h"
 #include "VelmoraServer.h"
 
+#include <csignal>
 #include <cstdio>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -31,6 +32,7 @@ ConfigResult configFor(const Options &options)
             QStringLiteral("%1 does not exist; running with the built-in settings").arg(path));
         return {};
     }
+    Log::info(QStringLiteral("Configuration: %1").arg(path));
     ConfigResult result = loadConfig(path);
     if (!result.error.isEmpty())
         result.error = QStringLiteral("%1: %2").arg(path, result.error);
@@ -86,8 +88,11 @@ int runServer(int argc, char *argv[])
     Log::setLevel(options.logLevel.value_or(config.logLevel));
 
     Log::info(QStringLiteral("Velmora Server %1; up to %2 open files")
-                  .arg(QStringLiteral(VELMORA_VERSION))
-                  .arg(raiseOpenFileLimit()));
+                  .arg(QStringLiteral(VELMORA_VERSION), QString::number(raiseOpenFileLimit())));
+    Log::info(QStringLiteral("Line backend: %1; %2 phonebook entries")
+                  .arg(config.backend == BackendKind::Command ? QStringLiteral("command")
+                                                              : QStringLiteral("simulated"),
+                       QString::number(config.phonebook.size())));
     SignalWatcher watcher;
     QString error;
     if (!watcher.install(&error)) {
@@ -99,7 +104,21 @@ int runServer(int argc, char *argv[])
         Log::error(error);
         return 1;
     }
-    QObject::connect(&watcher, &SignalWatcher::signalled, &server, [&server](int number) {
+    QObject::connect(&watcher, &SignalWatcher::signalled, &server, [&](int number) {
+        if (number == SIGHUP) {
+            // A bad new file changes nothing: the server goes on with what it has.
+            Log::info(QStringLiteral("SIGHUP received: reading the configuration again"));
+            const ConfigResult reloaded = configFor(options);
+            if (!reloaded.error.isEmpty())
+                Log::error(QStringLiteral("The new configuration is refused, the old one stays "
+                                          "in force: %1")
+                               .arg(reloaded.error));
+            else
+                server.reload(reloaded.config);
+            if (reloaded.error.isEmpty() && !options.logLevel)
+                Log::setLevel(reloaded.config.logLevel);
+            return;
+        }
         static bool again = false;
         if (again) {
             Log::info(QStringLiteral("Second signal: stopping at once"));
@@ -107,7 +126,7 @@ int runServer(int argc, char *argv[])
             return;
         }
         again = true;
-        Log::info(QStringLiteral("Signal %1 received").arg(number));
+        Log::info(QStringLiteral("Signal %1 received").arg(QString::number(number)));
         server.shutDown();
     });
     QObject::connect(&server, &VelmoraServer::stopped, &app, [] {

@@ -1,11 +1,15 @@
 #include "ServerConfig.h"
 
+#include "Cp1252.h"
 #include "IniFile.h"
 #include "Protocol.h"
 
+#include <algorithm>
 #include <functional>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
 
 const PhonebookEntry *ServerConfig::findEntry(const QString &name) const
 {
@@ -24,6 +28,16 @@ QStringList ServerConfig::entryNames() const
     return names;
 }
 
+Rights ServerConfig::rightsFor(const QHostAddress &address) const
+{
+    const RightsRule *best = nullptr;
+    for (const RightsRule &rule : rights) {
+        if (rule.range.contains(address) && (!best || rule.range.prefix > best->range.prefix))
+            best = &rule;
+    }
+    return best ? best->rights : Rights();
+}
+
 namespace {
 
 // The value of one key: stores it and returns an error text, empty when it is acceptable.
@@ -34,7 +48,8 @@ QString readInt(const QString &value, int minimum, int maximum, int &out)
     bool ok = false;
     const int number = value.toInt(&ok);
     if (!ok || number < minimum || number > maximum)
-        return QStringLiteral("expected a whole number from %1 to %2").arg(minimum).arg(maximum);
+        return QStringLiteral("expected a whole number from %1 to %2")
+            .arg(QString::number(minimum), QString::number(maximum));
     out = number;
     return QString();
 }
@@ -64,14 +79,36 @@ template <typename Part> Setter text(Part ServerConfig::*part, QString Part::*fi
 
 QString setAddress(ServerConfig &config, const QString &value)
 {
-    if (value.isEmpty() || value == QLatin1String("any")) {
-        config.address = QHostAddress(QHostAddress::Any);
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    const QStringList items = value.split(separators, Qt::SkipEmptyParts);
+    if (items.isEmpty() || items == QStringList{QStringLiteral("any")}) {
+        config.addresses = {QHostAddress(QHostAddress::Any)};
         return QString();
     }
-    QHostAddress address;
-    if (!address.setAddress(value))
-        return QStringLiteral("expected an IP address, or \"any\"");
-    config.address = address;
+    config.addresses.clear();
+    for (const QString &item : items) {
+        QHostAddress address;
+        if (!address.setAddress(item) || config.addresses.contains(address))
+            return QStringLiteral("expected \"any\", or one or more different IP addresses");
+        config.addresses.append(address);
+    }
+    return QString();
+}
+
+QString setAllowFrom(ServerConfig &config, const QString &value)
+{
+    QString error;
+    const QList<AddressRange> ranges = AddressRange::parseList(value, &error);
+    if (error.isEmpty())
+        config.allowFrom = ranges;
+    return error;
+}
+
+QString setAccountingFile(ServerConfig &config, const QString &value)
+{
+    if (!value.isEmpty() && !value.startsWith(QLatin1Char('/')))
+        return QStringLiteral("expected an absolute path, or nothing");
+    config.accountingFile = value;
     return QString();
 }
 
@@ -79,8 +116,8 @@ QString setPort(ServerConfig &config, const QString &value)
 {
     bool ok = false;
     const uint port = value.toUInt(&ok);
-    if (!ok || port > 65535)
-        return QStringLiteral("expected a port number from 0 to 65535");
+    if (!ok || port < 1 || port > 65535)
+        return QStringLiteral("expected a port number from 1 to 65535");
     config.port = static_cast<quint16>(port);
     return QString();
 }
@@ -110,6 +147,18 @@ const QHash<QString, Setter> &setters()
     static const QHash<QString, Setter> table = {
         {QStringLiteral("Server/Address"), setAddress},
         {QStringLiteral("Server/Port"), setPort},
+        {QStringLiteral("Server/AllowFrom"), setAllowFrom},
+        {QStringLiteral("Server/MaxLinks"), integer(&ServerConfig::maxLinks, 1, 1000000)},
+        {QStringLiteral("Server/MaxLinksPerAddress"),
+         integer(&ServerConfig::maxLinksPerAddress, 1, 1000000)},
+        {QStringLiteral("Server/MaxQueuedMessages"),
+         integer(&ServerConfig::maxQueuedMessages, 10, 1000000)},
+        {QStringLiteral("Server/MaxQueuedBytes"),
+         integer(&ServerConfig::maxQueuedBytes, 64 * 1024, 256 * 1024 * 1024)},
+        {QStringLiteral("Server/MaxMissedAcks"), integer(&ServerConfig::maxMissedAcks, 1, 1000)},
+        {QStringLiteral("Server/WrongPasswordDelayMs"),
+         integer(&ServerConfig::wrongPasswordDelayMs, 0, 600000)},
+        {QStringLiteral("Server/AccountingFile"), setAccountingFile},
         {QStringLiteral("Server/LogLevel"), setLogLevel},
         {QStringLiteral("Server/DisconnectSeconds"),
          integer(&ServerConfig::disconnectSeconds, 0, 32767)},
@@ -141,14 +190,51 @@ const QHash<QString, Setter> &setters()
 }
 
 // A name the client could not send back intact: its connect request ends the entry at the
-// first "PWD:", and its lists end every item at the code-28 character.
+// first "PWD:", its lists end every item at the code-28 character, and the wire carries only
+// what Windows-1252 can.
 QString entryNameFault(const QString &name)
 {
     if (name.contains(Protocol::PasswordSeparator))
         return QStringLiteral("an entry name may not contain \"PWD:\"");
     if (name.contains(Protocol::ListTerminator))
         return QStringLiteral("an entry name may not contain the character with code 28");
+    if (Cp1252::decode(Cp1252::encode(name)) != name)
+        return QStringLiteral("an entry name may hold only characters of Windows-1252 (Western "
+                              "European), which the clients can show and send back");
     return QString();
+}
+
+QString setRights(Rights &rights, const QString &value)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    rights = {false, false, false, false};
+    const QStringList words = value.split(separators, Qt::SkipEmptyParts);
+    if (words == QStringList{QStringLiteral("none")})
+        return QString();
+    for (const QString &word : words) {
+        if (word == QLatin1String("dial"))
+            rights.dial = true;
+        else if (word == QLatin1String("hangup"))
+            rights.hangUp = true;
+        else if (word == QLatin1String("refuse"))
+            rights.refuse = true;
+        else if (word == QLatin1String("message"))
+            rights.message = true;
+        else
+            return QStringLiteral("expected \"none\" or any of dial, hangup, refuse, message");
+    }
+    return words.isEmpty() ? QStringLiteral("expected \"none\" or any of dial, hangup, refuse, "
+                                            "message")
+                           : QString();
+}
+
+const QStringList &knownSections()
+{
+    static const QStringList names = {QStringLiteral("Server"),          QStringLiteral("Line"),
+                                      QStringLiteral("Simulated"),       QStringLiteral("Command"),
+                                      QStringLiteral("Phonebook"),       QStringLiteral("Rights"),
+                                      QStringLiteral("MaxOnlineMinutes")};
+    return names;
 }
 
 PhonebookEntry entryFrom(const QString &name, const QString &value)
@@ -170,10 +256,26 @@ ConfigResult configFromText(const QString &text)
         result.error = parsed.error;
         return result;
     }
+    for (const IniFile::Section &section : parsed.sections) {
+        if (!knownSections().contains(section.name)) {
+            result.error = QStringLiteral("line %1: unknown section [%2]; the sections are [%3]")
+                               .arg(QString::number(section.line), section.name,
+                                    knownSections().join(QStringLiteral("], [")));
+            return result;
+        }
+    }
     const auto fail = [&](const IniFile::Item &item, const QString &why) {
-        result.error = QStringLiteral("line %1: %2: %3").arg(item.line).arg(item.key, why);
+        result.error =
+            QStringLiteral("line %1: %2: %3").arg(QString::number(item.line), item.key, why);
         return result;
     };
+    // The value is quoted so that the administrator sees what the server read.
+    const auto failValue = [&](const IniFile::Item &item, const QString &why) {
+        result.error = QStringLiteral("line %1: %2=\"%3\": %4")
+                           .arg(QString::number(item.line), item.key, item.value, why);
+        return result;
+    };
+    QList<IniFile::Item> limits;
     for (const IniFile::Item &item : parsed.items) {
         if (item.section == QLatin1String("Phonebook")) {
             const QString fault = entryNameFault(item.key);
@@ -182,12 +284,39 @@ ConfigResult configFromText(const QString &text)
             result.config.phonebook.append(entryFrom(item.key, item.value));
             continue;
         }
+        if (item.section == QLatin1String("MaxOnlineMinutes")) {
+            limits.append(item);
+            continue;
+        }
+        if (item.section == QLatin1String("Rights")) {
+            const std::optional<AddressRange> range = AddressRange::parse(item.key);
+            if (!range)
+                return fail(item, QStringLiteral("expected an address range such as "
+                                                 "192.168.0.0/16 before \"=\""));
+            RightsRule rule{*range, {}};
+            const QString fault = setRights(rule.rights, item.value);
+            if (!fault.isEmpty())
+                return failValue(item, fault);
+            result.config.rights.append(rule);
+            continue;
+        }
         const auto setter = setters().constFind(item.section + QLatin1Char('/') + item.key);
         if (setter == setters().constEnd())
             return fail(item, QStringLiteral("unknown setting in [%1]").arg(item.section));
         const QString fault = (*setter)(result.config, item.value);
         if (!fault.isEmpty())
-            return fail(item, fault);
+            return failValue(item, fault);
+    }
+    for (const IniFile::Item &item : std::as_const(limits)) {
+        auto entry = std::find_if(result.config.phonebook.begin(), result.config.phonebook.end(),
+                                  [&item](const PhonebookEntry &e) { return e.name == item.key; });
+        if (entry == result.config.phonebook.end())
+            return fail(item, QStringLiteral("no such entry in [Phonebook]"));
+        int minutes = 0;
+        const QString fault = readInt(item.value, 1, 100000, minutes);
+        if (!fault.isEmpty())
+            return failValue(item, fault);
+        entry->maxOnlineMs = minutes * 60000LL;
     }
     const CommandSettings &command = result.config.command;
     if (result.config.backend == BackendKind::Command &&
@@ -205,5 +334,17 @@ ConfigResult loadConfig(const QString &path)
         result.error = QStringLiteral("cannot read it: %1").arg(file.errorString());
         return result;
     }
-    return configFromText(QString::fromUtf8(file.readAll()));
+    const QByteArray bytes = file.readAll();
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(lines[i]);
+        if (decoder.hasError()) {
+            ConfigResult result;
+            result.error = QStringLiteral("line %1: not UTF-8 text; save the file as UTF-8")
+                               .arg(QString::number(i + 1));
+            return result;
+        }
+    }
+    return configFromText(QString::fromUtf8(bytes));
 }

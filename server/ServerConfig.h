@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AddressRange.h"
 #include "Log.h"
 
 #include <QHostAddress>
@@ -18,6 +19,28 @@ struct PhonebookEntry
     QString name;
     QString password; // Server: the password itself
     PasswordCheck check = PasswordCheck::None;
+    qint64 maxOnlineMs = 0; // after this long up the server asks to hang up; 0: no limit
+
+    bool operator==(const PhonebookEntry &other) const = default;
+};
+
+// What the desks of an address range may ask for.
+struct Rights
+{
+    bool dial = true;
+    bool hangUp = true;
+    bool refuse = true; // refuse another desk's hang-up, or hold the line locked
+    bool message = true;
+
+    bool operator==(const Rights &other) const = default;
+};
+
+struct RightsRule
+{
+    AddressRange range;
+    Rights rights;
+
+    bool operator==(const RightsRule &other) const = default;
 };
 
 struct SimulatedSettings
@@ -25,6 +48,8 @@ struct SimulatedSettings
     int dialMs = 3000;
     int hangUpMs = 1000;
     QString linePassword; // what the simulated far end accepts for a Line-checked entry
+
+    bool operator==(const SimulatedSettings &other) const = default;
 };
 
 struct CommandSettings
@@ -35,14 +60,19 @@ struct CommandSettings
     int statusIntervalMs = 3000;
     int dialTimeoutMs = 120000;
     int commandTimeoutMs = 60000;
+
+    bool operator==(const CommandSettings &other) const = default;
 };
 
 enum class BackendKind { Simulated, Command };
 
 struct ServerConfig
 {
-    QHostAddress address{QHostAddress::Any};
+    QList<QHostAddress> addresses{QHostAddress(QHostAddress::Any)};
     quint16 port = 1000;
+    QList<AddressRange> allowFrom = AddressRange::local();
+    int maxLinks = 1000;
+    int maxLinksPerAddress = 50;
     Log::Level logLevel = Log::Level::Info;
     int disconnectSeconds = 30;
     int ackTimeoutMs = 10000;
@@ -50,6 +80,12 @@ struct ServerConfig
     int shutdownWaitMs = 3000;
     int maxMessageBytes = 65536;
     int maxMessagesPerSecond = 100;
+    int maxQueuedMessages = 1000;
+    int maxQueuedBytes = 1024 * 1024;
+    int maxMissedAcks = 3;
+    int wrongPasswordDelayMs = 2000;
+    QString accountingFile; // empty: no accounting log
+    QList<RightsRule> rights;
     QList<PhonebookEntry> phonebook;
     BackendKind backend = BackendKind::Simulated;
     SimulatedSettings simulated;
@@ -57,6 +93,8 @@ struct ServerConfig
 
     const PhonebookEntry *findEntry(const QString &name) const;
     QStringList entryNames() const;
+    // The rights of the most specific range that holds address; everything without one.
+    Rights rightsFor(const QHostAddress &address) const;
 };
 
 inline constexpr QLatin1String DefaultConfigPath{"/etc/velmora/velmora-server.conf"};
@@ -67,6 +105,8 @@ struct ConfigResult
     QString error; // empty when the configuration is sound
 };
 
-// Reads the text of a configuration file; every fault names its line and what was expected.
+// Reads the text of a configuration file; every fault names its line, quotes the offending
+// value (never a password) and says what was expected.
 ConfigResult configFromText(const QString &text);
+// The file must be UTF-8, or passwords typed in another encoding could never match.
 ConfigResult loadConfig(const QString &path);

@@ -2,6 +2,16 @@
 
 #include "Log.h"
 
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+// How long a timed-out command's group has to end after SIGTERM before SIGKILL.
+constexpr int kTermGraceMs = 2000;
+
+} // namespace
+
 ShellCommand::ShellCommand(const QString &command, const QProcessEnvironment &environment,
                            int timeoutMs, QObject *parent)
     : QObject(parent)
@@ -12,12 +22,19 @@ ShellCommand::ShellCommand(const QString &command, const QProcessEnvironment &en
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardInputFile(QProcess::nullDevice());
+    // A group of its own, so that a time-out ends whatever the shell started (pppd, chat...)
+    // and not the shell alone.
+    m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(timeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         m_timedOut = true;
-        m_process.kill();
+        signalGroup(SIGTERM);
+        m_kill.start();
     });
+    m_kill.setSingleShot(true);
+    m_kill.setInterval(kTermGraceMs);
+    connect(&m_kill, &QTimer::timeout, this, [this] { signalGroup(SIGKILL); });
     connect(&m_process, &QProcess::finished, this, &ShellCommand::onFinished);
     // Queued, so that a command that cannot start still reports from the event loop.
     connect(&m_process, &QProcess::errorOccurred, this, &ShellCommand::onError,
@@ -28,9 +45,17 @@ ShellCommand::~ShellCommand()
 {
     m_process.disconnect(this);
     if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
+        signalGroup(SIGKILL);
         m_process.waitForFinished(1000);
     }
+}
+
+void ShellCommand::signalGroup(int number)
+{
+    if (m_group > 0)
+        ::kill(-m_group, number);
+    else
+        m_process.kill();
 }
 
 void ShellCommand::start()
@@ -38,6 +63,8 @@ void ShellCommand::start()
     Log::debug(QStringLiteral("Running: %1").arg(m_command));
     m_timeout.start();
     m_process.start();
+    // The child made itself the leader of a group of its own number.
+    m_group = pid_t(m_process.processId());
 }
 
 void ShellCommand::abandon()
@@ -50,7 +77,7 @@ void ShellCommand::abandon()
     }
     connect(&m_process, &QProcess::finished, this, &QObject::deleteLater);
     connect(&m_process, &QProcess::errorOccurred, this, &QObject::deleteLater);
-    m_process.kill();
+    signalGroup(SIGKILL);
 }
 
 void ShellCommand::onFinished(int exitCode, QProcess::ExitStatus status)
@@ -58,12 +85,13 @@ void ShellCommand::onFinished(int exitCode, QProcess::ExitStatus status)
     Result result;
     result.output = QString::fromLocal8Bit(m_process.readAll());
     if (m_timedOut)
-        result.failure =
-            QStringLiteral("no outcome within %1 s").arg(m_timeout.interval() / 1000.0);
+        result.failure = QStringLiteral("no outcome within %1 s")
+                             .arg(QString::number(m_timeout.interval() / 1000.0));
     else if (status != QProcess::NormalExit)
         result.failure = QStringLiteral("the command crashed");
     else if (exitCode != 0)
-        result.failure = QStringLiteral("the command ended with code %1").arg(exitCode);
+        result.failure =
+            QStringLiteral("the command ended with code %1").arg(QString::number(exitCode));
     result.ok = result.failure.isEmpty();
     report(result);
 }
@@ -84,6 +112,9 @@ void ShellCommand::report(const Result &result)
         return;
     m_reported = true;
     m_timeout.stop();
+    // What the shell started may outlive it, still holding the modem.
+    if (m_timedOut)
+        signalGroup(SIGKILL);
     Log::debug(QStringLiteral("Finished (%1): %2")
                    .arg(result.ok ? QStringLiteral("ok") : result.failure, m_command));
     Q_EMIT finished(result);

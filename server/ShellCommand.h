@@ -3,9 +3,11 @@
 #include <QObject>
 #include <QProcess>
 #include <QTimer>
+#include <sys/types.h>
 
 // One run of a configured shell command, never waited on: the outcome arrives as a signal.
-// A command that outlives its time limit is killed and counts as failed.
+// The command runs in a process group of its own. One that outlives its time limit counts as
+// failed: its whole group gets SIGTERM, then SIGKILL after a short grace.
 class ShellCommand : public QObject
 {
     Q_OBJECT
@@ -37,10 +39,13 @@ private:
     void onFinished(int exitCode, QProcess::ExitStatus status);
     void onError(QProcess::ProcessError error);
     void report(const Result &result);
+    void signalGroup(int number);
 
     QString m_command;
     QProcess m_process;
     QTimer m_timeout;
+    QTimer m_kill;
+    pid_t m_group = 0;
     bool m_timedOut = false;
     bool m_reported = false;
 };

@@ -10,7 +10,7 @@
 namespace {
 
 int gPipe[2] = {-1, -1};
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int number)
 {
@@ -52,9 +52,9 @@ bool SignalWatcher::install(QString *error)
     action.sa_flags = SA_RESTART;
     for (const int number : kSignals) {
         if (::sigaction(number, &action, nullptr) != 0) {
-            *error = QStringLiteral("cannot handle signal %1: %2")
-                         .arg(number)
-                         .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            *error =
+                QStringLiteral("cannot handle signal %1: %2")
+                    .arg(QString::number(number), QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
     }

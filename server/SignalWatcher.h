@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a Qt signal. The handler only writes the signal's number to a
-// socket pair; the event loop reads it, so nothing unsafe runs inside the handler.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal. The handler only writes the signal's number to
+// a socket pair; the event loop reads it, so nothing unsafe runs inside the handler.
 class SignalWatcher : public QObject
 {
     Q_OBJECT

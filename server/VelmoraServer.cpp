@@ -12,9 +12,8 @@ using ClientRequests::Kind;
 
 namespace {
 
-// A client answers a hang-up request within its countdown, counted from the moment it got the
-// question; the answer itself still has to travel.
-constexpr int kAnswerGraceMs = 1000;
+// Longer identities are cut: a host name fits, and the lists stay small.
+constexpr qsizetype kMaxIdentity = 64;
 
 std::unique_ptr<LineBackend> makeBackend(const ServerConfig &config)
 {
@@ -23,25 +22,22 @@ std::unique_ptr<LineBackend> makeBackend(const ServerConfig &config)
     return std::make_unique<SimulatedBackend>(config.simulated);
 }
 
-// A message as the log shows it: a password is hidden, control characters are made visible and
-// a long message is cut.
-QString forLog(const QString &message)
+// What the log shows of a client's message. Whatever follows a "PWD:" may be a password, in any
+// request; an unknown message may be the tail of a request split in transit, password and all,
+// so only its size is shown. A long message is cut.
+QString forLog(const QString &message, Kind kind)
 {
+    if (kind == Kind::Unknown)
+        return QStringLiteral("(%1 characters, not shown)").arg(QString::number(message.size()));
     QString text = message;
-    const ClientRequests::Request request = ClientRequests::parse(message);
-    if (request.kind == Kind::Connect && request.password)
-        text = Protocol::connectRequest(request.argument, QStringLiteral("***"));
+    const qsizetype secret = text.indexOf(Protocol::PasswordSeparator);
+    if (secret >= 0)
+        text = text.left(secret + Protocol::PasswordSeparator.size()) + QStringLiteral("***");
     constexpr qsizetype kShown = 200;
-    QString shown;
-    for (const QChar c : QStringView(text).left(kShown)) {
-        if (c.unicode() < 32 || c.unicode() == 127)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
     if (text.size() > kShown)
-        shown += QStringLiteral("... (%1 characters)").arg(text.size());
-    return shown;
+        return text.left(kShown) +
+               QStringLiteral("... (%1 characters)").arg(QString::number(text.size()));
+    return text;
 }
 
 } // namespace
@@ -52,16 +48,17 @@ VelmoraServer::VelmoraServer(const ServerConfig &config, QObject *parent)
     , m_line(makeBackend(config))
 {
     m_clock.start();
-    // Every client of an office relinks at once when the server restarts.
-    m_listener.setListenBacklogSize(1024);
-    connect(&m_listener, &QTcpServer::newConnection, this, &VelmoraServer::onNewConnection);
+    applySettings();
     connect(&m_line, &Line::status, this, &VelmoraServer::onLineStatus);
     connect(&m_line, &Line::stateChanged, this, &VelmoraServer::onLineState);
     m_exchangeTimer.setSingleShot(true);
     connect(&m_exchangeTimer, &QTimer::timeout, this, &VelmoraServer::reviewExchange);
+    m_onlineTimer.setSingleShot(true);
+    connect(&m_onlineTimer, &QTimer::timeout, this, &VelmoraServer::onOnlineLimit);
     m_stopTimer.setSingleShot(true);
     connect(&m_stopTimer, &QTimer::timeout, this, [this] {
-        Log::warning(QStringLiteral("%1 client(s) did not leave in time").arg(m_links.size()));
+        Log::warning(QStringLiteral("%1 client(s) did not leave in time")
+                         .arg(QString::number(m_links.size())));
         Q_EMIT stopped();
     });
 }
@@ -72,33 +69,6 @@ VelmoraServer::~VelmoraServer()
         link->disconnect(this);
 }
 
-bool VelmoraServer::start(QString *error)
-{
-    if (!m_listener.listen(m_config.address, m_config.port)) {
-        QString why = m_listener.errorString();
-        if (m_listener.serverError() == QAbstractSocket::SocketAccessError && m_config.port < 1024)
-            why += QStringLiteral(" (ports below 1024 need privileges: run as root, grant "
-                                  "CAP_NET_BIND_SERVICE, or choose a port of 1024 or more)");
-        *error = QStringLiteral("Cannot listen on %1 port %2: %3")
-                     .arg(m_config.address.toString())
-                     .arg(m_config.port)
-                     .arg(why);
-        return false;
-    }
-    Log::notice(QStringLiteral("Listening on %1").arg(endpoint()));
-    m_line.start();
-    return true;
-}
-
-QString VelmoraServer::endpoint() const
-{
-    const QHostAddress address = m_listener.serverAddress();
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-                             : address.toString();
-    return host + QLatin1Char(':') + QString::number(m_listener.serverPort());
-}
-
 ClientLink::Limits VelmoraServer::limits() const
 {
     ClientLink::Limits limits;
@@ -107,64 +77,19 @@ ClientLink::Limits VelmoraServer::limits() const
     limits.maxMessageBytes = m_config.maxMessageBytes;
     limits.maxMessagesPerSecond = m_config.maxMessagesPerSecond;
     limits.maxBytesPerSecond = 4 * qsizetype(m_config.maxMessageBytes);
+    limits.maxQueued = m_config.maxQueuedMessages;
+    limits.maxQueuedBytes = m_config.maxQueuedBytes;
+    limits.maxMissedAcks = m_config.maxMissedAcks;
     return limits;
-}
-
-void VelmoraServer::shutDown()
-{
-    if (m_stopping)
-        return;
-    m_stopping = true;
-    m_listener.close();
-    m_exchangeTimer.stop();
-    m_exchange.clear();
-    Log::info(QStringLiteral("Stopping: telling %1 client(s) to end").arg(m_links.size()));
-    if (m_links.isEmpty()) {
-        QMetaObject::invokeMethod(this, &VelmoraServer::stopped, Qt::QueuedConnection);
-        return;
-    }
-    const QByteArray shutdown = Cp1252::encode(Protocol::MsgShutdown);
-    for (ClientLink *link : std::as_const(m_links))
-        link->sendFinal(shutdown);
-    m_stopTimer.start(m_config.shutdownWaitMs);
-}
-
-void VelmoraServer::onNewConnection()
-{
-    while (QTcpSocket *socket = m_listener.nextPendingConnection()) {
-        auto *link = new ClientLink(socket, limits(), this);
-        connect(link, &ClientLink::received, this, &VelmoraServer::onReceived);
-        connect(link, &ClientLink::closed, this, &VelmoraServer::onClosed);
-        connect(link, &ClientLink::delivered, this, &VelmoraServer::onDelivered);
-        m_links.append(link);
-        Log::info(QStringLiteral("%1 linked (%2 linked)").arg(link->peer()).arg(m_links.size()));
-        send(link, Protocol::CmdSendId);
-        send(link, m_line.statusLine());
-    }
-}
-
-void VelmoraServer::onClosed(ClientLink *link)
-{
-    m_links.removeOne(link);
-    Log::info(QStringLiteral("%1 unlinked (%2 linked)").arg(link->describe()).arg(m_links.size()));
-    link->deleteLater();
-    if (m_exchange.active()) {
-        m_exchange.forget(link);
-        reviewExchange();
-    }
-    if (m_stopping && m_links.isEmpty() && m_stopTimer.isActive()) {
-        m_stopTimer.stop();
-        Q_EMIT stopped();
-    }
 }
 
 void VelmoraServer::onReceived(ClientLink *link, const QString &message)
 {
     // The client is told its message arrived before anything is done about it.
     link->acknowledge();
-    if (Log::enabled(Log::Level::Debug))
-        Log::debug(QStringLiteral("%1 R: %2").arg(link->peer(), forLog(message)));
     const ClientRequests::Request request = ClientRequests::parse(message);
+    if (Log::enabled(Log::Level::Debug))
+        Log::debug(QStringLiteral("%1 R: %2").arg(link->peer(), forLog(message, request.kind)));
     if (m_stopping) {
         if (request.kind == Kind::End)
             link->end();
@@ -203,20 +128,61 @@ void VelmoraServer::onReceived(ClientLink *link, const QString &message)
         break;
     case Kind::Ack:
     case Kind::Unknown:
-        Log::warning(
-            QStringLiteral("%1 sent an unknown message: %2").arg(link->name(), forLog(message)));
+        warnUnknown(link, message);
         break;
     }
 }
 
+void VelmoraServer::warnUnknown(ClientLink *link, const QString &message)
+{
+    switch (link->unknownMessageWarning()) {
+    case ClientLink::Warning::Log:
+        Log::warning(QStringLiteral("%1 sent an unknown message %2")
+                         .arg(link->name(), forLog(message, Kind::Unknown)));
+        break;
+    case ClientLink::Warning::LogLast:
+        Log::warning(QStringLiteral("%1 sent an unknown message %2; more from it within a minute "
+                                    "are not logged")
+                         .arg(link->name(), forLog(message, Kind::Unknown)));
+        break;
+    case ClientLink::Warning::Quiet:
+        break;
+    }
+}
+
+bool VelmoraServer::allowed(ClientLink *link, bool right, const QString &what)
+{
+    if (right)
+        return true;
+    Log::warning(QStringLiteral("%1 (%2): %3 is not allowed from its address")
+                     .arg(link->name(), link->peerAddress().toString(), what));
+    send(link, QStringLiteral("%1 is not allowed from this desk").arg(what));
+    return false;
+}
+
 void VelmoraServer::handleIdentity(ClientLink *link, const QString &identity)
 {
+    if (link->hasIdentified()) {
+        Log::warning(QStringLiteral("%1 reported an identity again; it keeps the first")
+                         .arg(link->describe()));
+        return;
+    }
+    // A garbled request could carry a password into the name that every desk sees.
+    if (identity.contains(Protocol::PasswordSeparator)) {
+        Log::warning(QStringLiteral("%1 reported an identity holding \"PWD:\"; it is taken as no "
+                                    "identity")
+                         .arg(link->peer()));
+        link->setIdentity(QString());
+        return;
+    }
     // A name holding "#" or the list terminator could not be listed or addressed intact.
     QString clean = identity;
     clean.remove(Protocol::NameTerminator).remove(Protocol::ListTerminator);
+    if (clean.size() > kMaxIdentity)
+        clean.truncate(kMaxIdentity);
     if (clean != identity)
         Log::warning(QStringLiteral("%1 reported the identity %2; using %3")
-                         .arg(link->peer(), forLog(identity), clean));
+                         .arg(link->peer(), forLog(identity, Kind::Identity), clean));
     link->setIdentity(clean);
     if (clean.isEmpty())
         Log::warning(QStringLiteral("%1 reported no identity; it is not offered as a recipient")
@@ -241,159 +207,67 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
     const PhonebookEntry *entry = m_config.findEntry(request.argument);
     if (!entry) {
         Log::warning(QStringLiteral("%1 asked to dial %2, which is not in the phonebook")
-                         .arg(link->name(), forLog(request.argument)));
+                         .arg(link->name(), forLog(request.argument, Kind::Connect)));
         send(link, QStringLiteral("Cannot dial %1: no such phonebook entry").arg(request.argument));
         return;
     }
+    if (!allowed(link, m_config.rightsFor(link->peerAddress()).dial, QStringLiteral("Dialling")))
+        return;
     if (m_line.state() != Line::State::Down) {
         Log::info(QStringLiteral("%1 asked to dial %2 while the line is busy (%3)")
                       .arg(link->name(), entry->name, m_line.statusLine()));
         return;
+    }
+    if (entry->check != PasswordCheck::None && request.password) {
+        const qint64 wait = m_throttle.remainingMs(link->peerAddress(), m_clock.elapsed());
+        if (wait > 0) {
+            const QString seconds = QString::number((wait + 999) / 1000);
+            Log::warning(
+                QStringLiteral("%1 (%2) tried a password for %3 too soon after a wrong "
+                               "one; %4 s to wait")
+                    .arg(link->name(), link->peerAddress().toString(), entry->name, seconds));
+            send(link, QStringLiteral("Wrong password; try again in %1 s").arg(seconds));
+            return;
+        }
     }
     // A password the line judges goes to the line as it came; one the server knows must match.
     const bool refused = entry->check != PasswordCheck::None &&
                          (!request.password || (entry->check == PasswordCheck::Server &&
                                                 *request.password != entry->password));
     if (refused) {
-        if (request.password)
-            Log::warning(
-                QStringLiteral("%1 gave a wrong password for %2").arg(link->name(), entry->name));
+        if (request.password) {
+            Log::warning(QStringLiteral("%1 (%2) gave a wrong password for %3")
+                             .arg(link->name(), link->peerAddress().toString(), entry->name));
+            m_throttle.failed(link->peerAddress(), m_clock.elapsed());
+        }
         send(link, Protocol::MsgPassword);
         return;
     }
     Log::info(QStringLiteral("%1 asks to dial %2").arg(link->name(), entry->name));
+    m_caller = {link->identity(), link->peerAddress(), entry->check == PasswordCheck::Line};
+    if (entry->check == PasswordCheck::Server)
+        m_throttle.succeeded(link->peerAddress());
+    m_accounting.record(QStringLiteral("dial"), link->identity(), link->peerAddress().toString(),
+                        entry->name);
     m_line.dial(*entry, request.password.value_or(QString()));
-}
-
-void VelmoraServer::handleDisconnect(ClientLink *link)
-{
-    switch (m_line.state()) {
-    case Line::State::Down:
-        // The client missed a change; the current state puts it right.
-        send(link, m_line.statusLine());
-        return;
-    case Line::State::HangingUp:
-        return;
-    case Line::State::Dialling:
-    case Line::State::Up:
-        break;
-    }
-    if (m_exchange.active()) {
-        Log::info(QStringLiteral("%1 also asks to hang up").arg(link->name()));
-        m_exchange.addRequester(link);
-        reviewExchange();
-        return;
-    }
-    QList<ClientLink *> others = m_links;
-    others.removeOne(link);
-    if (others.isEmpty()) {
-        Log::info(QStringLiteral("%1 asks to hang up; nobody else is linked").arg(link->name()));
-        m_line.hangUp();
-        return;
-    }
-    Log::info(QStringLiteral("%1 asks to hang up; asking %2 other client(s)")
-                  .arg(link->name())
-                  .arg(others.size()));
-    m_exchange.start(link, others);
-    const QString question =
-        Protocol::MsgDisconnectPrefix + QString::number(m_config.disconnectSeconds);
-    for (ClientLink *other : std::as_const(others))
-        send(other, question, ClientLink::Tag::DisconnectRequest);
-}
-
-void VelmoraServer::onDelivered(ClientLink *link, ClientLink::Tag tag)
-{
-    if (tag != ClientLink::Tag::DisconnectRequest || !m_exchange.active())
-        return;
-    m_exchange.questionSent(link, m_clock.elapsed() + m_config.disconnectSeconds * 1000LL +
-                                      kAnswerGraceMs);
-    reviewExchange();
-}
-
-void VelmoraServer::handleAnswer(ClientLink *link, Kind kind)
-{
-    if (!m_exchange.active() || !m_exchange.answer(link)) {
-        Log::info(
-            QStringLiteral("%1 answered a hang-up request that is not pending").arg(link->name()));
-        return;
-    }
-    switch (kind) {
-    case Kind::Cancel:
-        Log::info(QStringLiteral("%1 refuses the hang-up").arg(link->name()));
-        refuseExchange(Protocol::MsgCancelled);
-        break;
-    case Kind::Locked:
-        Log::info(QStringLiteral("%1 has the line locked").arg(link->name()));
-        refuseExchange(Protocol::MsgLocked);
-        break;
-    default:
-        reviewExchange();
-        break;
-    }
-}
-
-void VelmoraServer::reviewExchange()
-{
-    if (!m_exchange.active())
-        return;
-    if (m_exchange.settled()) {
-        Log::info(QStringLiteral("No objection to the hang-up"));
-        hangUpNow();
-        return;
-    }
-    const std::optional<qint64> last = m_exchange.lastDeadline();
-    if (!last)
-        return;
-    const qint64 remaining = *last - m_clock.elapsed();
-    if (remaining > 0) {
-        m_exchangeTimer.start(int(remaining));
-        return;
-    }
-    Log::info(QStringLiteral("%1 client(s) did not answer in time; hanging up")
-                  .arg(m_exchange.counting().size()));
-    hangUpNow();
-}
-
-void VelmoraServer::hangUpNow()
-{
-    m_exchangeTimer.stop();
-    m_exchange.clear();
-    m_line.hangUp();
-}
-
-void VelmoraServer::refuseExchange(const QString &toRequesters)
-{
-    for (ClientLink *link : m_exchange.queued())
-        link->withdraw(ClientLink::Tag::DisconnectRequest);
-    for (ClientLink *link : m_exchange.requesters())
-        send(link, toRequesters);
-    for (ClientLink *link : m_exchange.counting())
-        send(link, Protocol::MsgCancelled);
-    m_exchangeTimer.stop();
-    m_exchange.clear();
-}
-
-void VelmoraServer::abandonExchange()
-{
-    for (ClientLink *link : m_exchange.queued())
-        link->withdraw(ClientLink::Tag::DisconnectRequest);
-    for (ClientLink *link : m_exchange.counting())
-        send(link, Protocol::MsgCancelled);
-    m_exchangeTimer.stop();
-    m_exchange.clear();
 }
 
 void VelmoraServer::handleUserMessage(ClientLink *link, const QString &body)
 {
-    const ClientRequests::UserMessage message = ClientRequests::splitUserMessage(
+    if (!allowed(link, m_config.rightsFor(link->peerAddress()).message,
+                 QStringLiteral("Sending messages")))
+        return;
+    ClientRequests::UserMessage message = ClientRequests::splitUserMessage(
         body, [this, link](const QString &name) { return isKnownName(link, name); });
     if (message.recipients.isEmpty()) {
         Log::warning(QStringLiteral("%1 sent a message without a recipient").arg(link->name()));
         return;
     }
+    // Each recipient gets one copy, however often it was named.
+    message.recipients.removeDuplicates();
     const QString delivered =
         Protocol::UserMessagePrefix + link->name() + Protocol::NameTerminator + message.text;
-    for (const QString &recipient : message.recipients) {
+    for (const QString &recipient : std::as_const(message.recipients)) {
         int count = 0;
         for (ClientLink *other : std::as_const(m_links)) {
             if (other != link && other->identity() == recipient) {
@@ -403,7 +277,7 @@ void VelmoraServer::handleUserMessage(ClientLink *link, const QString &body)
         }
         if (count == 0)
             Log::warning(QStringLiteral("%1 sent a message to %2, who is not linked; skipped")
-                             .arg(link->name(), forLog(recipient)));
+                             .arg(link->name(), forLog(recipient, Kind::UserMessage)));
         else
             Log::info(QStringLiteral("Message from %1 to %2").arg(link->name(), recipient));
     }
@@ -423,14 +297,6 @@ void VelmoraServer::onLineStatus(const QString &line)
     const QByteArray bytes = Cp1252::encode(line);
     for (ClientLink *link : std::as_const(m_links))
         link->send(bytes);
-}
-
-void VelmoraServer::onLineState(Line::State state)
-{
-    if (state == Line::State::Down && m_exchange.active()) {
-        Log::info(QStringLiteral("The line went down during a hang-up request"));
-        abandonExchange();
-    }
 }
 
 void VelmoraServer::send(ClientLink *link, const QString &message, ClientLink::Tag tag)

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "Acceptor.h"
+#include "Accounting.h"
+#include "Admission.h"
 #include "ClientLink.h"
 #include "ClientRequests.h"
 #include "DisconnectExchange.h"
 #include "Line.h"
+#include "PasswordThrottle.h"
 #include "ServerConfig.h"
 
+#include <memory>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTimer>
+#include <vector>
 
 // The server: the clients' links, the line they share, the requests between them. It runs on
 // one thread, driven by its event loop, and never waits on a client or on the line.
@@ -20,14 +26,21 @@ public:
     explicit VelmoraServer(const ServerConfig &config, QObject *parent = nullptr);
     ~VelmoraServer() override;
 
-    // Listens and starts watching the line. False, with the reason, when the address cannot be
-    // had; the server then does nothing.
+    // Listens on every configured address and starts watching the line. False, with the
+    // reason, when an address cannot be had; the server then does nothing.
     bool start(QString *error);
-    quint16 port() const { return m_listener.serverPort(); }
-    // The address and port listened on, as "127.0.0.1:1000" or "[::]:1000".
+    // The port listened on (the same on every address).
+    quint16 port() const;
+    // The addresses and port really listened on, as "127.0.0.1:1000" or "0.0.0.0:1000 and
+    // [::]:1000" for every address of both families.
     QString endpoint() const;
     qsizetype linkCount() const { return m_links.size(); }
     Line::State lineState() const { return m_line.state(); }
+
+    // Takes a new configuration without dropping a link: phonebook, rights, allow-list, caps,
+    // limits and timings. The addresses, the port and the line's settings need a restart; a
+    // change to them is logged and left for then.
+    void reload(const ServerConfig &config);
 
     // Tells every client to end ("MSG_SHUTDOWN") and emits stopped once they have left or the
     // configured wait has passed.
@@ -37,12 +50,23 @@ Q_SIGNALS:
     void stopped();
 
 private:
-    void onNewConnection();
+    // Who dialled the current call, for the accounting log and the password throttle.
+    struct Caller
+    {
+        QString identity;
+        QHostAddress address;
+        bool lineJudgesPassword = false;
+    };
+
+    void applySettings();
+    void onNewConnection(QTcpSocket *socket);
+    void onAcceptError(const QString &why);
     void onReceived(ClientLink *link, const QString &message);
     void onClosed(ClientLink *link);
     void onDelivered(ClientLink *link, ClientLink::Tag tag);
     void onLineStatus(const QString &line);
     void onLineState(Line::State state);
+    void onOnlineLimit();
 
     void handleIdentity(ClientLink *link, const QString &identity);
     void handleUsers(ClientLink *link);
@@ -50,13 +74,19 @@ private:
     void handleDisconnect(ClientLink *link);
     void handleAnswer(ClientLink *link, ClientRequests::Kind kind);
     void handleUserMessage(ClientLink *link, const QString &body);
+    void warnUnknown(ClientLink *link, const QString &message);
+    // False, after telling the client and the log, when the desk may not do what it asked.
+    bool allowed(ClientLink *link, bool right, const QString &what);
 
+    // Asks every client but requester whether the line may go; requester may be none.
+    void startExchange(ClientLink *requester);
     void reviewExchange();
     void hangUpNow();
     // Ends a refused exchange: requesters hear toRequesters, the clients still counting hear
     // "MSG_CANCELLED" so that their countdowns close.
     void refuseExchange(const QString &toRequesters);
     void abandonExchange();
+    void account(const QString &event, const ClientLink *link, qint64 seconds = -1);
 
     static void send(ClientLink *link, const QString &message,
                      ClientLink::Tag tag = ClientLink::Tag::Plain);
@@ -64,12 +94,20 @@ private:
     ClientLink::Limits limits() const;
 
     ServerConfig m_config;
-    QTcpServer m_listener;
+    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
+    std::vector<std::unique_ptr<Acceptor>> m_acceptors;
     Line m_line;
     QList<ClientLink *> m_links;
+    Admission m_admission;
+    PasswordThrottle m_throttle;
+    Accounting m_accounting;
     DisconnectExchange m_exchange;
     QTimer m_exchangeTimer;
     QElapsedTimer m_clock;
     QTimer m_stopTimer;
+    qint64 m_lastAcceptErrorLog = -1;
+    QTimer m_onlineTimer;
+    QElapsedTimer m_upSince;
+    Caller m_caller;
     bool m_stopping = false;
 };

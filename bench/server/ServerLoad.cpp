@@ -105,7 +105,9 @@ public:
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly))
             fail(QStringLiteral("cannot write %1").arg(config));
+        // Every client links from 127.0.0.1, so the caps must hold them all.
         file.write("[Server]\nAddress=127.0.0.1\nDisconnectSeconds=30\n"
+                   "MaxLinks=100000\nMaxLinksPerAddress=100000\n"
                    "[Simulated]\nDialMs=200\nHangUpMs=200\n[Phonebook]\nOffice=\n");
         file.close();
         m_server.setProcessChannelMode(QProcess::SeparateChannels);
@@ -293,11 +295,21 @@ int main(int argc, char *argv[])
     const int count = std::max(2, parser.value(clients).toInt());
     const int roundCount = std::max(1, parser.value(rounds).toInt());
 
-    // Each client holds a descriptor here too.
+    // Each client holds a descriptor here too, and the server (which raises its own limit the
+    // same way) one per client.
     rlimit limit = {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    const auto needed = rlim_t(count) + 64;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur < needed) {
+        std::fprintf(stderr,
+                     "bench_server_load: %d clients need %lu open files, the limit is %lu; "
+                     "raise the hard limit (ulimit -Hn)\n",
+                     count, static_cast<unsigned long>(needed),
+                     static_cast<unsigned long>(limit.rlim_cur));
+        return 1;
     }
 
     try {

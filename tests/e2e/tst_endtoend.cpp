@@ -23,16 +23,15 @@ public:
     {
         QFile config(m_dir.filePath(QStringLiteral("server.conf")));
         config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("[Server]\nAddress=127.0.0.1\nPort=%1\nDisconnectSeconds=2\n"
-                                    "[Simulated]\nDialMs=200\nHangUpMs=200\n"
-                                    "[Phonebook]\n%2")
-                         .arg(port)
-                         .arg(QString::fromLatin1(phonebook))
-                         .toUtf8());
+        config.write(QByteArray("[Server]\nAddress=127.0.0.1\nDisconnectSeconds=2\n"
+                                "[Simulated]\nDialMs=200\nHangUpMs=200\n[Phonebook]\n") +
+                     phonebook);
         config.close();
+        // The file takes only a real port; the command line may ask for any free one.
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(QStringLiteral(VELMORA_SERVER_EXE),
-                        {QStringLiteral("--config"), config.fileName()});
+                        {QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"),
+                         QString::number(port)});
     }
     ~ServerProcess()
     {

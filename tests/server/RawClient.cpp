@@ -7,11 +7,13 @@
 #include <QRegularExpression>
 #include <QTest>
 
-RawClient::RawClient(quint16 port, const QString &identity, Mode mode)
+RawClient::RawClient(quint16 port, const QString &identity, Mode mode, const QString &from)
     : m_identity(identity)
     , m_mode(mode)
 {
     m_clock.start();
+    if (!from.isEmpty())
+        m_socket.bind(QHostAddress(from));
     connect(&m_socket, &QTcpSocket::readyRead, this, &RawClient::onReadyRead);
     m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
 }

@@ -17,8 +17,9 @@ class RawClient : public QObject
 public:
     enum class Mode { Disciplined, Silent };
 
+    // from: the loopback address to link from (127.0.0.x), so that tests can vary the source.
     explicit RawClient(quint16 port, const QString &identity = QString(),
-                       Mode mode = Mode::Disciplined);
+                       Mode mode = Mode::Disciplined, const QString &from = QString());
 
     // Waits for the link and for the first status line after "CMD_SEND_ID".
     bool link();

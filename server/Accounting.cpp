@@ -1,0 +1,46 @@
+#include "Accounting.h"
+
+#include "Log.h"
+
+#include <QDateTime>
+#include <QFile>
+
+namespace {
+
+// A text field, quoted; one that a spreadsheet would take for a formula gets a leading "'".
+QString field(const QString &text)
+{
+    QString value = Log::escaped(text);
+    if (!value.isEmpty() && QStringLiteral("=+-@").contains(value.front()))
+        value.prepend(QLatin1Char('\''));
+    value.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + value + QLatin1Char('"');
+}
+
+} // namespace
+
+void Accounting::record(const QString &event, const QString &identity, const QString &address,
+                        const QString &entry, qint64 seconds)
+{
+    if (m_path.isEmpty())
+        return;
+    QFile file(m_path);
+    if (!file.open(QIODevice::Append | QIODevice::Text)) {
+        if (!m_failing)
+            Log::error(QStringLiteral("Cannot write the accounting log %1: %2")
+                           .arg(m_path, file.errorString()));
+        m_failing = true;
+        return;
+    }
+    m_failing = false;
+    QByteArray line;
+    if (file.size() == 0)
+        line = "time,event,identity,address,entry,seconds\n";
+    line += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
+                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                     event, identity.isEmpty() ? QString() : field(identity), address,
+                     entry.isEmpty() ? QString() : field(entry),
+                     seconds < 0 ? QString() : QString::number(seconds))
+                .toUtf8();
+    file.write(line);
+}

@@ -1,0 +1,193 @@
+// The server's side that faces the network: listening, who may link, links coming and going,
+// a new configuration, stopping.
+
+#include "Cp1252.h"
+#include "Log.h"
+#include "Protocol.h"
+#include "VelmoraServer.h"
+
+#include <netinet/in.h>
+#include <QTcpSocket>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr qint64 kAcceptErrorLogIntervalMs = 60000;
+
+QString hostAndPort(const QString &host, bool v6, quint16 port)
+{
+    return (v6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
+           QString::number(port);
+}
+
+// What the system really listens on: an "any" socket of IPv6 that also takes IPv4 is both.
+QString listening(const QTcpServer &listener)
+{
+    const quint16 port = listener.serverPort();
+    const QHostAddress address = listener.serverAddress();
+    sockaddr_storage storage = {};
+    socklen_t length = sizeof(storage);
+    const int fd = int(listener.socketDescriptor());
+    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&storage), &length) == 0 &&
+        storage.ss_family == AF_INET6) {
+        const auto *in6 = reinterpret_cast<const sockaddr_in6 *>(&storage);
+        int v6only = 1;
+        socklen_t size = sizeof(v6only);
+        if (IN6_IS_ADDR_UNSPECIFIED(&in6->sin6_addr) &&
+            ::getsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, &size) == 0 && v6only == 0)
+            return hostAndPort(QStringLiteral("0.0.0.0"), false, port) + QStringLiteral(" and ") +
+                   hostAndPort(QStringLiteral("::"), true, port);
+    }
+    return hostAndPort(address.toString(), address.protocol() == QAbstractSocket::IPv6Protocol,
+                       port);
+}
+
+} // namespace
+
+void VelmoraServer::applySettings()
+{
+    m_admission.setSettings({m_config.allowFrom, m_config.maxLinks, m_config.maxLinksPerAddress});
+    m_throttle.setFirstDelay(m_config.wrongPasswordDelayMs);
+    m_accounting.setPath(m_config.accountingFile);
+}
+
+bool VelmoraServer::start(QString *error)
+{
+    quint16 port = m_config.port;
+    for (const QHostAddress &address : std::as_const(m_config.addresses)) {
+        auto listener = std::make_unique<QTcpServer>();
+        // Every client of an office relinks at once when the server restarts.
+        listener->setListenBacklogSize(1024);
+        if (!listener->listen(address, port)) {
+            QString why = listener->errorString();
+            if (listener->serverError() == QAbstractSocket::SocketAccessError && port < 1024)
+                why += QStringLiteral(" (ports below 1024 need privileges: run as root, grant "
+                                      "CAP_NET_BIND_SERVICE, or choose a port of 1024 or more)");
+            *error = QStringLiteral("Cannot listen on %1 port %2: %3")
+                         .arg(address.toString(), QString::number(port), why);
+            m_acceptors.clear();
+            m_listeners.clear();
+            return false;
+        }
+        // With port 0 the first address takes any free port, and the others the same one.
+        port = listener->serverPort();
+        auto acceptor = std::make_unique<Acceptor>(listener.get());
+        connect(acceptor.get(), &Acceptor::accepted, this, &VelmoraServer::onNewConnection);
+        connect(acceptor.get(), &Acceptor::failed, this, &VelmoraServer::onAcceptError);
+        m_listeners.push_back(std::move(listener));
+        m_acceptors.push_back(std::move(acceptor));
+    }
+    Log::notice(QStringLiteral("Listening on %1").arg(endpoint()));
+    m_line.start();
+    return true;
+}
+
+quint16 VelmoraServer::port() const
+{
+    return m_listeners.empty() ? 0 : m_listeners.front()->serverPort();
+}
+
+QString VelmoraServer::endpoint() const
+{
+    QStringList endpoints;
+    for (const auto &listener : m_listeners)
+        endpoints.append(listening(*listener));
+    return endpoints.join(QStringLiteral(", "));
+}
+
+void VelmoraServer::onAcceptError(const QString &why)
+{
+    const qint64 now = m_clock.elapsed();
+    if (m_lastAcceptErrorLog >= 0 && now - m_lastAcceptErrorLog < kAcceptErrorLogIntervalMs)
+        return;
+    m_lastAcceptErrorLog = now;
+    Log::error(QStringLiteral("Cannot accept a link: %1 (%2 linked); trying again every %3 ms")
+                   .arg(why, QString::number(m_links.size()), QString::number(Acceptor::RetryMs)));
+}
+
+void VelmoraServer::onNewConnection(QTcpSocket *socket)
+{
+    const QHostAddress address = AddressRange::plain(socket->peerAddress());
+    const QString refusal = m_stopping ? QStringLiteral("stopping") : m_admission.refusal(address);
+    if (!refusal.isEmpty()) {
+        // Closed unanswered: a stranger learns nothing, not even that this is the server.
+        if (m_admission.logDue(address, m_clock.elapsed()))
+            Log::warning(QStringLiteral("Refused a link from %1: %2 (logged once a minute per "
+                                        "address)")
+                             .arg(address.toString(), refusal));
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    auto *link = new ClientLink(socket, limits(), this);
+    connect(link, &ClientLink::received, this, &VelmoraServer::onReceived);
+    connect(link, &ClientLink::closed, this, &VelmoraServer::onClosed);
+    connect(link, &ClientLink::delivered, this, &VelmoraServer::onDelivered);
+    m_links.append(link);
+    m_admission.linked(link->peerAddress());
+    Log::info(
+        QStringLiteral("%1 linked (%2 linked)").arg(link->peer(), QString::number(m_links.size())));
+    send(link, Protocol::CmdSendId);
+    send(link, m_line.statusLine());
+}
+
+void VelmoraServer::onClosed(ClientLink *link)
+{
+    m_links.removeOne(link);
+    m_admission.unlinked(link->peerAddress());
+    Log::info(QStringLiteral("%1 unlinked (%2 linked)")
+                  .arg(link->describe(), QString::number(m_links.size())));
+    link->deleteLater();
+    if (m_exchange.active()) {
+        m_exchange.forget(link);
+        reviewExchange();
+    }
+    if (m_stopping && m_links.isEmpty() && m_stopTimer.isActive()) {
+        m_stopTimer.stop();
+        Q_EMIT stopped();
+    }
+}
+
+void VelmoraServer::reload(const ServerConfig &config)
+{
+    ServerConfig next = config;
+    if (next.addresses != m_config.addresses || next.port != m_config.port ||
+        next.backend != m_config.backend || next.simulated != m_config.simulated ||
+        next.command != m_config.command)
+        Log::warning(QStringLiteral("The new addresses, port or line settings take effect at the "
+                                    "next start"));
+    next.addresses = m_config.addresses;
+    next.port = m_config.port;
+    next.backend = m_config.backend;
+    next.simulated = m_config.simulated;
+    next.command = m_config.command;
+    m_config = next;
+    applySettings();
+    Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
+                             "%3 links kept")
+                  .arg(QString::number(m_config.phonebook.size()),
+                       QString::number(m_config.rights.size()), QString::number(m_links.size())));
+}
+
+void VelmoraServer::shutDown()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_acceptors.clear();
+    for (const auto &listener : m_listeners)
+        listener->close();
+    m_exchangeTimer.stop();
+    m_onlineTimer.stop();
+    m_exchange.clear();
+    Log::info(QStringLiteral("Stopping: telling %1 client(s) to end")
+                  .arg(QString::number(m_links.size())));
+    if (m_links.isEmpty()) {
+        QMetaObject::invokeMethod(this, &VelmoraServer::stopped, Qt::QueuedConnection);
+        return;
+    }
+    const QByteArray shutdown = Cp1252::encode(Protocol::MsgShutdown);
+    for (ClientLink *link : std::as_const(m_links))
+        link->sendFinal(shutdown);
+    m_stopTimer.start(m_config.shutdownWaitMs);
+}

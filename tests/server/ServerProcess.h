@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+// The real velmora-server in a process of its own, its log read as it comes.
+class ServerProcess
+{
+public:
+    // Starts the server with arguments (through /bin/sh when shellPrefix is set, for limits)
+    // and waits for its listening line; false when it does not come.
+    bool start(const QStringList &arguments, const QString &shellPrefix = QString())
+    {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        if (shellPrefix.isEmpty()) {
+            m_process.start(QStringLiteral(VELMORA_SERVER_EXE), arguments);
+        } else {
+            QString command = shellPrefix + QStringLiteral(" exec '") +
+                              QStringLiteral(VELMORA_SERVER_EXE) + QLatin1Char('\'');
+            for (const QString &argument : arguments)
+                command += QStringLiteral(" '") + argument + QLatin1Char('\'');
+            m_process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+        }
+        static const QRegularExpression listening(QStringLiteral("Listening on [^\\s]*:(\\d+)"));
+        QRegularExpressionMatch match;
+        const bool up = QTest::qWaitFor([&] {
+            match = listening.match(log());
+            return match.hasMatch() || m_process.state() == QProcess::NotRunning;
+        });
+        m_port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+        return up && m_port != 0;
+    }
+    quint16 port() const { return m_port; }
+    qint64 pid() const { return m_process.processId(); }
+    // Everything the server has written so far.
+    QString log()
+    {
+        m_log += QString::fromUtf8(m_process.readAll());
+        return m_log;
+    }
+    // Waits until the log holds text; false when it does not come.
+    bool waitForLog(const QString &text, int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return log().contains(text); }, timeoutMs);
+    }
+    // Stops the server with SIGTERM; false unless it exits cleanly.
+    bool stop()
+    {
+        m_process.terminate();
+        const bool ended = m_process.waitForFinished(10000);
+        log();
+        return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
+
+private:
+    QProcess m_process;
+    QString m_log;
+    quint16 m_port = 0;
+};

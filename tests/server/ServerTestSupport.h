@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Protocol.h"
+#include "RawClient.h"
+#include "VelmoraServer.h"
+
+#include <algorithm>
+#include <memory>
+#include <QFile>
+#include <QTemporaryDir>
+#include <vector>
+
+inline QString str(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+inline const QString kFs(Protocol::ListTerminator);
+inline const QString kQuestion = Protocol::MsgDisconnectPrefix + QStringLiteral("1");
+
+// Loopback, any free port, short waits, a quick simulated line and one entry of each kind.
+inline ServerConfig fastConfig()
+{
+    ServerConfig config;
+    config.addresses = {QHostAddress(QHostAddress::LocalHost)};
+    config.port = 0;
+    config.disconnectSeconds = 1;
+    config.sendGapMs = 15;
+    config.simulated.dialMs = 30;
+    config.simulated.hangUpMs = 30;
+    config.simulated.linePassword = str("moon");
+    config.phonebook = {{str("Office"), QString(), PasswordCheck::None},
+                        {str("Branch"), str("secPWD:ret"), PasswordCheck::Server},
+                        {str("Night"), QString(), PasswordCheck::Line}};
+    return config;
+}
+
+// The reply to a request, which must come after its acknowledgement.
+inline QString answer(RawClient &client, const QString &request)
+{
+    return client.request(request) ? client.next() : QString();
+}
+
+// Nothing more reaches client: a round trip brings back only its own answer.
+inline bool saidNothingMore(RawClient &client)
+{
+    client.send(Protocol::CmdConfigureConnections);
+    return client.next().startsWith(Protocol::ConnectionsPrefix) && client.pending().isEmpty();
+}
+
+// A server in the test's process and the clients linked to it.
+struct ServerFixture
+{
+    std::unique_ptr<VelmoraServer> server;
+    std::vector<std::unique_ptr<RawClient>> clients;
+    QTemporaryDir dir;
+
+    // Starts a server and links one client per identity from 127.0.0.1: c(0), c(1)...
+    bool start(const QStringList &identities, const ServerConfig &config = fastConfig())
+    {
+        QString error;
+        server = std::make_unique<VelmoraServer>(config);
+        if (!server->start(&error))
+            return false;
+        for (const QString &identity : identities) {
+            clients.push_back(std::make_unique<RawClient>(server->port(), identity));
+            if (!clients.back()->link())
+                return false;
+        }
+        return true;
+    }
+    RawClient &c(int i) { return *clients[std::size_t(i)]; }
+    // c(0) dials "Office" and every client hears the line come up.
+    bool lineUp()
+    {
+        c(0).request(str("CMD_CONNECT:Office"));
+        return std::all_of(clients.begin(), clients.end(), [](const auto &client) {
+            return client->expect(str("Connected to Office"));
+        });
+    }
+    void reset()
+    {
+        clients.clear();
+        server.reset();
+    }
+    QString writeFile(const QString &name, const QByteArray &text)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
+    }
+};

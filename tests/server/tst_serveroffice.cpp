@@ -1,0 +1,361 @@
+#include "CommandBackend.h"
+#include "ServerTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+using Mode = RawClient::Mode;
+
+// The rules of a server left running for a real office, over real TCP from loopback addresses:
+// who may link, one misbehaving desk hurting only itself, rights, the accounting log.
+class TestServerOffice : public QObject
+{
+    Q_OBJECT
+
+private:
+    ServerFixture f;
+    QStringList m_log;
+
+    RawClient &c(int i) { return f.c(i); }
+    qsizetype logged(const QString &text) const
+    {
+        return std::count_if(m_log.cbegin(), m_log.cend(),
+                             [&text](const QString &line) { return line.contains(text); });
+    }
+    QStringList accountingLines() const
+    {
+        QFile file(f.dir.filePath(QStringLiteral("accounting.csv")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        // The time stamp comes first; the rest is compared.
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            lines[i] = lines[i].section(u',', 1);
+        return lines;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Log::setLevel(Log::Level::Info);
+        Log::setSink([this](const QString &line) { m_log.append(line); });
+    }
+    void cleanupTestCase() { Log::setSink({}); }
+    void cleanup()
+    {
+        f.reset();
+        m_log.clear();
+    }
+
+    void addressRanges_data()
+    {
+        QTest::addColumn<QString>("ranges");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("held");
+        const auto row = [](const char *ranges, const char *address, bool held) {
+            QTest::addRow("%s holds %s", ranges, address) << str(ranges) << str(address) << held;
+        };
+        row("192.168.0.0/16", "192.168.5.4", true);
+        row("192.168.0.0/16", "192.169.0.1", false);
+        row("127.0.0.1", "127.0.0.2", false);
+        row("10.0.0.0/8, fd00::/8", "fd12::1", true);
+        row("10.0.0.0/8 fd00::/8", "::ffff:10.1.2.3", true);
+        row("10.0.0.0/8", "::1", false);
+        row("any", "8.8.8.8", true);
+        row("any", "2001:db8::1", true);
+        row("local", "172.31.255.255", true);
+        row("local", "172.32.0.1", false);
+        row("local", "100.64.0.1", false);
+        row("local", "fe80::1", true);
+        row("local", "2001:db8::1", false);
+    }
+    void addressRanges()
+    {
+        QFETCH(QString, ranges);
+        QFETCH(QString, address);
+        QFETCH(bool, held);
+        QString error;
+        const QList<AddressRange> list = ranges == str("local")
+                                             ? AddressRange::local()
+                                             : AddressRange::parseList(ranges, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(anyContains(list, QHostAddress(address)), held);
+    }
+
+    void theMostSpecificRangeDecidesTheRights()
+    {
+        ServerConfig config;
+        config.rights = {{*AddressRange::parse(str("192.168.1.200")), {false, false, false, true}},
+                         {*AddressRange::parse(str("192.168.0.0/16")), {true, false, true, true}}};
+        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.200"))),
+                 (Rights{false, false, false, true}));
+        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.20"))),
+                 (Rights{true, false, true, true}));
+        QCOMPARE(config.rightsFor(QHostAddress(str("10.0.0.1"))), Rights());
+    }
+
+    void onlyAllowedAddressesLink()
+    {
+        ServerConfig config = fastConfig();
+        config.allowFrom = {*AddressRange::parse(str("127.0.0.1/32"))};
+        QVERIFY(f.start({str("alpha")}, config));
+        RawClient stranger(f.server->port(), QString(), Mode::Silent, str("127.0.0.2"));
+        RawClient again(f.server->port(), QString(), Mode::Silent, str("127.0.0.2"));
+        // Closed unanswered, and logged once for the minute.
+        QVERIFY(stranger.waitClosed() && again.waitClosed());
+        QVERIFY(stranger.reads().isEmpty() && again.reads().isEmpty());
+        QCOMPARE(logged(str("Refused a link from 127.0.0.2: not in AllowFrom")), 1);
+        QCOMPARE(f.server->linkCount(), 1);
+        QVERIFY(saidNothingMore(c(0)));
+    }
+
+    void linksAreCapped()
+    {
+        ServerConfig config = fastConfig();
+        config.maxLinks = 3;
+        config.maxLinksPerAddress = 2;
+        QVERIFY(f.start({str("a1"), str("a2")}, config));
+        RawClient third(f.server->port(), QString(), Mode::Silent);
+        QVERIFY(third.waitClosed());
+        QCOMPARE(logged(str("Refused a link from 127.0.0.1: 2 links from that address")), 1);
+        RawClient other(f.server->port(), str("b"), Mode::Disciplined, str("127.0.0.3"));
+        QVERIFY(other.link());
+        RawClient fourth(f.server->port(), QString(), Mode::Silent, str("127.0.0.4"));
+        QVERIFY(fourth.waitClosed());
+        QCOMPARE(logged(str("Refused a link from 127.0.0.4: 3 links already")), 1);
+        // A link that ends makes room.
+        c(0).close();
+        QTRY_COMPARE(f.server->linkCount(), 2);
+        RawClient fifth(f.server->port(), str("e"), Mode::Disciplined, str("127.0.0.4"));
+        QVERIFY(fifth.link());
+    }
+
+    void aDeskIsNamedOnceAndMessagedOnce()
+    {
+        const QString longName = QString(100, u'x');
+        QVERIFY(f.start({str("alpha"), str("beta"), longName}));
+        QVERIFY(c(1).request(str("ID:alpha")));
+        QCOMPARE(logged(str("reported an identity again; it keeps the first")), 1);
+        QCOMPARE(answer(c(0), Protocol::CmdUsers),
+                 Protocol::UsersPrefix + str("beta") + kFs + QString(64, u'x') + kFs);
+        QVERIFY(c(0).request(str("CMD_MSG:beta#beta#beta#beta#hi")));
+        QCOMPARE(c(1).next(), str("CMD_MSG:alpha#hi"));
+        QVERIFY(saidNothingMore(c(1)));
+        // A name cannot forge a line of the log.
+        RawClient forger(f.server->port(), str("evil\n2024-01-01 info    root logged in"));
+        QVERIFY(forger.link());
+        QTRY_COMPARE(logged(str("is evil\\x0a2024-01-01 info")), 1);
+        QCOMPARE(logged(str("%2")), 0);
+    }
+
+    void unknownMessagesAreLoggedSparingly()
+    {
+        QVERIFY(f.start({str("noisy")}));
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(c(0).request(str("NOISE %1 %2").arg(i)));
+        QCOMPARE(logged(str("noisy sent an unknown message")), 5);
+        QCOMPARE(logged(str("more from it within a minute are not logged")), 1);
+    }
+
+    void aDeskThatNeverAcknowledgesIsDropped()
+    {
+        ServerConfig config = fastConfig();
+        config.ackTimeoutMs = 200;
+        config.maxMissedAcks = 2;
+        QVERIFY(f.start({str("alpha")}, config));
+        RawClient deaf(f.server->port(), QString(), Mode::Silent);
+        QVERIFY(deaf.waitClosed());
+        QCOMPARE(logged(str("it left 2 messages in a row unacknowledged")), 1);
+        QVERIFY(saidNothingMore(c(0)));
+    }
+
+    void aFloodingDeskIsDroppedAlone_data()
+    {
+        QTest::addColumn<int>("perSecond");
+        QTest::addColumn<int>("gapMs");
+        QTest::addColumn<int>("pauseMs");
+        // Requests read one by one, faster than the limit allows.
+        QTest::newRow("too many a second") << 20 << 15 << 0;
+        // Requests sent without waiting for their acknowledgements, which pile up.
+        QTest::newRow("acknowledgements owed") << 100000 << 2000 << 5;
+    }
+    void aFloodingDeskIsDroppedAlone()
+    {
+        QFETCH(int, perSecond);
+        QFETCH(int, gapMs);
+        QFETCH(int, pauseMs);
+        ServerConfig config = fastConfig();
+        config.maxMessagesPerSecond = perSecond;
+        config.sendGapMs = gapMs;
+        QVERIFY(f.start({str("bystander")}, config));
+        RawClient client(f.server->port(), QString(), Mode::Silent);
+        QTRY_COMPARE(f.server->linkCount(), 2);
+        QElapsedTimer sending;
+        sending.start();
+        while (!client.isClosed() && sending.elapsed() < 5000) {
+            client.send(Protocol::CmdUsers);
+            if (pauseMs > 0)
+                QTest::qWait(pauseMs);
+            else
+                QCoreApplication::processEvents();
+        }
+        QVERIFY(client.waitClosed());
+        QTRY_COMPARE(f.server->linkCount(), 1);
+        QVERIFY(!c(0).isClosed());
+    }
+
+    void aVoteDoesNotWaitOnAStuckDesk()
+    {
+        ServerConfig config = fastConfig();
+        config.ackTimeoutMs = 20000;
+        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}, config) && f.lineUp());
+        // c2 holds a message unacknowledged; its question stays queued behind it.
+        c(2).setMode(Mode::Silent);
+        QVERIFY(c(0).request(str("CMD_MSG:c2#first")));
+        QCOMPARE(c(2).next(), str("CMD_MSG:c0#first"));
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        QCOMPARE(c(1).next(), kQuestion);
+        QVERIFY(c(1).request(Protocol::CmdOk));
+        // The vote's own time (1 s and its grace), far from the acknowledgement time-out.
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, 10000));
+        QCOMPARE(f.server->lineState(), Line::State::HangingUp);
+        c(2).setMode(Mode::Disciplined);
+        c(2).send(Protocol::MsgAck);
+        QVERIFY(c(2).expect(Protocol::StatusDisconnected));
+        QVERIFY(!c(2).reads().contains(kQuestion));
+    }
+
+    void aSecondRequestJoinsTheFirst()
+    {
+        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}) && f.lineUp());
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        QCOMPARE(c(1).next(), kQuestion);
+        QCOMPARE(c(2).next(), kQuestion);
+        QVERIFY(c(1).request(Protocol::CmdDisconnect));
+        QVERIFY(c(2).request(Protocol::CmdCancel));
+        QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
+        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
+        QCOMPARE(f.server->lineState(), Line::State::Up);
+    }
+
+    void theLineFallingEndsTheVote()
+    {
+        const QString flag = f.dir.filePath(str("up"));
+        ServerConfig config = fastConfig();
+        config.disconnectSeconds = 30;
+        config.backend = BackendKind::Command;
+        config.command.dial = str("touch '%1'").arg(flag);
+        config.command.hangUp = str("rm -f '%1'").arg(flag);
+        config.command.status = str("test -e '%1'").arg(flag);
+        config.command.statusIntervalMs = 100;
+        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        QCOMPARE(c(1).next(), Protocol::MsgDisconnectPrefix + str("30"));
+        QVERIFY(QFile::remove(flag));
+        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
+        QCOMPARE(c(1).next(), str("Connection to Office lost"));
+        QCOMPARE(c(1).next(), QString(Protocol::StatusDisconnected));
+        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+    }
+
+    void refusedRights()
+    {
+        ServerConfig config = fastConfig();
+        config.rights = {{*AddressRange::parse(str("127.0.0.0/8")), Rights()},
+                         {*AddressRange::parse(str("127.0.0.2")), {false, false, false, false}}};
+        QVERIFY(f.start({str("alpha")}, config));
+        RawClient denied(f.server->port(), str("denied"), Mode::Disciplined, str("127.0.0.2"));
+        QVERIFY(denied.link());
+        QCOMPARE(answer(denied, str("CMD_CONNECT:Office")),
+                 str("Dialling is not allowed from this desk"));
+        QCOMPARE(answer(denied, str("CMD_MSG:alpha#hi")),
+                 str("Sending messages is not allowed from this desk"));
+        QCOMPARE(f.server->lineState(), Line::State::Down);
+        QVERIFY(f.lineUp() && denied.expect(str("Connected to Office")));
+        QCOMPARE(answer(denied, Protocol::CmdDisconnect),
+                 str("Hanging up is not allowed from this desk"));
+        // Asked all the same, its refusal counts as consent.
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        QCOMPARE(denied.next(), kQuestion);
+        QCOMPARE(answer(denied, Protocol::CmdLocked),
+                 str("Refusing a hang-up is not allowed from this desk"));
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
+        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        QCOMPARE(logged(str("is not allowed from its address")), 4);
+        QVERIFY(saidNothingMore(c(0)));
+    }
+
+    void theAccountingLogTellsTheWholeCall()
+    {
+        ServerConfig config = fastConfig();
+        config.accountingFile = f.dir.filePath(str("accounting.csv"));
+        config.phonebook[0].maxOnlineMs = 1500;
+        QVERIFY(f.start({str("=SUM(A1)"), str("b\"x")}, config) && f.lineUp());
+        QVERIFY(c(1).request(Protocol::CmdDisconnect));
+        QCOMPARE(c(0).next(), kQuestion);
+        QVERIFY(c(0).request(Protocol::CmdCancel));
+        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
+        // At its time limit the server asks everybody, and nobody objects.
+        QCOMPARE(c(0).next(), kQuestion);
+        QCOMPARE(c(1).next(), kQuestion);
+        QVERIFY(c(0).request(Protocol::CmdOk) && c(1).request(Protocol::CmdOk));
+        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        const QStringList lines = accountingLines();
+        QCOMPARE(lines.value(0), str("time,event,identity,address,entry,seconds"));
+        QCOMPARE(lines.mid(1, 6),
+                 (QStringList{str("dial,\"'=SUM(A1)\",127.0.0.1,\"Office\","),
+                              str("up,\"'=SUM(A1)\",127.0.0.1,\"Office\","),
+                              str("hang-up request,\"b\"\"x\",127.0.0.1,\"Office\","),
+                              str("refused,\"'=SUM(A1)\",127.0.0.1,\"Office\","),
+                              str("time limit,,,\"Office\","), str("down,,,\"Office\",1")}));
+    }
+
+    void wrongPasswordsAreThrottledPerAddress()
+    {
+        ServerConfig config = fastConfig();
+        config.wrongPasswordDelayMs = 800;
+        QVERIFY(f.start({str("alpha")}, config));
+        RawClient elsewhere(f.server->port(), str("beta"), Mode::Disciplined, str("127.0.0.3"));
+        QVERIFY(elsewhere.link());
+        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")), str("MSG_PASSWORD"));
+        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:secPWD:ret")),
+                 str("Wrong password; try again in 1 s"));
+        QCOMPARE(f.server->lineState(), Line::State::Down);
+        // The next wrong one doubles the wait; another address is not held up.
+        QTest::qWait(900);
+        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")), str("MSG_PASSWORD"));
+        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")),
+                 str("Wrong password; try again in 2 s"));
+        QCOMPARE(answer(elsewhere, str("CMD_CONNECT:BranchPWD:secPWD:ret")),
+                 QString(Protocol::StatusConnectDevice));
+    }
+
+    void aTimeOutEndsTheCommandsWholeGroup()
+    {
+        const QString pidFile = f.dir.filePath(str("pid"));
+        CommandSettings settings;
+        settings.dial = str("sleep 30 & echo $! > '%1'; wait").arg(pidFile);
+        settings.hangUp = str("true");
+        settings.commandTimeoutMs = 300;
+        CommandBackend backend(settings);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.dial({str("Office"), QString(), PasswordCheck::None}, QString());
+        QTRY_COMPARE(downs.size(), 1);
+        QCOMPARE(downs.first().first().toString(),
+                 str("Dialling Office failed: no outcome within 0.3 s"));
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString pid = QString::fromLatin1(file.readAll()).trimmed();
+        // Gone, or a zombie waiting for whoever inherited it.
+        const auto ended = [&pid] {
+            QFile stat(str("/proc/%1/stat").arg(pid));
+            return !stat.open(QIODevice::ReadOnly) ||
+                   QString::fromLatin1(stat.readAll()).section(u')', 1).trimmed().startsWith(u'Z');
+        };
+        QTRY_VERIFY(ended());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerOffice)
+#include "tst_serveroffice.moc"

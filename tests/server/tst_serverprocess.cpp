@@ -1,0 +1,181 @@
+#include "ServerProcess.h"
+#include "ServerTestSupport.h"
+
+#include <csignal>
+#include <QTcpServer>
+
+// The executable as an administrator meets it: what its log may never show, how it keeps
+// accepting when it runs out of files, a reload by SIGHUP, what it says when it starts.
+class TestServerProcess : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString writeConfig(const QByteArray &text)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("server.conf"));
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
+    }
+
+private Q_SLOTS:
+    void aPasswordAppearsNowhere()
+    {
+        // The dial command echoes the password on both outputs, then fails.
+        const QString path = writeConfig(
+            "[Server]\nAddress=127.0.0.1\nPort=1000\nLogLevel=debug\nWrongPasswordDelayMs=0\n"
+            "[Line]\nBackend=command\n[Command]\n"
+            "Dial=echo \"dialling $VELMORA_ENTRY with $VELMORA_PASSWORD\"; "
+            "echo \"$VELMORA_PASSWORD\" >&2; exit 1\nHangUp=true\n"
+            "[Phonebook]\nBranch=Sesame-1138\nNight=*\n");
+        const QStringList passwords = {str("Sesame-1138"), str("Wrong-4711"), str("Night-Owl-42")};
+        ServerProcess server;
+        QVERIFY(server.start({str("--config"), path, str("-p0")}));
+        RawClient desk(server.port(), str("desk"));
+        RawClient bystander(server.port(), str("bystander"));
+        QVERIFY(desk.link() && bystander.link());
+        const auto dialFails = [&](const char *entry) {
+            const QString failed = str("Dialling %1 failed: the command ended with code 1");
+            return bystander.expect(failed.arg(str(entry))) &&
+                   bystander.expect(Protocol::StatusDisconnected) &&
+                   desk.expect(Protocol::StatusDisconnected);
+        };
+        // Right, wrong, then a password of the line, which the failing command echoes.
+        QVERIFY(desk.request(str("CMD_CONNECT:BranchPWD:Sesame-1138")) && dialFails("Branch"));
+        QCOMPARE(answer(desk, str("CMD_CONNECT:BranchPWD:Wrong-4711")), str("MSG_PASSWORD"));
+        QVERIFY(desk.request(str("CMD_CONNECT:NightPWD:Night-Owl-42")) && dialFails("Night"));
+        // Repeated "PWD:", and an acknowledgement merged with the request.
+        QCOMPARE(answer(desk, str("CMD_CONNECT:BranchPWD:Wrong-4711PWD:Sesame-1138")),
+                 str("MSG_PASSWORD"));
+        desk.skipAll();
+        desk.sendRaw("MSG_ACKCMD_CONNECT:NightPWD:Night-Owl-42");
+        QVERIFY(dialFails("Night"));
+        // Garbled and split requests arrive as unknown messages or as a name.
+        for (const char *garbled : {"xxCMD_CONNECT:BranchPWD:Sesame-1138", "Night-Owl-42",
+                                    "PWD:Wrong-4711", "cmd_connect:BranchPWD:Sesame-1138"})
+            QVERIFY(desk.request(str(garbled)));
+        QVERIFY(desk.request(str("CMD_CONNECT:BranchPWD:")));
+        QVERIFY(desk.request(str("Sesame-1138")));
+        RawClient garbledName(server.port(), QString(), RawClient::Mode::Silent);
+        QVERIFY(garbledName.expect(Protocol::CmdSendId));
+        garbledName.send(str("MSG_ACKID:hostPWD:Sesame-1138"));
+        QVERIFY(garbledName.expect(Protocol::MsgAck));
+        QCOMPARE(answer(bystander, Protocol::CmdUsers), Protocol::UsersPrefix + str("desk") + kFs);
+        QVERIFY(server.stop());
+        const QString log = server.log();
+        // The command's output did reach the log, masked.
+        QVERIFY2(log.contains(str("its last line of output: ***")), qPrintable(log));
+        QVERIFY2(log.contains(str("unknown message (11 characters, not shown)")), qPrintable(log));
+        const QString heard =
+            desk.reads().join(u'|') + bystander.reads().join(u'|') + garbledName.reads().join(u'|');
+        for (const QString &password : passwords) {
+            QVERIFY2(!log.contains(password), qPrintable(password + str(" in the log")));
+            QVERIFY2(!heard.contains(password), qPrintable(password + str(" sent to a desk")));
+        }
+    }
+
+    void acceptingResumesWhenFilesAreFreed()
+    {
+#ifdef __SANITIZE_ADDRESS__
+        // The sanitizers' runtime needs descriptors of its own to check memory (a pipe per
+        // check); with none left it reports sound objects as broken and ends the server.
+        QSKIP("the sanitizer runtime cannot run out of file descriptors");
+#endif
+        const QString path = writeConfig("[Server]\nAddress=127.0.0.1\nPort=1000\n");
+        ServerProcess server;
+        // Few files: the server runs out after a few links.
+        QVERIFY(server.start({str("--config"), path, str("-p0")}, str("ulimit -n 32 &&")));
+        std::vector<std::unique_ptr<RawClient>> clients;
+        bool full = false;
+        for (int i = 0; i < 40 && !full; ++i) {
+            clients.push_back(std::make_unique<RawClient>(server.port(), str("c%1").arg(i)));
+            full = !clients.back()->expect(Protocol::CmdSendId, 3000);
+        }
+        QVERIFY(full);
+        QVERIFY2(server.waitForLog(str("Cannot accept a link")), qPrintable(server.log()));
+        // Files come free; the waiting client is taken without a restart.
+        for (std::size_t i = 0; i < 4; ++i)
+            clients[i]->close();
+        QVERIFY(clients.back()->expect(Protocol::CmdSendId, 10000));
+        QVERIFY(server.stop());
+    }
+
+    void reloadBySighup()
+    {
+        const QString path = writeConfig("[Server]\nAddress=127.0.0.1, 127.0.0.2\nPort=1000\n"
+                                         "[Phonebook]\nOffice=\nBranch=secret\n");
+        ServerProcess server;
+        QVERIFY(server.start({str("--config"), path, str("-p0")}));
+        // The start-up names the file, the backend, the entries and every address listened on.
+        const QString port = QString::number(server.port());
+        QVERIFY2(server.waitForLog(str("Listening on 127.0.0.1:%1, 127.0.0.2:%1").arg(port)),
+                 qPrintable(server.log()));
+        QVERIFY(server.log().contains(str("Configuration: ") + path));
+        QVERIFY(server.log().contains(str("Line backend: simulated; 2 phonebook entries")));
+        RawClient client(server.port(), str("alpha"), RawClient::Mode::Disciplined,
+                         str("127.0.0.2"));
+        QVERIFY(client.link());
+        writeConfig("[Server]\nAddress=127.0.0.1, 127.0.0.2\nPort=1000\n"
+                    "[Phonebook]\nOffice=\nNight=*\nBranch=secret\n");
+        ::kill(pid_t(server.pid()), SIGHUP);
+        QVERIFY2(server.waitForLog(str("Configuration reloaded: 3 phonebook entries")),
+                 qPrintable(server.log()));
+        const QString entries = str("Office") + kFs + str("Night") + kFs + str("Branch") + kFs;
+        QCOMPARE(answer(client, Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
+        // A bad file is refused and the configuration in force stays, links and all.
+        writeConfig("[Server]\nPort=1000\n[Servre]\n[Phonebook]\nOffice=\n");
+        ::kill(pid_t(server.pid()), SIGHUP);
+        QVERIFY2(server.waitForLog(str("The new configuration is refused, the old one stays in "
+                                       "force: %1: line 3: unknown section [Servre]")
+                                       .arg(path)),
+                 qPrintable(server.log()));
+        QCOMPARE(answer(client, Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
+        QVERIFY(!client.isClosed());
+        QVERIFY(server.stop());
+    }
+
+    void configurationFaults_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("not UTF-8") << QByteArray("[Server]\nPort=1000\n[Phonebook]\nB\xe9ziers=\n")
+                                   << str("line 4: not UTF-8 text");
+        QTest::newRow("password without =")
+            << QByteArray("[Phonebook]\nOffice=\nBranch Sesame-1138\n")
+            << str("line 3: expected key=value (the line is not shown)");
+    }
+    void configurationFaults()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(VELMORA_SERVER_EXE), {str("--config"), writeConfig(text)});
+        QVERIFY(process.waitForFinished(10000));
+        const QString out = QString::fromUtf8(process.readAll());
+        QVERIFY2(out.contains(error), qPrintable(out));
+        QVERIFY(!out.contains(str("Sesame")));
+        QCOMPARE(process.exitCode(), 2);
+    }
+
+    void aPortInUseEndsWithCodeOne()
+    {
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        const QString path = writeConfig("[Server]\nAddress=127.0.0.1\n");
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(VELMORA_SERVER_EXE), {str("--config"), path, str("--port"),
+                                                           QString::number(occupant.serverPort())});
+        QVERIFY(process.waitForFinished(10000));
+        const QString out = QString::fromUtf8(process.readAll());
+        QVERIFY2(out.contains(str("Cannot listen on 127.0.0.1 port %1").arg(occupant.serverPort())),
+                 qPrintable(out));
+        QCOMPARE(process.exitCode(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerProcess)
+#include "tst_serverprocess.moc"
