@@ -32,9 +32,6 @@ add_custom_target(velmora_compressed_docs ALL DEPENDS ${compressed})
 
 # Client: the program, its menu entry, its icons, its metadata and its manual page.
 install(TARGETS velmora-client RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT client)
-# The sound module, loaded by the client from ../lib/velmora beside its bin folder.
-install(TARGETS velmora_sound LIBRARY DESTINATION lib/velmora COMPONENT client
-    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${VELMORA_DATA}/velmora-client.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT client)
 install(FILES ${VELMORA_DATA}/example.velmora.client.metainfo.xml

@@ -120,11 +120,6 @@ void run(const Options &options)
     const QString client = folder + QStringLiteral("/velmora-client");
     if (!QDir().mkpath(folder) || !QFile::copy(options.client, client))
         fail(QStringLiteral("cannot copy %1 into a program folder").arg(options.client));
-    // The sound module, where the build has one, goes with it.
-    const QString module =
-        QFileInfo(options.client).dir().filePath(QStringLiteral("velmora-sound.so"));
-    if (QFile::exists(module) && !QFile::copy(module, folder + QStringLiteral("/velmora-sound.so")))
-        fail(QStringLiteral("cannot copy %1 into the program folder").arg(module));
 
     const QString config = home.filePath(QStringLiteral("config"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));

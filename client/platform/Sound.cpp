@@ -1,36 +1,25 @@
 #include "Sound.h"
 
-#include "SoundPlayer.h"
-
+#include <memory>
 #include <QApplication>
+#include <QAudioDevice>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
+#include <QMediaDevices>
+#include <QSoundEffect>
 #include <QtEndian>
+#include <QUrl>
 
 namespace {
 
 Sound::Observer observer;
 
-// The sound module, loaded with the first wave played and kept: beside the program, or in
-// ../lib/velmora when the program sits in a bin folder. Without it no wave plays.
-PlayWaveFunction waveModule()
+// One effect, kept alive: an effect reports "playing" for ever when no audio device exists,
+// so nothing may wait for it, and destroying it mid-play would cut the sound short.
+QSoundEffect &effect()
 {
-    static const PlayWaveFunction play = [] {
-        const QString folder = QCoreApplication::applicationDirPath();
-        const QString name = QLatin1String(SoundModuleName);
-        QString error;
-        for (const QString &path : {folder + QLatin1Char('/') + name,
-                                    folder + QLatin1String("/../lib/velmora/") + name}) {
-            QLibrary module(path);
-            if (const QFunctionPointer entry = module.resolve(PlayWaveSymbol))
-                return reinterpret_cast<PlayWaveFunction>(entry);
-            error += QLatin1Char('\n') + module.errorString();
-        }
-        qWarning("Wave files cannot be played:%s", qPrintable(error));
-        return PlayWaveFunction{};
-    }();
-    return play;
+    static auto *instance = new QSoundEffect(qApp);
+    return *instance;
 }
 
 // The desktop's sound server (PulseAudio, or PipeWire speaking its protocol). Without one,
@@ -43,6 +32,13 @@ bool soundServerReachable()
                                 ? qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1String("/pulse")
                                 : qEnvironmentVariable("PULSE_RUNTIME_PATH");
     return QFileInfo::exists(runtime + QLatin1String("/native"));
+}
+
+bool hasSoundDevice()
+{
+    static const bool present =
+        soundServerReachable() && !QMediaDevices::defaultAudioOutput().isNull();
+    return present;
 }
 
 } // namespace
@@ -59,9 +55,11 @@ void beep()
 void playWave(const QString &path)
 {
     const QFileInfo file(path);
-    if (file.isFile() && isPlayableWave(path) && soundServerReachable()) {
-        if (const PlayWaveFunction play = waveModule())
-            play(file.absoluteFilePath());
+    if (file.isFile() && isPlayableWave(path) && hasSoundDevice()) {
+        QSoundEffect &sound = effect();
+        sound.stop();
+        sound.setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+        sound.play();
     }
     if (observer)
         observer(path);

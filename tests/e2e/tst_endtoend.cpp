@@ -153,8 +153,11 @@ public:
         QTest::qWait(100);
         if (!text.isEmpty())
             run({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
-        for (const QString &key : keys)
+        // A key may move the focus or open a page; the next one waits until that has happened.
+        for (const QString &key : keys) {
             run({QStringLiteral("key"), key});
+            QTest::qWait(100);
+        }
     }
 
 private:
