@@ -24,7 +24,7 @@ namespace {
 // loaded, so that its controls can be read, or nullptr when something unloaded it meanwhile.
 template <typename Form> Form *waitForAnswer()
 {
-    EventWait::waitUntil([] {
+    EventWait::waitWithoutLimit([] {
         const Form *open = Form::loaded();
         return !open || !open->Tag.isEmpty();
     });

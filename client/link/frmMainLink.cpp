@@ -90,7 +90,7 @@ void frmMain::linkAttempt()
 
     // The socket's own events end this wait; a close of the socket from elsewhere (the window
     // unloading meanwhile) abandons the attempt.
-    EventWait::waitUntil([this] {
+    EventWait::waitWithoutLimit([this] {
         const int state = wskClient->State();
         return state == TcpClientSocket::StateConnected || state == TcpClientSocket::StateError ||
                state == TcpClientSocket::StateClosed;

@@ -152,6 +152,27 @@ private Q_SLOTS:
         QCOMPARE(errors.count(QLatin1String("\tfrmMain.wskClient_DataArrival\t")), 2);
     }
 
+    void countsOfZeroOrLessRunNoPass_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::newRow("zero") << QStringLiteral("MSG_DISCONNECT+0");
+        QTest::newRow("negative") << QStringLiteral("MSG_DISCONNECT+-5");
+        QTest::newRow("no number") << QStringLiteral("MSG_DISCONNECT+soon");
+    }
+    void countsOfZeroOrLessRunNoPass()
+    {
+        QFETCH(QString, message);
+        LinkedClient c;
+        QVERIFY(c.start());
+        QVERIFY(c.serverSays(message));
+        QVERIFY(c.server.roundTrip());
+        // The countdown opened and closed again at once, without an answer.
+        QVERIFY(!frmAlert::loaded());
+        QVERIFY(c.window->isEnabled());
+        QCOMPARE(c.server.received(), QStringList{QStringLiteral("MSG_ACK")});
+        QCOMPARE(c.home.beeps(), 1);
+    }
+
     void statusSequence()
     {
         LinkedClient c;

@@ -53,6 +53,9 @@ private Q_SLOTS:
         int asked = 0;
         QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, 0));
         QCOMPARE(asked, 1);
+        // Nor does a negative one: a limit never turns into no limit at all.
+        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, -5));
+        QCOMPARE(asked, 2);
         // The clock moved forward ends a wait at once.
         QTimer::singleShot(20, [] { Clock::advance(10'000); });
         wall.restart();
