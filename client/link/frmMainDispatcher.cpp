@@ -1,3 +1,4 @@
+#include "Alphabetical.h"
 #include "Clock.h"
 #include "ErrorTrap.h"
 #include "EventWait.h"
@@ -155,8 +156,10 @@ void frmMain::onPhonebook(const QString &message)
     if (frmPhonebook::loaded())
         return;
     frmPhonebook *chooser = frmPhonebook::instance();
-    const QStringList entries =
+    // The list widget's own sort goes by character code; the user expects the alphabet.
+    QStringList entries =
         Protocol::parseList(Protocol::payload(message, Protocol::PhonebookPrefix));
+    Alphabetical::sort(entries);
     chooser->lstPhonebook->clear();
     chooser->lstPhonebook->addItems(entries);
     if (chooser->lstPhonebook->count() == 1) {

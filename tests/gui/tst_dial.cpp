@@ -63,9 +63,9 @@ private Q_SLOTS:
             clickItem(chooser->lstPhonebook, QStringLiteral("Mid"));
             QTest::mouseClick(chooser->cmdAction[0], Qt::LeftButton);
         });
-        c.server.send(phonebook("Zeta|Alpha|Mid"));
+        c.server.send(phonebook("Zeta|alpha|Mid|Delta|beta"));
         QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_CONNECT:Mid")));
-        QCOMPARE(shownOrder.join(QLatin1Char(' ')), QLatin1String("Alpha Mid Zeta"));
+        QCOMPARE(shownOrder.join(QLatin1Char(' ')), QLatin1String("alpha beta Delta Mid Zeta"));
 
         watch = whenShown<frmDUNPassword>([](frmDUNPassword *prompt) {
             QTest::keyClicks(prompt->txtPassword, QStringLiteral("s3cr#t"));
