@@ -86,7 +86,7 @@ void frmMain::wskClient_DataArrival(qint64)
         onSendId();
         break;
     case ServerMessage::Status:
-        dispatchStep([&] { onStatusLine(message); });
+        onStatusLine(message);
         break;
     }
 }

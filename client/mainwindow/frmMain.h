@@ -129,6 +129,7 @@ private:
     void onSendId();
 
     // ---- The server's line state (link/frmMainStatus.cpp) --------------------------------
+    // Each step that can fail is a step of the dispatcher's (dispatchStep).
     void onStatusLine(const QString &L);
     void setConnectCaption(const QString &caption);
 

@@ -224,6 +224,33 @@ private Q_SLOTS:
         QVERIFY(c.home.sounds().isEmpty());
     }
 
+    void aBadStoredFilterFailsTheAlertAlone()
+    {
+        LinkedClient c;
+        seed("Alert=1;AlertCIfIncludes=perhaps;AlertDIfIncludes=perhaps");
+        QVERIFY(c.start());
+        frmMain &w = *c.window;
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
+        QVERIFY(c.server.roundTrip());
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(w.iState, qint16(3));
+        QCOMPARE(w.cmdAction[0]->text(), QLatin1String("&Disconnect"));
+        QCOMPARE(w.mnuSysTray[6]->text(), QLatin1String("&Disconnect"));
+        QCOMPARE(gNotifyIconData.szTip, QLatin1String("Connected to Office"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(3).toImage());
+
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        QVERIFY(c.serverSays(QStringLiteral("Disconnected")));
+        QVERIFY(c.server.roundTrip());
+        QCOMPARE(MessageBox::shownBoxes().size(), 2);
+        QCOMPARE(w.cmdAction[0]->text(), QLatin1String("&Connect"));
+        QCOMPARE(gNotifyIconData.szTip, QLatin1String("Disconnected"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(1).toImage());
+        const QString errors = TestHome::readFile(MainModule::errorLogPath());
+        QCOMPARE(errors.count(QLatin1String("\tfrmMain.wskClient_DataArrival\t")), 2);
+    }
+
     void alertsFollowTheSettings()
     {
         LinkedClient c;
