@@ -58,7 +58,9 @@ void frmMain::onStatusLine(const QString &L)
 
     if (Protocol::isConnectedStatus(L)) {
         dtConnected = Clock::now();
-        timOnline->start();
+        // Enabled, not restarted: the display keeps its once-a-second rhythm.
+        if (!timOnline->isActive())
+            timOnline->start();
         if (iState != 3) {
             sConnection = Protocol::connectedEntry(L);
             iState = 3;

@@ -107,6 +107,11 @@ private Q_SLOTS:
                 QTest::keyClick(expected, key);
             QTest::keyClick(expected, Qt::Key_Tab);
         }
+        // Another program coming to the front is no tab: the focus stays on "&Cancel".
+        QCOMPARE(QApplication::focusWidget(), w->cmdAction[1]);
+        QWidget elsewhere;
+        showAndActivate(&elsewhere);
+        QCOMPARE(w->focusWidget(), w->cmdAction[1]);
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
         QVERIFY(w->Tag.isEmpty());

@@ -198,8 +198,14 @@ private Q_SLOTS:
         QCOMPARE(w.lblConnection->text(), QLatin1String("Connected to Office"));
         Clock::advance(3723'000);
         QCOMPARE(tick(), QLatin1String("Connected to Office for 01:02:03"));
-        // Another entry's line shows once; the duration stays with the first entry.
+        // Another entry's line shows once; the duration stays with the first entry, and the
+        // display keeps its rhythm: the timer runs on rather than starting over.
+        QSignalSpy ticks(w.timOnline, &QTimer::timeout);
+        QTest::qWait(100);
+        const int remaining = w.timOnline->remainingTime();
+        const auto ticked = ticks.size();
         QVERIFY(c.serverSays(QStringLiteral("Connected to Home")));
+        QVERIFY(w.timOnline->remainingTime() <= remaining || ticks.size() > ticked);
         QCOMPARE(w.lblConnection->text(), QLatin1String("Connected to Home"));
         QCOMPARE(tick(), QLatin1String("Connected to Office for 00:00:00"));
         // Hanging up that comes back: paused, then resumed from the old start.
