@@ -69,6 +69,10 @@ private Q_SLOTS:
         frmPhonebook *chooser = frmPhonebook::instance();
         chooser->lstPhonebook->addItems({QStringLiteral("Office ISP"), QStringLiteral("Backup")});
         showAndActivate(chooser);
+        // Centred before its first show, by its outer size once the frame is known.
+        const QPoint offCentre =
+            chooser->frameGeometry().center() - chooser->screen()->geometry().center();
+        QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
         QListWidgetItem *second = chooser->lstPhonebook->item(1);
         QTest::mouseClick(chooser->lstPhonebook->viewport(), Qt::LeftButton, {},
                           chooser->lstPhonebook->visualItemRect(second).center());
