@@ -3,6 +3,7 @@
 #include "frmMsg.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "NotifyIcon.h"
 #include "Protocol.h"
 #include "RuntimeError.h"
 #include "Settings.h"
@@ -125,7 +126,10 @@ void frmMain::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     // Minimised, the window lives on as the notification-area icon only. Hidden once the
     // state change is complete: showMinimized() shows the window again after announcing it.
-    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    // Without a notification area nothing could bring a hidden window back, so it stays on
+    // the taskbar.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_notifyIcon &&
+        NotifyIcon::available()) {
         QMetaObject::invokeMethod(
             this,
             [this] {

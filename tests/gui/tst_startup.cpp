@@ -2,6 +2,7 @@
 #include "frmMain.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "NotifyIcon.h"
 #include "Settings.h"
 #include "TestHome.h"
 
@@ -109,6 +110,21 @@ private Q_SLOTS:
         QVERIFY(w.close());
         QCOMPARE(ended.size(), 1);
         QCOMPARE(Settings::text(Settings::Alert), QLatin1String("0"));
+    }
+
+    void withoutANotificationAreaMinimisingKeepsTheWindow()
+    {
+        TestHome home;
+        TestHome::seedServer(1);
+        NotifyIcon::setAvailableForTests(false);
+        frmMain w;
+        QVERIFY(w.Form_Load());
+        w.showMinimized();
+        // The hiding, when there is one, is queued behind the state change.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QVERIFY(w.isVisible());
+        QVERIFY(w.isMinimized());
     }
 
     void secondInstanceActivatesTheFirst()

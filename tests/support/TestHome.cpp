@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "NotifyIcon.h"
 #include "Settings.h"
 #include "SettingsBackend.h"
 #include "Sound.h"
@@ -30,11 +31,15 @@ TestHome::TestHome()
     Clock::reset();
     recordedSounds.clear();
     Sound::setObserver([](const QString &path) { recordedSounds.append(path); });
+    // The offscreen platform has no notification area; the tests run as on a desktop with one
+    // unless they say otherwise.
+    NotifyIcon::setAvailableForTests(true);
 }
 
 TestHome::~TestHome()
 {
     Sound::setObserver(nullptr);
+    NotifyIcon::setAvailableForTests(std::nullopt);
     MainModule::setProgramFolder(QString());
     Clock::reset();
 }
