@@ -7,6 +7,7 @@
 #include "Protocol.h"
 #include "RuntimeError.h"
 #include "Settings.h"
+#include "SharedForm.h"
 #include "SingleInstance.h"
 #include "TcpClientSocket.h"
 #include "Twips.h"
@@ -106,6 +107,10 @@ void frmMain::Form_Unload()
         return;
     m_unloaded = true;
     timConnect->stop();
+    // No window may outlive this one: each dialog's opener stops waiting for its answer, and
+    // the handlers it interrupted unwind to the end of the program.
+    SharedForms::unloadAll();
+    MessageBox::closeAll();
     try {
         if (wskClient->State() == TcpClientSocket::StateConnected)
             fSendMessage(Protocol::CmdEnd);
@@ -118,6 +123,7 @@ void frmMain::Form_Unload()
     } catch (const RuntimeError &error) {
         reportInMessageBox(QStringLiteral("frmMain_Unload"), error);
     }
+    m_ended = true;
     Q_EMIT programEnded();
 }
 

@@ -36,6 +36,8 @@ template <typename Form> Form *waitForAnswer()
 
 void frmMain::dispatchStep(const std::function<void()> &step)
 {
+    if (m_ended)
+        return;
     try {
         step();
     } catch (const RuntimeError &error) {
@@ -50,6 +52,9 @@ void frmMain::wskClient_DataArrival(qint64)
     dispatchStep([&] { gWriteLog(QStringLiteral("R"), message); });
     if (message != Protocol::MsgAck)
         dispatchStep([&] { fAcknowledge(); });
+    // Once the window is unloading, only the acknowledgement of its last request counts.
+    if (m_unloaded && message != Protocol::MsgAck)
+        return;
 
     switch (Protocol::classify(message)) {
     case ServerMessage::DisconnectRequest:

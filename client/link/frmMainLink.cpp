@@ -120,7 +120,8 @@ void frmMain::fAcknowledge()
     gWriteLog(QStringLiteral("S"), Protocol::MsgAck);
     const qint64 start = Clock::now().toSecsSinceEpoch();
     wskClient->SendData(Protocol::MsgAck);
-    EventWait::waitUntil([this] { return bSendComplete; }, AcknowledgementLimitSeconds, start);
+    EventWait::waitUntil([this] { return bSendComplete || m_ended; }, AcknowledgementLimitSeconds,
+                         start);
 }
 
 void frmMain::fSendMessage(const QString &ptMsg)
@@ -129,7 +130,8 @@ void frmMain::fSendMessage(const QString &ptMsg)
     bAckReceived = false;
     const qint64 start = Clock::now().toSecsSinceEpoch();
     wskClient->SendData(ptMsg);
-    EventWait::waitUntil([this] { return bAckReceived; }, AcknowledgementLimitSeconds, start);
+    EventWait::waitUntil([this] { return bAckReceived || m_ended; }, AcknowledgementLimitSeconds,
+                         start);
 }
 
 void frmMain::wskClient_SendProgress(qint64, qint64 bytesRemaining)

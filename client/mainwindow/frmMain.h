@@ -152,6 +152,9 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     bool m_closingFromCode = false;
     bool m_unloaded = false;
+    // The shut-down is over: the handlers still on the stack send and show nothing more, and
+    // their waits end at once.
+    bool m_ended = false;
     bool m_linkAttemptRunning = false;
     NotifyIcon *m_notifyIcon = nullptr;
 };

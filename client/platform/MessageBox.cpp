@@ -1,11 +1,14 @@
 #include "MessageBox.h"
 
 #include <QMessageBox>
+#include <QPointer>
+#include <QScopeGuard>
 
 namespace {
 
 QList<int> queuedAnswers;
 QList<MessageBox::Shown> shown;
+QList<QPointer<QMessageBox>> openBoxes;
 
 QMessageBox::Icon iconFor(int style)
 {
@@ -44,6 +47,8 @@ int show(const QString &text, int style, const QString &title)
     display.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(iconFor(style), boxTitle, display);
     box.setTextFormat(Qt::PlainText);
+    openBoxes.append(&box);
+    const auto closed = qScopeGuard([&box] { openBoxes.removeAll(&box); });
     if ((style & 0x7) == YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton((style & DefaultButton2) ? QMessageBox::No : QMessageBox::Yes);
@@ -53,6 +58,16 @@ int show(const QString &text, int style, const QString &title)
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return AnswerOk;
+}
+
+void closeAll()
+{
+    const QList<QPointer<QMessageBox>> boxes = openBoxes;
+    for (const QPointer<QMessageBox> &box : boxes) {
+        // A box of one button answers "OK" whatever it is closed with.
+        if (box)
+            box->done(QMessageBox::No);
+    }
 }
 
 void setNextAnswer(int answer)

@@ -24,6 +24,9 @@ QString applicationTitle();
 // Shows the box and returns the button pressed. A carriage return in the text breaks the line.
 int show(const QString &text, int style, const QString &title = QString());
 
+// Closes every box still open, each with the answer of its Escape key: the program is ending.
+void closeAll();
+
 // Test hooks. A queued answer is returned by the next box instead of showing it; every box,
 // shown or answered from the queue, is recorded.
 struct Shown

@@ -1,13 +1,17 @@
 #include "Artwork.h"
 #include "Clock.h"
 #include "frmAlert.h"
+#include "frmDUNPassword.h"
 #include "frmMain.h"
 #include "frmMsg.h"
+#include "frmPhonebook.h"
 #include "LinkedClient.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "TcpClientSocket.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QHostInfo>
 #include <QLabel>
@@ -118,6 +122,50 @@ private Q_SLOTS:
         QCOMPARE(c.server.received(),
                  (QStringList{QStringLiteral("MSG_ACK"), QStringLiteral("CMD_END")}));
         QVERIFY(MessageBox::shownBoxes().isEmpty());
+    }
+
+    void shutDownWhileADialogWaits_data()
+    {
+        QTest::addColumn<QString>("opening");
+        QTest::newRow("entry chooser") << QStringLiteral("PHONEBOOK:a\x1c"
+                                                         "b\x1c");
+        QTest::newRow("password prompt") << QStringLiteral("MSG_PASSWORD");
+        QTest::newRow("countdown") << QStringLiteral("MSG_DISCONNECT+30");
+        QTest::newRow("message box") << QStringLiteral("CMD_MSG:no sender");
+    }
+    void shutDownWhileADialogWaits()
+    {
+        QFETCH(QString, opening);
+        LinkedClient c;
+        QVERIFY(c.start());
+        frmMain &w = *c.window;
+        // Connected after the window's own handler: counts the handler runs that have ended.
+        int handled = 0;
+        connect(w.wskClient, &TcpClientSocket::DataArrival, this, [&handled] { ++handled; });
+        QSignalSpy ended(&w, &frmMain::programEnded);
+        // The dialog's wait runs inside this test's own event processing, so the server's
+        // shut-down goes out from a timer once the dialog is open.
+        QTimer whenOpen;
+        whenOpen.setInterval(5);
+        connect(&whenOpen, &QTimer::timeout, this, [&] {
+            if (QApplication::activeModalWidget() || frmPhonebook::loaded() ||
+                frmDUNPassword::loaded() || frmAlert::loaded()) {
+                whenOpen.stop();
+                c.server.send(QStringLiteral("MSG_SHUTDOWN"));
+            }
+        });
+        whenOpen.start();
+        c.server.send(opening);
+        // The opening message, the shut-down and the acknowledgement of "CMD_END".
+        QTRY_COMPARE(handled, 3);
+        QCOMPARE(ended.size(), 1);
+        QTRY_VERIFY(!c.server.hasClient());
+        QVERIFY(!QApplication::activeModalWidget());
+        for (const QPointer<QWidget> &form : SharedForms::loadedForms())
+            QVERIFY(form.isNull());
+        QCOMPARE(c.server.received(),
+                 (QStringList{QStringLiteral("MSG_ACK"), QStringLiteral("MSG_ACK"),
+                              QStringLiteral("CMD_END")}));
     }
 
     void userMessagesAndBadInput()
