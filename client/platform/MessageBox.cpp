@@ -9,6 +9,7 @@ namespace {
 QList<int> queuedAnswers;
 QList<MessageBox::Shown> shown;
 QList<QPointer<QMessageBox>> openBoxes;
+std::function<void(const MessageBox::Shown &)> unexpectedBox;
 
 QMessageBox::Icon iconFor(int style)
 {
@@ -41,6 +42,10 @@ int show(const QString &text, int style, const QString &title)
     shown.append({text, style, boxTitle});
     if (!queuedAnswers.isEmpty())
         return queuedAnswers.takeFirst();
+    if (unexpectedBox) {
+        unexpectedBox(shown.last());
+        return (style & 0x7) == YesNo ? AnswerNo : AnswerOk;
+    }
 
     QString display = text;
     display.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -68,6 +73,11 @@ void closeAll()
         if (box)
             box->done(QMessageBox::No);
     }
+}
+
+void setUnexpectedBoxHandler(std::function<void(const Shown &)> handler)
+{
+    unexpectedBox = std::move(handler);
 }
 
 void setNextAnswer(int answer)

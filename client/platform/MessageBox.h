@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 #include <QString>
 
@@ -36,6 +37,9 @@ struct Shown
     QString title;
 };
 void setNextAnswer(int answer);
+// Told of a box that finds no queued answer, in place of showing it; it returns the box's
+// Escape answer. Tests use it to fail at once instead of waiting for a user who never comes.
+void setUnexpectedBoxHandler(std::function<void(const Shown &)> handler);
 const QList<Shown> &shownBoxes();
 void clearTestState();
 

@@ -137,6 +137,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, opening);
         LinkedClient c;
+        TestHome::allowShownMessageBoxes();
         QVERIFY(c.start());
         frmMain &w = *c.window;
         // Connected after the window's own handler: counts the handler runs that have ended.
