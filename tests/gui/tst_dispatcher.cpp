@@ -78,8 +78,7 @@ private Q_SLOTS:
         QTRY_VERIFY(
             TestHome::readFile(MainModule::activityLogPath())
                 .contains(QLatin1String("\tDataArrival\t") + message + QLatin1String("\r\n")));
-        QVERIFY(c.server.waitForReceived(int(received.size())));
-        QTest::qWait(50);
+        QVERIFY(c.server.roundTrip());
         QCOMPARE(c.server.received(), received);
     }
 
@@ -194,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(c.serverSays(QStringLiteral("MSG_DISCONNECT+99999")));
         QTRY_VERIFY(!frmAlert::loaded());
         QVERIFY(w.isEnabled());
-        QTest::qWait(50);
+        QVERIFY(c.server.roundTrip());
         QCOMPARE(c.server.received(), QStringList{QStringLiteral("MSG_ACK")});
         QCOMPARE(MessageBox::shownBoxes().size(), 2);
         const QString errors = TestHome::readFile(MainModule::errorLogPath());

@@ -29,17 +29,20 @@ private Q_SLOTS:
 
     void nestedWaitsEachEndOnTheirOwn()
     {
+        // The outer wait's condition comes true first; the inner wait runs on until its own.
         bool outer = false;
         bool inner = false;
-        bool innerEndedFirst = false;
+        bool innerEndedByItsCondition = false;
+        bool outerHeldWhileInnerWaited = false;
         QTimer::singleShot(10, [&] {
-            QTimer::singleShot(30, [&] { inner = true; });
-            EventWait::waitUntil([&] { return inner; }, 5);
-            innerEndedFirst = !outer;
-            outer = true;
+            QTimer::singleShot(10, [&] { outer = true; });
+            QTimer::singleShot(60, [&] { inner = true; });
+            innerEndedByItsCondition = EventWait::waitUntil([&] { return inner; }, 5);
+            outerHeldWhileInnerWaited = outer;
         });
-        QVERIFY(EventWait::waitUntil([&] { return outer; }, 5));
-        QVERIFY(innerEndedFirst);
+        QVERIFY(EventWait::waitUntil([&] { return outer && inner; }, 5));
+        QVERIFY(innerEndedByItsCondition);
+        QVERIFY(outerHeldWhileInnerWaited);
     }
 
     void limitsCountWholeSecondsOfTheClock()
