@@ -18,3 +18,15 @@ if(VELMORA_SANITIZE)
     target_compile_options(velmora_options INTERFACE ${_velmora_sanitizers})
     target_link_options(velmora_options INTERFACE ${_velmora_sanitizers})
 endif()
+
+# Fuzzing: every library of ours gets libFuzzer's coverage and the sanitizers; the fuzz targets
+# themselves link libFuzzer's driver (fuzz/CMakeLists.txt).
+if(VELMORA_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "VELMORA_FUZZ needs clang (CXX=clang++)")
+    endif()
+    set(_velmora_fuzz -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+        -fno-omit-frame-pointer)
+    target_compile_options(velmora_options INTERFACE ${_velmora_fuzz})
+    target_link_options(velmora_options INTERFACE -fsanitize=address,undefined)
+endif()

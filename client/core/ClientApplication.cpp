@@ -2,10 +2,14 @@
 
 #include "Artwork.h"
 #include "frmMain.h"
+#include "MainModule.h"
+#include "RuntimeError.h"
+#include "TerminationWatcher.h"
 #include "Twips.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QSessionManager>
 
 int runClient(QApplication &app)
 {
@@ -23,5 +27,24 @@ int runClient(QApplication &app)
         return 0;
     QObject::connect(&window, &frmMain::programEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+
+    // The session ending, a termination signal or Ctrl+C close the window as the system does:
+    // without the exit question, through the whole shut-down.
+    TerminationWatcher termination;
+    QString error;
+    if (termination.install(&error)) {
+        QObject::connect(&termination, &TerminationWatcher::signalled, &window,
+                         &frmMain::closeFromCode);
+    } else {
+        try {
+            gWriteErrorLog(QStringLiteral("runClient"), error);
+        } catch (const RuntimeError &) {
+            // The client runs on without the signals; a log that cannot be written changes
+            // nothing about that.
+        }
+    }
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager &) { window.closeFromCode(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &frmMain::closeFromCode);
     return app.exec();
 }

@@ -11,6 +11,10 @@ namespace LogLine {
 // "general date" of the logs and of the notice heading.
 QString generalDate(const QDateTime &when, const QLocale &locale = QLocale());
 
+// A time format without its time zone: every unquoted run of "t" goes, with the blank before
+// it and the brackets around it; quoted literals stay as they are.
+QString withoutTimeZone(const QString &timeFormat);
+
 // The activity-log entry for one protocol line: "S" is a line sent, anything else a line
 // received. A sent line is cut at its first "PWD:", which becomes " (Password Supplied)".
 QString activityEntry(const QString &date, const QString &ptDirection, const QString &ptText);

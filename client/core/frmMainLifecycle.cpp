@@ -5,9 +5,11 @@
 #include "frmUsers.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "NotifyIcon.h"
 #include "Protocol.h"
 #include "RuntimeError.h"
 #include "Settings.h"
+#include "SharedForm.h"
 #include "SingleInstance.h"
 #include "TcpClientSocket.h"
 #include "Twips.h"
@@ -110,6 +112,10 @@ void frmMain::Form_Unload()
         return;
     m_unloaded = true;
     timConnect->stop();
+    // No window may outlive this one: each dialog's opener stops waiting for its answer, and
+    // the handlers it interrupted unwind to the end of the program.
+    SharedForms::unloadAll();
+    MessageBox::closeAll();
     try {
         if (wskClient->State() == TcpClientSocket::StateConnected)
             fSendMessage(Protocol::CmdEnd);
@@ -125,6 +131,7 @@ void frmMain::Form_Unload()
     } catch (const RuntimeError &error) {
         reportInMessageBox(QStringLiteral("frmMain_Unload"), error);
     }
+    m_ended = true;
     Q_EMIT programEnded();
 }
 
@@ -133,7 +140,10 @@ void frmMain::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     // Minimised, the window lives on as the notification-area icon only. Hidden once the
     // state change is complete: showMinimized() shows the window again after announcing it.
-    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    // Without a notification area nothing could bring a hidden window back, so it stays on
+    // the taskbar.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_notifyIcon &&
+        NotifyIcon::available()) {
         QMetaObject::invokeMethod(
             this,
             [this] {

@@ -1,6 +1,28 @@
 #pragma once
 
+#include <QList>
 #include <QPointer>
+#include <QWidget>
+#include <utility>
+
+// Every shared window that is loaded, whatever its class, so that the program's end can unload
+// them all: a window left behind would keep its opener waiting and the program alive.
+namespace SharedForms {
+
+inline QList<QPointer<QWidget>> &loadedForms()
+{
+    static QList<QPointer<QWidget>> forms;
+    return forms;
+}
+
+inline void unloadAll()
+{
+    const QList<QPointer<QWidget>> forms = std::exchange(loadedForms(), {});
+    for (const QPointer<QWidget> &form : forms)
+        delete form.data();
+}
+
+} // namespace SharedForms
 
 // The life of a dialog window: one shared instance, created on first use and released again
 // when it unloads, so that every use starts from the design state. Unloading deletes the
@@ -12,8 +34,12 @@ public:
     // The window, created and loaded if it is not loaded yet.
     static Form *instance()
     {
-        if (!s_instance)
+        if (!s_instance) {
             s_instance = new Form();
+            QList<QPointer<QWidget>> &forms = SharedForms::loadedForms();
+            forms.removeIf([](const QPointer<QWidget> &form) { return form.isNull(); });
+            forms.append(s_instance.data());
+        }
         return s_instance;
     }
 

@@ -8,6 +8,7 @@
 #include "Twips.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -134,7 +135,10 @@ void frmAlert::closeEvent(QCloseEvent *event)
 
 bool frmAlert::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == cmdAction[1] && event->type() == QEvent::FocusOut)
+    // Only a move within the window counts: losing the focus because another window came to
+    // the front leaves it where the user put it.
+    if (watched == cmdAction[1] && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
         cmdAction_LostFocus(1);
     return QDialog::eventFilter(watched, event);
 }

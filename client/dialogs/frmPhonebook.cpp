@@ -13,7 +13,6 @@ frmPhonebook::frmPhonebook()
     lstPhonebook = new QListWidget(this);
     Twips::place(lstPhonebook, 120, 120, 3795, 2010);
     lstPhonebook->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstPhonebook->setSortingEnabled(true);
     cmdAction[0] = new QPushButton(QStringLiteral("Connect"), this);
     Twips::place(cmdAction[0], 1620, 2280, 1095, 375);
     cmdAction[0]->setDefault(true);

@@ -1,3 +1,4 @@
+#include "Alphabetical.h"
 #include "Clock.h"
 #include "ErrorTrap.h"
 #include "EventWait.h"
@@ -25,7 +26,7 @@ namespace {
 // loaded, so that its controls can be read, or nullptr when something unloaded it meanwhile.
 template <typename Form> Form *waitForAnswer()
 {
-    EventWait::waitUntil([] {
+    EventWait::waitWithoutLimit([] {
         const Form *open = Form::loaded();
         return !open || !open->Tag.isEmpty();
     });
@@ -36,6 +37,8 @@ template <typename Form> Form *waitForAnswer()
 
 void frmMain::dispatchStep(const std::function<void()> &step)
 {
+    if (m_ended)
+        return;
     try {
         step();
     } catch (const RuntimeError &error) {
@@ -50,6 +53,9 @@ void frmMain::wskClient_DataArrival(qint64)
     dispatchStep([&] { gWriteLog(QStringLiteral("R"), message); });
     if (message != Protocol::MsgAck)
         dispatchStep([&] { fAcknowledge(); });
+    // Once the window is unloading, only the acknowledgement of its last request counts.
+    if (m_unloaded && message != Protocol::MsgAck)
+        return;
 
     switch (Protocol::classify(message)) {
     case ServerMessage::DisconnectRequest:
@@ -88,7 +94,7 @@ void frmMain::wskClient_DataArrival(qint64)
         onSendId();
         break;
     case ServerMessage::Status:
-        dispatchStep([&] { onStatusLine(message); });
+        onStatusLine(message);
         break;
     }
 }
@@ -158,8 +164,10 @@ void frmMain::onPhonebook(const QString &message)
     if (frmPhonebook::loaded())
         return;
     frmPhonebook *chooser = frmPhonebook::instance();
-    const QStringList entries =
+    // The list widget's own sort goes by character code; the user expects the alphabet.
+    QStringList entries =
         Protocol::parseList(Protocol::payload(message, Protocol::PhonebookPrefix));
+    Alphabetical::sort(entries);
     chooser->lstPhonebook->clear();
     chooser->lstPhonebook->addItems(entries);
     if (chooser->lstPhonebook->count() == 1) {

@@ -90,7 +90,7 @@ void frmMain::linkAttempt()
 
     // The socket's own events end this wait; a close of the socket from elsewhere (the window
     // unloading meanwhile) abandons the attempt.
-    EventWait::waitUntil([this] {
+    EventWait::waitWithoutLimit([this] {
         const int state = wskClient->State();
         return state == TcpClientSocket::StateConnected || state == TcpClientSocket::StateError ||
                state == TcpClientSocket::StateClosed;
@@ -120,7 +120,8 @@ void frmMain::fAcknowledge()
     gWriteLog(QStringLiteral("S"), Protocol::MsgAck);
     const qint64 start = Clock::secsSinceEpoch();
     wskClient->SendData(Protocol::MsgAck);
-    EventWait::waitUntil([this] { return bSendComplete; }, AcknowledgementLimitSeconds, start);
+    EventWait::waitUntil([this] { return bSendComplete || m_ended; }, AcknowledgementLimitSeconds,
+                         start);
 }
 
 void frmMain::fSendMessage(const QString &ptMsg)
@@ -129,7 +130,8 @@ void frmMain::fSendMessage(const QString &ptMsg)
     bAckReceived = false;
     const qint64 start = Clock::secsSinceEpoch();
     wskClient->SendData(ptMsg);
-    EventWait::waitUntil([this] { return bAckReceived; }, AcknowledgementLimitSeconds, start);
+    EventWait::waitUntil([this] { return bAckReceived || m_ended; }, AcknowledgementLimitSeconds,
+                         start);
 }
 
 void frmMain::wskClient_SendProgress(qint64, qint64 bytesRemaining)

@@ -58,14 +58,20 @@ void frmMain::onStatusLine(const QString &L)
 
     if (Protocol::isConnectedStatus(L)) {
         dtConnected = Clock::now();
-        timOnline->start();
+        // Enabled, not restarted: the display keeps its once-a-second rhythm.
+        if (!timOnline->isActive())
+            timOnline->start();
         if (iState != 3) {
             sConnection = Protocol::connectedEntry(L);
             iState = 3;
-            if (chkAlert->isChecked() && fbAlertConnection(sConnection))
-                giveAlert(
-                    connectedNotice + Protocol::connectedTail(L),
-                    {Settings::PopUpOnConnect, Settings::WaveOnConnect, Settings::ConnectWave});
+            // A bad stored setting fails the alert alone: the state, the button and the icon
+            // still change.
+            dispatchStep([&] {
+                if (chkAlert->isChecked() && fbAlertConnection(sConnection))
+                    giveAlert(
+                        connectedNotice + Protocol::connectedTail(L),
+                        {Settings::PopUpOnConnect, Settings::WaveOnConnect, Settings::ConnectWave});
+            });
         }
         setConnectCaption(QStringLiteral("&Disconnect"));
     } else if (L == Protocol::StatusDisconnected) {
@@ -78,10 +84,12 @@ void frmMain::onStatusLine(const QString &L)
             notice && (notice->caption().isEmpty() || notice->caption().contains(connectedNotice)))
             frmMsg::unload();
         setConnectCaption(QStringLiteral("&Connect"));
-        if (chkAlert->isChecked() && lineWasUp && fbAlertDisconnection(sConnection))
-            giveAlert(QStringLiteral("The Velmora Server has disconnected from ") + sConnection,
-                      {Settings::PopUpOnDisconnect, Settings::WaveOnDisconnect,
-                       Settings::DisconnectWave});
+        dispatchStep([&] {
+            if (chkAlert->isChecked() && lineWasUp && fbAlertDisconnection(sConnection))
+                giveAlert(QStringLiteral("The Velmora Server has disconnected from ") + sConnection,
+                          {Settings::PopUpOnDisconnect, Settings::WaveOnDisconnect,
+                           Settings::DisconnectWave});
+        });
     } else if (L == Protocol::StatusConnectDevice) {
         iState = 2;
         setConnectCaption(QStringLiteral("&Disconnect"));

@@ -142,6 +142,7 @@ private:
     void onSendId();
 
     // ---- The server's line state (link/frmMainStatus.cpp) --------------------------------
+    // Each step that can fail is a step of the dispatcher's (dispatchStep).
     void onStatusLine(const QString &L);
     void setConnectCaption(const QString &caption);
 
@@ -167,6 +168,9 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     bool m_closingFromCode = false;
     bool m_unloaded = false;
+    // The shut-down is over: the handlers still on the stack send and show nothing more, and
+    // their waits end at once.
+    bool m_ended = false;
     bool m_linkAttemptRunning = false;
     NotifyIcon *m_notifyIcon = nullptr;
 };

@@ -61,6 +61,8 @@ void frmMain::cmdAction_Click(int Index)
             break;
         }
     } catch (const RuntimeError &error) {
+        if (m_ended)
+            return;
         const QString procedure = QStringLiteral("frmMain.cmdAction_Click");
         logRuntimeError(procedure, error);
         gShowInfo(procedure + QStringLiteral(" : ") + error.description(), true);

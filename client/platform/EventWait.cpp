@@ -26,6 +26,13 @@ int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds)
     return static_cast<int>(std::clamp<qint64>(left, 0, 24LL * 3600 * 1000));
 }
 
+bool waitWithoutLimit(const std::function<bool()> &done)
+{
+    while (!done())
+        processEvents();
+    return true;
+}
+
 bool waitUntil(const std::function<bool()> &done, int limitSeconds)
 {
     return waitUntil(done, limitSeconds, Clock::secsSinceEpoch());
@@ -33,13 +40,11 @@ bool waitUntil(const std::function<bool()> &done, int limitSeconds)
 
 bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 start)
 {
+    if (limitSeconds <= 0)
+        return done();
     for (;;) {
         if (done())
             return true;
-        if (limitSeconds < 0) {
-            processEvents();
-            continue;
-        }
         const int left = msUntilWholeSeconds(start, limitSeconds);
         if (left == 0)
             return false;

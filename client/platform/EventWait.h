@@ -12,9 +12,13 @@ namespace EventWait {
 // not negative, until that many milliseconds have passed.
 void processEvents(int wakeAfterMs = -1);
 
-// Runs events until done() holds, or until limitSeconds whole seconds of the clock have passed
-// when limitSeconds is not negative. done() is tested first, then the clock. Returns done().
-bool waitUntil(const std::function<bool()> &done, int limitSeconds = -1);
+// Runs events until done() holds, however long that takes: only for a wait that something other
+// than a message always ends (a dialog's answer, the socket's own events).
+bool waitWithoutLimit(const std::function<bool()> &done);
+
+// Runs events until done() holds, or until limitSeconds whole seconds of the clock have passed.
+// done() is tested first, then the clock; a limit of 0 or less runs no pass. Returns done().
+bool waitUntil(const std::function<bool()> &done, int limitSeconds);
 // The same, with the limit counted from an earlier moment (whole seconds since the epoch of the
 // clock), for a wait whose clock started before the step that it waits on.
 bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 startSecs);

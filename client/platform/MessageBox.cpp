@@ -1,11 +1,15 @@
 #include "MessageBox.h"
 
 #include <QMessageBox>
+#include <QPointer>
+#include <QScopeGuard>
 
 namespace {
 
 QList<int> queuedAnswers;
 QList<MessageBox::Shown> shown;
+QList<QPointer<QMessageBox>> openBoxes;
+std::function<void(const MessageBox::Shown &)> unexpectedBox;
 
 QMessageBox::Icon iconFor(int style)
 {
@@ -38,12 +42,18 @@ int show(const QString &text, int style, const QString &title)
     shown.append({text, style, boxTitle});
     if (!queuedAnswers.isEmpty())
         return queuedAnswers.takeFirst();
+    if (unexpectedBox) {
+        unexpectedBox(shown.last());
+        return (style & 0x7) == YesNo ? AnswerNo : AnswerOk;
+    }
 
     QString display = text;
     display.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     display.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(iconFor(style), boxTitle, display);
     box.setTextFormat(Qt::PlainText);
+    openBoxes.append(&box);
+    const auto closed = qScopeGuard([&box] { openBoxes.removeAll(&box); });
     if ((style & 0x7) == YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton((style & DefaultButton2) ? QMessageBox::No : QMessageBox::Yes);
@@ -53,6 +63,21 @@ int show(const QString &text, int style, const QString &title)
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return AnswerOk;
+}
+
+void closeAll()
+{
+    const QList<QPointer<QMessageBox>> boxes = openBoxes;
+    for (const QPointer<QMessageBox> &box : boxes) {
+        // A box of one button answers "OK" whatever it is closed with.
+        if (box)
+            box->done(QMessageBox::No);
+    }
+}
+
+void setUnexpectedBoxHandler(std::function<void(const Shown &)> handler)
+{
+    unexpectedBox = std::move(handler);
 }
 
 void setNextAnswer(int answer)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 #include <QString>
 
@@ -24,6 +25,9 @@ QString applicationTitle();
 // Shows the box and returns the button pressed. A carriage return in the text breaks the line.
 int show(const QString &text, int style, const QString &title = QString());
 
+// Closes every box still open, each with the answer of its Escape key: the program is ending.
+void closeAll();
+
 // Test hooks. A queued answer is returned by the next box instead of showing it; every box,
 // shown or answered from the queue, is recorded.
 struct Shown
@@ -33,6 +37,9 @@ struct Shown
     QString title;
 };
 void setNextAnswer(int answer);
+// Told of a box that finds no queued answer, in place of showing it; it returns the box's
+// Escape answer. Tests use it to fail at once instead of waiting for a user who never comes.
+void setUnexpectedBoxHandler(std::function<void(const Shown &)> handler);
 const QList<Shown> &shownBoxes();
 void clearTestState();
 

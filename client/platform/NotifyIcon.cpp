@@ -5,6 +5,20 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+namespace {
+std::optional<bool> availableOverride;
+}
+
+bool NotifyIcon::available()
+{
+    return availableOverride.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void NotifyIcon::setAvailableForTests(std::optional<bool> available)
+{
+    availableOverride = available;
+}
+
 NotifyIcon::NotifyIcon(QMenu *menu, QObject *parent)
     : QObject(parent)
     , m_icon(new QSystemTrayIcon(this))

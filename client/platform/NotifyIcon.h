@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -31,6 +32,11 @@ public:
     void remove();
 
     static QString tipText(const QString &tip);
+
+    // Whether the desktop has a notification area to show the icon in.
+    static bool available();
+    // Test hook: answers available() in place of the desktop; std::nullopt asks it again.
+    static void setAvailableForTests(std::optional<bool> available);
 
 Q_SIGNALS:
     void leftClicked();

@@ -1,6 +1,7 @@
 #include "Twips.h"
 
 #include <cmath>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -44,7 +45,9 @@ void setFixedClientSize(QWidget *window, int width, int height)
     window->setFixedSize(toPixels(width, window), toPixels(height, window));
 }
 
-void centre(QWidget *window)
+namespace {
+
+void centreByFrame(QWidget *window)
 {
     const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -53,6 +56,50 @@ void centre(QWidget *window)
     const QSize outer = window->frameGeometry().size();
     window->move(area.x() + (area.width() - outer.width()) / 2,
                  area.y() + (area.height() - outer.height()) / 2);
+}
+
+bool frameKnown(const QWidget *window)
+{
+    return window->isVisible() && window->frameGeometry().size() != window->size();
+}
+
+// Before a window first shows, its frame is unknown and the window system adds it later; a
+// window centred by its inner size alone would land half a frame off. This centres it once
+// more as soon as the frame is known.
+class CentreWhenFramed : public QObject
+{
+public:
+    static constexpr const char *Name = "centreWhenFramed";
+
+    explicit CentreWhenFramed(QWidget *window)
+        : QObject(window)
+    {
+        setObjectName(QLatin1String(Name));
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        auto *window = static_cast<QWidget *>(watched);
+        if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show ||
+             type == QEvent::Expose) &&
+            frameKnown(window)) {
+            window->removeEventFilter(this);
+            centreByFrame(window);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void centre(QWidget *window)
+{
+    centreByFrame(window);
+    if (!frameKnown(window) && !window->findChild<QObject *>(QLatin1String(CentreWhenFramed::Name),
+                                                             Qt::FindDirectChildrenOnly))
+        new CentreWhenFramed(window);
 }
 
 } // namespace Twips

@@ -19,7 +19,8 @@ void place(QWidget *control, int left, int top, int width, int height);
 // Gives a window a fixed client area.
 void setFixedClientSize(QWidget *window, int width, int height);
 
-// Moves a window to the centre of its screen: (screen - window) / 2 in each direction.
+// Moves a window to the centre of its screen: (screen - window) / 2 in each direction, by the
+// window's outer size. A window not shown yet is centred again once its frame is known.
 void centre(QWidget *window);
 
 // The font the windows are designed for: a small sans serif whose texts fit the designed

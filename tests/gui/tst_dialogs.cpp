@@ -69,6 +69,10 @@ private Q_SLOTS:
         frmPhonebook *chooser = frmPhonebook::instance();
         chooser->lstPhonebook->addItems({QStringLiteral("Office ISP"), QStringLiteral("Backup")});
         showAndActivate(chooser);
+        // Centred before its first show, by its outer size once the frame is known.
+        const QPoint offCentre =
+            chooser->frameGeometry().center() - chooser->screen()->geometry().center();
+        QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
         QListWidgetItem *second = chooser->lstPhonebook->item(1);
         QTest::mouseClick(chooser->lstPhonebook->viewport(), Qt::LeftButton, {},
                           chooser->lstPhonebook->visualItemRect(second).center());
@@ -107,16 +111,22 @@ private Q_SLOTS:
                 QTest::keyClick(expected, key);
             QTest::keyClick(expected, Qt::Key_Tab);
         }
+        // Another program coming to the front is no tab: the focus stays on "&Cancel".
+        QCOMPARE(QApplication::focusWidget(), w->cmdAction[1]);
+        QWidget elsewhere;
+        showAndActivate(&elsewhere);
+        QCOMPARE(w->focusWidget(), w->cmdAction[1]);
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
         QVERIFY(w->Tag.isEmpty());
     }
 
+    // The count's arithmetic is the unit test's; here, what the window does with each tick.
     void countsDownTurnsRedAndStops_data()
     {
         QTest::addColumn<QString>("beepSetting"); // null: not stored
-        QTest::addColumn<int>("countdownBeeps");
-        QTest::newRow("on") << QStringLiteral("1") << 11;
+        QTest::addColumn<int>("countdownBeeps");  // of the two ticks below, at 10 and at 0
+        QTest::newRow("on") << QStringLiteral("1") << 2;
         QTest::newRow("missing") << QString() << 0;
         QTest::newRow("not exactly 1") << QStringLiteral("1 ") << 0;
         QTest::newRow("true is not 1") << QStringLiteral("True") << 0;
@@ -132,14 +142,16 @@ private Q_SLOTS:
         QCOMPARE(home.beeps(), 1);
         const QColor design = countColour(w);
         QVERIFY(design != red);
-        w->lblCountdown->setText(QStringLiteral("12"));
-        for (int count = 11; count >= 0; --count) {
-            w->timCountdown_Timer();
-            QCOMPARE(w->lblCountdown->text(), QString::number(count));
-            QCOMPARE(countColour(w), count > 10 ? design : red);
-            QCOMPARE(w->isVisible(), count != 0);
-            QCOMPARE(w->timCountdown->isActive(), count != 0);
-        }
+        w->lblCountdown->setText(QStringLiteral("11"));
+        w->timCountdown_Timer();
+        QCOMPARE(w->lblCountdown->text(), QLatin1String("10"));
+        QCOMPARE(countColour(w), red);
+        QVERIFY(w->isVisible() && w->timCountdown->isActive());
+        w->lblCountdown->setText(QStringLiteral("1"));
+        w->timCountdown_Timer();
+        QCOMPARE(countColour(w), red);
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->timCountdown->isActive());
         QVERIFY(w->Tag.isEmpty());
         QCOMPARE(home.beeps(), 1 + countdownBeeps);
 

@@ -1,16 +1,20 @@
 #include "Artwork.h"
 #include "Clock.h"
 #include "frmAlert.h"
+#include "frmDUNPassword.h"
 #include "frmFlexiBox.h"
 #include "frmMain.h"
 #include "frmMsg.h"
+#include "frmPhonebook.h"
 #include "frmUsers.h"
 #include "LinkedClient.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "TcpClientSocket.h"
 #include "WhenShown.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QHostInfo>
 #include <QLabel>
@@ -93,8 +97,7 @@ private Q_SLOTS:
         QTRY_VERIFY(
             TestHome::readFile(MainModule::activityLogPath())
                 .contains(QLatin1String("\tDataArrival\t") + message + QLatin1String("\r\n")));
-        QVERIFY(c.server.waitForReceived(int(received.size())));
-        QTest::qWait(50);
+        QVERIFY(c.server.roundTrip());
         QCOMPARE(c.server.received(), received);
     }
 
@@ -139,6 +142,51 @@ private Q_SLOTS:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 
+    void shutDownWhileADialogWaits_data()
+    {
+        QTest::addColumn<QString>("opening");
+        QTest::newRow("entry chooser") << QStringLiteral("PHONEBOOK:a\x1c"
+                                                         "b\x1c");
+        QTest::newRow("password prompt") << QStringLiteral("MSG_PASSWORD");
+        QTest::newRow("countdown") << QStringLiteral("MSG_DISCONNECT+30");
+        QTest::newRow("message box") << QStringLiteral("CMD_MSG:no sender");
+    }
+    void shutDownWhileADialogWaits()
+    {
+        QFETCH(QString, opening);
+        LinkedClient c;
+        TestHome::allowShownMessageBoxes();
+        QVERIFY(c.start());
+        frmMain &w = *c.window;
+        // Connected after the window's own handler: counts the handler runs that have ended.
+        int handled = 0;
+        connect(w.wskClient, &TcpClientSocket::DataArrival, this, [&handled] { ++handled; });
+        QSignalSpy ended(&w, &frmMain::programEnded);
+        // The dialog's wait runs inside this test's own event processing, so the server's
+        // shut-down goes out from a timer once the dialog is open.
+        QTimer whenOpen;
+        whenOpen.setInterval(5);
+        connect(&whenOpen, &QTimer::timeout, this, [&] {
+            if (QApplication::activeModalWidget() || frmPhonebook::loaded() ||
+                frmDUNPassword::loaded() || frmAlert::loaded()) {
+                whenOpen.stop();
+                c.server.send(QStringLiteral("MSG_SHUTDOWN"));
+            }
+        });
+        whenOpen.start();
+        c.server.send(opening);
+        // The opening message, the shut-down and the acknowledgement of "CMD_END".
+        QTRY_COMPARE(handled, 3);
+        QCOMPARE(ended.size(), 1);
+        QTRY_VERIFY(!c.server.hasClient());
+        QVERIFY(!QApplication::activeModalWidget());
+        for (const QPointer<QWidget> &form : SharedForms::loadedForms())
+            QVERIFY(form.isNull());
+        QCOMPARE(c.server.received(),
+                 (QStringList{QStringLiteral("MSG_ACK"), QStringLiteral("MSG_ACK"),
+                              QStringLiteral("CMD_END")}));
+    }
+
     void userMessagesAndBadInput()
     {
         LinkedClient c;
@@ -172,11 +220,32 @@ private Q_SLOTS:
         QVERIFY(c.serverSays(QStringLiteral("MSG_DISCONNECT+99999")));
         QTRY_VERIFY(!frmAlert::loaded());
         QVERIFY(w.isEnabled());
-        QTest::qWait(50);
+        QVERIFY(c.server.roundTrip());
         QCOMPARE(c.server.received(), QStringList{QStringLiteral("MSG_ACK")});
         QCOMPARE(MessageBox::shownBoxes().size(), 2);
         const QString errors = TestHome::readFile(MainModule::errorLogPath());
         QCOMPARE(errors.count(QLatin1String("\tfrmMain.wskClient_DataArrival\t")), 2);
+    }
+
+    void countsOfZeroOrLessRunNoPass_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::newRow("zero") << QStringLiteral("MSG_DISCONNECT+0");
+        QTest::newRow("negative") << QStringLiteral("MSG_DISCONNECT+-5");
+        QTest::newRow("no number") << QStringLiteral("MSG_DISCONNECT+soon");
+    }
+    void countsOfZeroOrLessRunNoPass()
+    {
+        QFETCH(QString, message);
+        LinkedClient c;
+        QVERIFY(c.start());
+        QVERIFY(c.serverSays(message));
+        QVERIFY(c.server.roundTrip());
+        // The countdown opened and closed again at once, without an answer.
+        QVERIFY(!frmAlert::loaded());
+        QVERIFY(c.window->isEnabled());
+        QCOMPARE(c.server.received(), QStringList{QStringLiteral("MSG_ACK")});
+        QCOMPARE(c.home.beeps(), 1);
     }
 
     void statusSequence()
@@ -205,8 +274,14 @@ private Q_SLOTS:
         QCOMPARE(w.lblConnection->text(), QLatin1String("Connected to Office"));
         Clock::advance(3723'000);
         QCOMPARE(tick(), QLatin1String("Connected to Office for 01:02:03"));
-        // Another entry's line shows once; the duration stays with the first entry.
+        // Another entry's line shows once; the duration stays with the first entry, and the
+        // display keeps its rhythm: the timer runs on rather than starting over.
+        QSignalSpy ticks(w.timOnline, &QTimer::timeout);
+        QTest::qWait(100);
+        const int remaining = w.timOnline->remainingTime();
+        const auto ticked = ticks.size();
         QVERIFY(c.serverSays(QStringLiteral("Connected to Home")));
+        QVERIFY(w.timOnline->remainingTime() <= remaining || ticks.size() > ticked);
         QCOMPARE(w.lblConnection->text(), QLatin1String("Connected to Home"));
         QCOMPARE(tick(), QLatin1String("Connected to Office for 00:00:00"));
         // Hanging up that comes back: paused, then resumed from the old start.
@@ -231,6 +306,33 @@ private Q_SLOTS:
         QVERIFY(trayShows(w, QStringLiteral("Disconnected"), 1));
         QVERIFY(!frmMsg::loaded()); // alerts are off
         QVERIFY(c.home.sounds().isEmpty());
+    }
+
+    void aBadStoredFilterFailsTheAlertAlone()
+    {
+        LinkedClient c;
+        seed("Alert=1;AlertCIfIncludes=perhaps;AlertDIfIncludes=perhaps");
+        QVERIFY(c.start());
+        frmMain &w = *c.window;
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
+        QVERIFY(c.server.roundTrip());
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(w.iState, qint16(3));
+        QCOMPARE(w.cmdAction[0]->text(), QLatin1String("&Disconnect"));
+        QCOMPARE(w.mnuSysTray[6]->text(), QLatin1String("&Disconnect"));
+        QCOMPARE(gNotifyIconData.szTip, QLatin1String("Connected to Office"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(3).toImage());
+
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        QVERIFY(c.serverSays(QStringLiteral("Disconnected")));
+        QVERIFY(c.server.roundTrip());
+        QCOMPARE(MessageBox::shownBoxes().size(), 2);
+        QCOMPARE(w.cmdAction[0]->text(), QLatin1String("&Connect"));
+        QCOMPARE(gNotifyIconData.szTip, QLatin1String("Disconnected"));
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(1).toImage());
+        const QString errors = TestHome::readFile(MainModule::errorLogPath());
+        QCOMPARE(errors.count(QLatin1String("\tfrmMain.wskClient_DataArrival\t")), 2);
     }
 
     void alertsFollowTheSettings()

@@ -27,7 +27,7 @@ bool isCentred(const QWidget *w)
 {
     const QPoint screen = w->screen()->geometry().center();
     const QPoint window = w->frameGeometry().center();
-    return qAbs(window.x() - screen.x()) <= 2 && qAbs(window.y() - screen.y()) <= 2;
+    return qAbs(window.x() - screen.x()) <= 1 && qAbs(window.y() - screen.y()) <= 1;
 }
 
 void seedDismissal(const QString &dismiss, const QString &dismissTime)

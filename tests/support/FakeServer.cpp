@@ -65,6 +65,29 @@ bool FakeServer::waitForRequest(const QString &message, int timeoutMs)
     return QTest::qWaitFor([&] { return m_received.contains(message); }, timeoutMs);
 }
 
+bool FakeServer::roundTrip(int timeoutMs)
+{
+    const qsizetype before = m_received.size();
+    send(Protocol::CmdSendId);
+    const auto answer = [&] {
+        for (qsizetype i = before; i < m_received.size(); ++i) {
+            if (m_received[i].startsWith(Protocol::IdPrefix))
+                return i;
+        }
+        return qsizetype(-1);
+    };
+    if (!QTest::qWaitFor([&] { return answer() >= 0; }, timeoutMs))
+        return false;
+    const qsizetype id = answer();
+    if (!m_autoAck)
+        m_client->write(Cp1252::encode(Protocol::MsgAck));
+    m_received.removeAt(id);
+    // The acknowledgement of the marker came just before its answer.
+    if (id > before && m_received[id - 1] == Protocol::MsgAck)
+        m_received.removeAt(id - 1);
+    return true;
+}
+
 void FakeServer::onReadyRead()
 {
     auto *socket = qobject_cast<QTcpSocket *>(sender());

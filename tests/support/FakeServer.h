@@ -48,6 +48,10 @@ public:
     QStringList requests() const;
     bool waitForReceived(int count, int timeoutMs = 5000);
     bool waitForRequest(const QString &message, int timeoutMs = 5000);
+    // A round trip: asks the client for its identity and waits for the answer, which the client
+    // sends after everything it sent before. The marker's own exchange is left out of
+    // received(), so that a test can then say that nothing more arrived.
+    bool roundTrip(int timeoutMs = 5000);
     void clearReceived() { m_received.clear(); }
 
 private:

@@ -3,12 +3,14 @@
 #include "Clock.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "NotifyIcon.h"
 #include "Settings.h"
 #include "SettingsBackend.h"
 #include "Sound.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -30,11 +32,32 @@ TestHome::TestHome()
     Clock::reset();
     recordedSounds.clear();
     Sound::setObserver([](const QString &path) { recordedSounds.append(path); });
+    // The offscreen platform has no notification area; the tests run as on a desktop with one
+    // unless they say otherwise.
+    NotifyIcon::setAvailableForTests(true);
+    MessageBox::setUnexpectedBoxHandler([](const MessageBox::Shown &box) {
+        QTest::qFail(
+            qPrintable(
+                QStringLiteral("Unexpected message box \"%1\": %2").arg(box.title, box.text)),
+            __FILE__, __LINE__);
+    });
+    // Every warning fails the test, except these, which the offscreen platform prints and which
+    // say nothing about the client: it has no notification area to watch, and no window manager
+    // to raise a window or to pass its size hints to.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(
+        "^(?!.*(systemTrayWindowChanged|does not support (raise|propagateSizeHints)\\(\\))).*")));
+}
+
+void TestHome::allowShownMessageBoxes()
+{
+    MessageBox::setUnexpectedBoxHandler(nullptr);
 }
 
 TestHome::~TestHome()
 {
     Sound::setObserver(nullptr);
+    MessageBox::setUnexpectedBoxHandler(nullptr);
+    NotifyIcon::setAvailableForTests(std::nullopt);
     MainModule::setProgramFolder(QString());
     Clock::reset();
 }

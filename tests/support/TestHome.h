@@ -6,7 +6,8 @@
 
 // A clean world for one test: an empty settings store in the test's own configuration home,
 // a fresh program folder for the logs, no queued message-box answers, the real clock, and a
-// record of every beep and wave asked for.
+// record of every beep and wave asked for. It also makes the test strict: a Qt warning fails
+// it, and so does a message box that no queued answer expects.
 class TestHome
 {
 public:
@@ -26,6 +27,10 @@ public:
     int beeps() const;
 
     static QString readFile(const QString &path);
+
+    // Message boxes without a queued answer show for real, for a test that closes them itself;
+    // by default such a box fails the test at once, naming the box.
+    static void allowShownMessageBoxes();
 
 private:
     QTemporaryDir m_programFolder;

@@ -29,17 +29,20 @@ private Q_SLOTS:
 
     void nestedWaitsEachEndOnTheirOwn()
     {
+        // The outer wait's condition comes true first; the inner wait runs on until its own.
         bool outer = false;
         bool inner = false;
-        bool innerEndedFirst = false;
+        bool innerEndedByItsCondition = false;
+        bool outerHeldWhileInnerWaited = false;
         QTimer::singleShot(10, [&] {
-            QTimer::singleShot(30, [&] { inner = true; });
-            EventWait::waitUntil([&] { return inner; }, 5);
-            innerEndedFirst = !outer;
-            outer = true;
+            QTimer::singleShot(10, [&] { outer = true; });
+            QTimer::singleShot(60, [&] { inner = true; });
+            innerEndedByItsCondition = EventWait::waitUntil([&] { return inner; }, 5);
+            outerHeldWhileInnerWaited = outer;
         });
-        QVERIFY(EventWait::waitUntil([&] { return outer; }, 5));
-        QVERIFY(innerEndedFirst);
+        QVERIFY(EventWait::waitUntil([&] { return outer && inner; }, 5));
+        QVERIFY(innerEndedByItsCondition);
+        QVERIFY(outerHeldWhileInnerWaited);
     }
 
     void limitsCountWholeSecondsOfTheClock()
@@ -53,6 +56,9 @@ private Q_SLOTS:
         int asked = 0;
         QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, 0));
         QCOMPARE(asked, 1);
+        // Nor does a negative one: a limit never turns into no limit at all.
+        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, -5));
+        QCOMPARE(asked, 2);
         // The clock moved forward ends a wait at once.
         QTimer::singleShot(20, [] { Clock::advance(10'000); });
         wall.restart();

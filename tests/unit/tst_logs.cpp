@@ -55,6 +55,31 @@ private Q_SLOTS:
         QVERIFY2(date.endsWith(QLatin1String("PM")), qPrintable(date));
         QCOMPARE(LogLine::generalDate(when, QLocale(QLocale::German, QLocale::Germany)),
                  QLatin1String("04.03.26 17:05:09"));
+        // A zone in brackets leaves no empty brackets behind.
+        QCOMPARE(LogLine::generalDate(when, QLocale(QLocale::LowGerman, QLocale::Germany)),
+                 QLatin1String("4.03.26 Klock 17.05:09"));
+    }
+
+    void timeZoneLeavesTheFormat_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *format, const char *expected) {
+            QTest::newRow(format) << QString::fromUtf8(format) << QString::fromUtf8(expected);
+        };
+        row("HH:mm:ss t", "HH:mm:ss");
+        row("h:mm:ss AP tttt", "h:mm:ss AP");
+        row("t HH:mm:ss", "HH:mm:ss");
+        row("'Klock' H.mm:ss (t)", "'Klock' H.mm:ss");
+        row("H 'Uhr' mm 'et' ss t", "H 'Uhr' mm 'et' ss");
+        row("HH:mm 'o''t' t", "HH:mm 'o''t'");
+        row("HH:mm:ss", "HH:mm:ss");
+    }
+    void timeZoneLeavesTheFormat()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, expected);
+        QCOMPARE(LogLine::withoutTimeZone(format), expected);
     }
 
     void activityLogFile()

@@ -1,0 +1,37 @@
+#include "Alphabetical.h"
+
+#include <algorithm>
+#include <QCollator>
+
+namespace {
+
+QCollator caseBlindCollator()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+bool less(const QCollator &collator, const QString &a, const QString &b)
+{
+    const int order = collator.compare(a, b);
+    return order != 0 ? order < 0 : a < b;
+}
+
+} // namespace
+
+namespace Alphabetical {
+
+bool less(const QString &a, const QString &b)
+{
+    return ::less(caseBlindCollator(), a, b);
+}
+
+void sort(QStringList &names)
+{
+    const QCollator collator = caseBlindCollator();
+    std::sort(names.begin(), names.end(),
+              [&collator](const QString &a, const QString &b) { return ::less(collator, a, b); });
+}
+
+} // namespace Alphabetical

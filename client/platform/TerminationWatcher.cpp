@@ -1,0 +1,69 @@
+#include "TerminationWatcher.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <QSocketNotifier>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int gPipe[2] = {-1, -1};
+constexpr int kSignals[] = {SIGTERM, SIGINT};
+
+void onSignal(int number)
+{
+    const int saved = errno;
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] const ssize_t written = ::write(gPipe[0], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+TerminationWatcher::TerminationWatcher(QObject *parent)
+    : QObject(parent)
+{}
+
+TerminationWatcher::~TerminationWatcher()
+{
+    if (!m_notifier)
+        return;
+    for (const int number : kSignals)
+        std::signal(number, SIG_DFL);
+    ::close(gPipe[0]);
+    ::close(gPipe[1]);
+    gPipe[0] = gPipe[1] = -1;
+}
+
+bool TerminationWatcher::install(QString *error)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gPipe) != 0) {
+        *error = QStringLiteral("cannot create the signal socket pair: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    m_notifier = new QSocketNotifier(gPipe[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::onReadable);
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : kSignals) {
+        if (::sigaction(number, &action, nullptr) != 0) {
+            *error = QStringLiteral("cannot handle signal %1: %2")
+                         .arg(number)
+                         .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TerminationWatcher::onReadable()
+{
+    char byte = 0;
+    while (::read(gPipe[1], &byte, 1) == 1)
+        Q_EMIT signalled(static_cast<unsigned char>(byte));
+}
