@@ -344,7 +344,7 @@ void frmConfigure::cmdWave_Click(int Index)
     chooser->setWindowModality(Qt::ApplicationModal);
     chooser->show();
     const QPointer<frmConfigure> self(this);
-    EventWait::waitUntil([] {
+    EventWait::waitWithoutLimit([] {
         const frmWav *open = frmWav::loaded();
         return !open || !open->isVisible();
     });

@@ -41,5 +41,5 @@ void frmMain::showConfiguration(bool modal)
     dialog->raise();
     dialog->activateWindow();
     if (modal)
-        EventWait::waitUntil([] { return !frmConfigure::loaded(); });
+        EventWait::waitWithoutLimit([] { return !frmConfigure::loaded(); });
 }

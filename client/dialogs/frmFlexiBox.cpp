@@ -159,7 +159,7 @@ qint16 runFlexiBox(const QString &ptMsg, const QStringList &captions, bool singl
     box->raise();
     box->activateWindow();
     box->cmdAction[0]->setFocus();
-    EventWait::waitUntil([] {
+    EventWait::waitWithoutLimit([] {
         const frmFlexiBox *open = frmFlexiBox::loaded();
         return !open || !open->Tag.isEmpty();
     });

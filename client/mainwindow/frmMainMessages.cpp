@@ -22,7 +22,7 @@ frmUsers *showComposer(QWidget *focus)
     composer->activateWindow();
     if (focus)
         focus->setFocus();
-    EventWait::waitUntil([] {
+    EventWait::waitWithoutLimit([] {
         const frmUsers *open = frmUsers::loaded();
         return !open || !open->Tag.isEmpty();
     });
