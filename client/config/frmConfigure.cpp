@@ -26,6 +26,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -43,8 +45,12 @@ QLineEdit *textBox(QWidget *parent, int left, int top, int width, int height, in
 {
     auto *box = new QLineEdit(parent);
     Twips::place(box, left, top, width, height);
-    if (maxLength > 0)
-        box->setMaxLength(maxLength);
+    // The limit holds for what the user types or pastes, not for what the program puts in: a
+    // stored value longer than the box takes is shown whole and saved unchanged.
+    if (maxLength > 0) {
+        box->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("^.{0,%1}$").arg(maxLength)), box));
+    }
     return box;
 }
 
@@ -126,7 +132,7 @@ void frmConfigure::createNetworkPage()
     txtIPAddress = textBox(page, 1680, 660, 1335, 315, 15);
     lblLegend[1] = legend(page, "Server Port:", 780, 1065, 840);
     // Five digits: an unprivileged server listens above 1023, often on a five-digit port.
-    txtPort = textBox(page, 1680, 1020, 495, 315, 5);
+    txtPort = textBox(page, 1680, 1020, 495, 315, 4);
     lblLegend[4] = legend(page, "Client Name:", 720, 1620, 900);
     lblName = legend(page, "Name", 1680, 1620, 420);
     lblLegend[2] = legend(page, "Client I.P. Address:", 285, 1980, 1335);

@@ -1,3 +1,4 @@
+#include "Alphabetical.h"
 #include "frmConfigure.h"
 #include "Protocol.h"
 #include "Settings.h"
@@ -31,7 +32,6 @@ void frmConfigure::createConnectionsPage()
         lstConnect[i] = new QListWidget(page);
         Twips::place(lstConnect[i], 180, tops[i] + 300, 4455, 840);
         lstConnect[i]->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        lstConnect[i]->setSortingEnabled(true);
         lstConnect[i]->setEnabled(false);
     }
 }
@@ -39,7 +39,8 @@ void frmConfigure::createConnectionsPage()
 void frmConfigure::fListConnections(const QString &ptConnections)
 {
     m_listsFilled = true;
-    const QStringList names = Protocol::parseList(ptConnections);
+    QStringList names = Protocol::parseList(ptConnections);
+    Alphabetical::sort(names);
     for (int i = 0; i < 3; ++i) {
         QListWidget *list = lstConnect[i];
         list->clear();

@@ -81,7 +81,7 @@ private Q_SLOTS:
     void firstRunConfiguresThenLinks()
     {
         TestHome home;
-        FakeServer server;
+        FakeServer server(FakeServer::Port::FourDigits);
         frmMain w;
         bool checked = false;
         auto watch = whenShown<frmConfigure>([&](frmConfigure *d) {
@@ -191,6 +191,8 @@ private Q_SLOTS:
         QCOMPARE(d->txtIPAddress->text(), QLatin1String("25.1.2.3"));
         retype(d->txtPort, QStringLiteral("8a0-9 1"));
         QCOMPARE(d->txtPort->text(), QLatin1String("8091"));
+        QTest::keyClicks(d->txtPort, QStringLiteral("5"));
+        QCOMPARE(d->txtPort->text(), QLatin1String("8091")); // four characters at most
 
         // Pages: bold button, one frame, focus on the page's first control; mouse and keys.
         QTest::mousePress(d->cmdTab[3], Qt::LeftButton);
@@ -288,16 +290,17 @@ private Q_SLOTS:
         QVERIFY(d);
         QVERIFY(d->isVisible() && !d->isModal());
         QVERIFY(d->cmdTab[2]->isEnabled());
-        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Zeta|Alpha|Mid|")));
-        QCOMPARE(listed(d->lstConnect[0]), QLatin1String("Alpha Mid* Zeta"));
-        QCOMPARE(listed(d->lstConnect[1]), QLatin1String("Alpha Mid Zeta"));
-        QCOMPARE(listed(d->lstConnect[2]), QLatin1String("Alpha* Mid Zeta"));
+        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Zeta|Alpha|Mid|beta|")));
+        // Alphabetical, ignoring case: "beta" between "Alpha" and "Mid".
+        QCOMPARE(listed(d->lstConnect[0]), QLatin1String("Alpha beta Mid* Zeta"));
+        QCOMPARE(listed(d->lstConnect[1]), QLatin1String("Alpha beta Mid Zeta"));
+        QCOMPARE(listed(d->lstConnect[2]), QLatin1String("Alpha* beta Mid Zeta"));
         QCOMPARE(d->lstConnect[0]->selectionMode(), QAbstractItemView::ExtendedSelection);
 
         d->cmdTab_Click(2);
         QCOMPARE(QApplication::focusWidget(), d->chkIncludes[0]);
         d->chkIncludes[1]->setChecked(true);
-        d->lstConnect[1]->item(2)->setSelected(true);
+        d->lstConnect[1]->item(3)->setSelected(true);
         d->lstConnect[1]->item(0)->setSelected(true);
         // A selection made while ticked survives unticking and is saved.
         d->chkIncludes[1]->setChecked(false);

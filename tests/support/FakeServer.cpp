@@ -3,9 +3,10 @@
 #include "Cp1252.h"
 #include "Protocol.h"
 
+#include <QCoreApplication>
 #include <QTest>
 
-FakeServer::FakeServer()
+FakeServer::FakeServer(Port port)
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -17,7 +18,15 @@ FakeServer::FakeServer()
             connect(socket, &QTcpSocket::readyRead, this, &FakeServer::onReadyRead);
         }
     });
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
+    bool listening = false;
+    if (port == Port::FourDigits) {
+        const auto first = static_cast<quint16>(2000 + QCoreApplication::applicationPid() % 7000);
+        for (quint16 candidate = first; !listening && candidate < 10000; ++candidate)
+            listening = m_server.listen(QHostAddress::LocalHost, candidate);
+    } else {
+        listening = m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    if (!listening)
         qFatal("FakeServer cannot listen: %s", qPrintable(m_server.errorString()));
 }
 

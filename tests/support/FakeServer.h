@@ -17,7 +17,10 @@ class FakeServer : public QObject
     Q_OBJECT
 
 public:
-    FakeServer();
+    enum class Port { Any, FourDigits };
+    // Listens on loopback, on a port the system chooses or, for tests that type the port into
+    // the client's four-character box, on a free port below 10000.
+    explicit FakeServer(Port port = Port::Any);
 
     quint16 port() const { return m_server.serverPort(); }
     bool hasClient() const
