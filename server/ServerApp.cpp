@@ -93,7 +93,7 @@ int runServer(int argc, char *argv[])
                   .arg(config.backend == BackendKind::Command ? QStringLiteral("command")
                                                               : QStringLiteral("simulated"),
                        QString::number(config.phonebook.size())));
-    SignalWatcher watcher;
+    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
     QString error;
     if (!watcher.install(&error)) {
         Log::error(error);

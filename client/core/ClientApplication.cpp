@@ -4,9 +4,10 @@
 #include "frmMain.h"
 #include "MainModule.h"
 #include "RuntimeError.h"
-#include "TerminationWatcher.h"
+#include "SignalWatcher.h"
 #include "Twips.h"
 
+#include <csignal>
 #include <QApplication>
 #include <QScreen>
 #include <QSessionManager>
@@ -30,11 +31,10 @@ int runClient(QApplication &app)
 
     // The session ending, a termination signal or Ctrl+C close the window as the system does:
     // without the exit question, through the whole shut-down.
-    TerminationWatcher termination;
+    SignalWatcher termination({SIGTERM, SIGINT});
     QString error;
     if (termination.install(&error)) {
-        QObject::connect(&termination, &TerminationWatcher::signalled, &window,
-                         &frmMain::closeFromCode);
+        QObject::connect(&termination, &SignalWatcher::signalled, &window, &frmMain::closeFromCode);
     } else {
         try {
             gWriteErrorLog(QStringLiteral("runClient"), error);

@@ -6,11 +6,11 @@
 #include <QSocketNotifier>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 int gPipe[2] = {-1, -1};
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int number)
 {
@@ -22,15 +22,16 @@ void onSignal(int number)
 
 } // namespace
 
-SignalWatcher::SignalWatcher(QObject *parent)
+SignalWatcher::SignalWatcher(std::initializer_list<int> signalNumbers, QObject *parent)
     : QObject(parent)
+    , m_signals(signalNumbers)
 {}
 
 SignalWatcher::~SignalWatcher()
 {
     if (!m_notifier)
         return;
-    for (const int number : kSignals)
+    for (const int number : std::as_const(m_signals))
         std::signal(number, SIG_DFL);
     ::close(gPipe[0]);
     ::close(gPipe[1]);
@@ -50,7 +51,7 @@ bool SignalWatcher::install(QString *error)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : kSignals) {
+    for (const int number : std::as_const(m_signals)) {
         if (::sigaction(number, &action, nullptr) != 0) {
             *error =
                 QStringLiteral("cannot handle signal %1: %2")
