@@ -4,7 +4,6 @@
 #include "ErrorTrap.h"
 #include "EventWait.h"
 #include "FlexiBoxLayout.h"
-#include "frmMsg.h"
 #include "MessageBox.h"
 #include "NoticeText.h"
 #include "RuntimeError.h"
@@ -173,13 +172,7 @@ qint16 giMsgBox(const QString &ptMsg, const QString &ptSender)
         return runFlexiBox(ptMsg, {QStringLiteral("&Reply"), QStringLiteral("&Cancel")}, false,
                            ptSender + QStringLiteral(" has sent you a message"));
     } catch (const RuntimeError &error) {
-        const QString procedure = QStringLiteral("giMsgBox");
-        logRuntimeError(procedure, error);
-        gShowInfo(QStringLiteral("%1 error %2 : %3")
-                      .arg(procedure)
-                      .arg(error.number())
-                      .arg(error.description()),
-                  true);
+        reportInNotice(QStringLiteral("giMsgBox"), error);
         return 0;
     }
 }

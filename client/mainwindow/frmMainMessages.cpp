@@ -2,7 +2,6 @@
 #include "EventWait.h"
 #include "frmFlexiBox.h"
 #include "frmMain.h"
-#include "frmMsg.h"
 #include "frmUsers.h"
 #include "Protocol.h"
 #include "RuntimeError.h"
@@ -95,13 +94,7 @@ void frmMain::lblMsg_Change()
             colMsgs.removeFirst();
         }
     } catch (const RuntimeError &error) {
-        const QString procedure = QStringLiteral("frmMain.lblMsg_Change");
-        logRuntimeError(procedure, error);
-        gShowInfo(QStringLiteral("%1 error %2 : %3")
-                      .arg(procedure)
-                      .arg(error.number())
-                      .arg(error.description()),
-                  true);
+        reportInNotice(QStringLiteral("frmMain.lblMsg_Change"), error);
         // The entry stays first for the next change; its composer goes, so that the next
         // reply starts from the design state.
         frmUsers::unload();
