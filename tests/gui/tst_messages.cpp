@@ -269,12 +269,10 @@ private Q_SLOTS:
         LinkedClient c;
         QVERIFY(c.start());
         QStringList shown;
-        bool first = true;
         const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
             shown << f->windowTitle().section(QLatin1Char(' '), 0, 0) + QLatin1Char(':') +
                          f->message();
-            if (first) {
-                first = false;
+            if (shown.size() == 1) {
                 for (const char *m : {"CMD_MSG:cy#two", "CMD_MSG:di#three", "CMD_MSG:ed#four"})
                     QVERIFY(c.serverSays(QLatin1String(m)));
                 QCOMPARE(c.window->colMsgs.size(), 4);
