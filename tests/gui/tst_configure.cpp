@@ -38,14 +38,6 @@ QString listed(const QListWidget *list)
     return texts.join(QLatin1Char(' '));
 }
 
-// Every key the store holds, read straight from the file.
-QStringList storedKeys(const TestHome &home)
-{
-    QSettings file(home.settingsFile(), QSettings::IniFormat);
-    file.beginGroup(QStringLiteral("Configuration"));
-    return file.childKeys();
-}
-
 void retype(QLineEdit *box, const QString &text)
 {
     box->setFocus();
@@ -162,6 +154,7 @@ private Q_SLOTS:
         TestHome::seed(QStringLiteral("DisconnectWave"), QStringLiteral("/sounds/bye.wav"));
         TestHome::seed(QStringLiteral("ConfirmIfIncludes"), QStringLiteral("1"));
         TestHome::seed(QStringLiteral("Dismiss"), QStringLiteral("1"));
+        TestHome::seed(QStringLiteral("DismissTime"), QStringLiteral("20"));
         TestHome::seed(QStringLiteral("MainScreenExit"), QStringLiteral("1"));
         frmMain w;
         frmConfigure *d = frmConfigure::instance();
@@ -221,20 +214,10 @@ private Q_SLOTS:
         QTest::mouseClick(d->cmdTest[0], Qt::LeftButton);
         QCOMPARE(home.sounds(), (QStringList{QStringLiteral("/sounds/bye.wav"), QString()}));
         QVERIFY(MessageBox::shownBoxes().isEmpty());
-    }
 
-    void enterInAnEmptySecondsBoxTurnsDismissalOff()
-    {
-        TestHome home;
-        TestHome::seed(QStringLiteral("Dismiss"), QStringLiteral("1"));
-        TestHome::seed(QStringLiteral("DismissTime"), QStringLiteral("20"));
-        frmMain w;
-        frmConfigure *d = frmConfigure::instance();
-        d->Form_Load(w);
-        d->show();
-        QApplication::setActiveWindow(d);
-        QVERIFY(QTest::qWaitForWindowActive(d));
+        // Enter in an empty seconds box saves with dismissal off.
         d->cmdTab_Click(3);
+        d->chkDismiss->setChecked(true);
         retype(d->txtDismiss, QString());
         QTest::keyClick(d->txtDismiss, Qt::Key_Return);
         QVERIFY(!frmConfigure::loaded());
@@ -341,7 +324,9 @@ private Q_SLOTS:
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
         QCOMPARE(Settings::text(Settings::AlertDisconnections), list("Alpha|Zeta|"));
         QCOMPARE(Settings::text(Settings::ConfirmDisconnections), list("Alpha|"));
-        QCOMPARE(storedKeys(c.home).size(), 21 - 1); // every key but Alert
+        QSettings file(c.home.settingsFile(), QSettings::IniFormat);
+        file.beginGroup(QStringLiteral("Configuration"));
+        QCOMPARE(file.childKeys().size(), 21 - 1); // every key but Alert
 
         // A late answer finds no dialog and is only acknowledged.
         c.server.clearReceived();
@@ -350,7 +335,7 @@ private Q_SLOTS:
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
     }
 
-    void listsNeverFilledKeepTheStoredFilters()
+    void unfilledListsKeepTheirFiltersAndShutdownClosesTheDialogs()
     {
         LinkedClient c;
         TestHome::seed(QStringLiteral("AlertConnections"), list("Office|"));
@@ -366,13 +351,9 @@ private Q_SLOTS:
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Office|"));
         QCOMPARE(Settings::text(Settings::AlertDisconnections, QStringLiteral("absent")),
                  QLatin1String("absent"));
-    }
 
-    void serverShutdownClosesTheOpenDialogs()
-    {
-        LinkedClient c;
-        QVERIFY(c.start());
-        frmConfigure *d = openLinked(c);
+        // The server's shut-down closes the dialog and the chooser waiting over it.
+        d = openLinked(c);
         QVERIFY(d);
         d->chkMsg[1]->setChecked(true);
         QSignalSpy ended(c.window.get(), &frmMain::programEnded);
