@@ -257,9 +257,11 @@ private Q_SLOTS:
         QVERIFY(c(0).request(Protocol::CmdDisconnect));
         for (int i = 1; i <= 3; ++i)
             QCOMPARE(c(i).next(), kQuestion);
-        QVERIFY(c(1).request(Protocol::CmdOk));
+        // A second request joins the first: both requesters hear the outcome.
+        QVERIFY(c(1).request(Protocol::CmdDisconnect));
         QVERIFY(c(2).request(answer));
         QCOMPARE(c(0).next(), outcome);
+        QCOMPARE(c(1).next(), outcome);
         // Only the one still counting down is told, so that its countdown closes.
         QCOMPARE(c(3).next(), QString(Protocol::MsgCancelled));
         QVERIFY(c(3).request(Protocol::CmdOk));

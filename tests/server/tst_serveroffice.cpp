@@ -219,19 +219,6 @@ private Q_SLOTS:
         QVERIFY(!c(2).reads().contains(kQuestion));
     }
 
-    void aSecondRequestJoinsTheFirst()
-    {
-        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}) && f.lineUp());
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(1).next(), kQuestion);
-        QCOMPARE(c(2).next(), kQuestion);
-        QVERIFY(c(1).request(Protocol::CmdDisconnect));
-        QVERIFY(c(2).request(Protocol::CmdCancel));
-        QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(f.server->lineState(), Line::State::Up);
-    }
-
     void theLineFallingEndsTheVote()
     {
         const QString flag = f.dir.filePath(str("up"));
