@@ -44,13 +44,19 @@ public:
     {
         return QTest::qWaitFor([&] { return log().contains(text); }, timeoutMs);
     }
+    // Waits for the server to end; false unless it exits cleanly.
+    bool ended(int timeoutMs = 10000)
+    {
+        const bool gone =
+            QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+        log();
+        return gone && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
     // Stops the server with SIGTERM; false unless it exits cleanly.
     bool stop()
     {
         m_process.terminate();
-        const bool ended = m_process.waitForFinished(10000);
-        log();
-        return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+        return ended();
     }
 
 private:

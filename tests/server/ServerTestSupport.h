@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandBackend.h"
 #include "Protocol.h"
 #include "RawClient.h"
 #include "VelmoraServer.h"
@@ -33,6 +34,19 @@ inline ServerConfig fastConfig()
                         {str("Branch"), str("secPWD:ret"), PasswordCheck::Server},
                         {str("Night"), QString(), PasswordCheck::Line}};
     return config;
+}
+
+// Commands that work on a flag file standing for the line; the status names what it holds.
+inline CommandSettings flagCommands(const QString &flag)
+{
+    CommandSettings s;
+    s.dial = QStringLiteral("touch '%1'").arg(flag);
+    s.hangUp = QStringLiteral("rm -f '%1'").arg(flag);
+    s.status = QStringLiteral("test -e '%1' && cat '%1'").arg(flag);
+    s.statusIntervalMs = 100;
+    s.dialTimeoutMs = 300;
+    s.commandTimeoutMs = 300;
+    return s;
 }
 
 // The reply to a request, which must come after its acknowledgement.

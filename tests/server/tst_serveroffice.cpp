@@ -1,8 +1,7 @@
-#include "CommandBackend.h"
+#include "Cp1252.h"
 #include "ServerTestSupport.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTest>
 
 using Mode = RawClient::Mode;
@@ -95,27 +94,28 @@ private Q_SLOTS:
         QCOMPARE(config.rightsFor(QHostAddress(str("10.0.0.1"))), Rights());
     }
 
-    void onlyAllowedAddressesLink()
+    void whoMayLinkAndStay()
     {
         ServerConfig config = fastConfig();
-        config.allowFrom = {*AddressRange::parse(str("127.0.0.1/32"))};
-        QVERIFY(f.start({str("alpha")}, config));
+        QString error;
+        config.allowFrom = AddressRange::parseList(str("127.0.0.1/32 127.0.0.3 127.0.0.4"), &error);
+        config.maxLinks = 3;
+        config.maxLinksPerAddress = 2;
+        config.ackTimeoutMs = 200;
+        config.maxMissedAcks = 2;
+        QVERIFY(f.start({str("a1"), str("a2")}, config));
+        // A desk that never acknowledges is dropped.
+        RawClient deaf(f.server->port(), QString(), Mode::Silent, str("127.0.0.3"));
+        QVERIFY(deaf.waitClosed());
+        QCOMPARE(logged(str("it left 2 messages in a row unacknowledged")), 1);
+        QTRY_COMPARE(f.server->linkCount(), 2);
         RawClient stranger(f.server->port(), QString(), Mode::Silent, str("127.0.0.2"));
         RawClient again(f.server->port(), QString(), Mode::Silent, str("127.0.0.2"));
         // Closed unanswered, and logged once for the minute.
         QVERIFY(stranger.waitClosed() && again.waitClosed());
         QVERIFY(stranger.reads().isEmpty() && again.reads().isEmpty());
         QCOMPARE(logged(str("Refused a link from 127.0.0.2: not in AllowFrom")), 1);
-        QCOMPARE(f.server->linkCount(), 1);
         QVERIFY(saidNothingMore(c(0)));
-    }
-
-    void linksAreCapped()
-    {
-        ServerConfig config = fastConfig();
-        config.maxLinks = 3;
-        config.maxLinksPerAddress = 2;
-        QVERIFY(f.start({str("a1"), str("a2")}, config));
         RawClient third(f.server->port(), QString(), Mode::Silent);
         QVERIFY(third.waitClosed());
         QCOMPARE(logged(str("Refused a link from 127.0.0.1: 2 links from that address")), 1);
@@ -131,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(fifth.link());
     }
 
-    void aDeskIsNamedOnceAndMessagedOnce()
+    void aDeskIsNamedOnce()
     {
         const QString longName = QString(100, u'x');
         QVERIFY(f.start({str("alpha"), str("beta"), longName}));
@@ -139,52 +139,37 @@ private Q_SLOTS:
         QCOMPARE(logged(str("reported an identity again; it keeps the first")), 1);
         QCOMPARE(answer(c(0), Protocol::CmdUsers),
                  Protocol::UsersPrefix + str("beta") + kFs + QString(64, u'x') + kFs);
-        QVERIFY(c(0).request(str("CMD_MSG:beta#beta#beta#beta#hi")));
-        QCOMPARE(c(1).next(), str("CMD_MSG:alpha#hi"));
-        QVERIFY(saidNothingMore(c(1)));
         // A name cannot forge a line of the log.
         RawClient forger(f.server->port(), str("evil\n2024-01-01 info    root logged in"));
         QVERIFY(forger.link());
         QTRY_COMPARE(logged(str("is evil\\x0a2024-01-01 info")), 1);
         QCOMPARE(logged(str("%2")), 0);
-    }
-
-    void unknownMessagesAreLoggedSparingly()
-    {
-        QVERIFY(f.start({str("noisy")}));
+        // Unknown messages are logged sparingly.
         for (int i = 0; i < 12; ++i)
             QVERIFY(c(0).request(str("NOISE %1 %2").arg(i)));
-        QCOMPARE(logged(str("noisy sent an unknown message")), 5);
+        QCOMPARE(logged(str("alpha sent an unknown message")), 5);
         QCOMPARE(logged(str("more from it within a minute are not logged")), 1);
     }
 
-    void aDeskThatNeverAcknowledgesIsDropped()
-    {
-        ServerConfig config = fastConfig();
-        config.ackTimeoutMs = 200;
-        config.maxMissedAcks = 2;
-        QVERIFY(f.start({str("alpha")}, config));
-        RawClient deaf(f.server->port(), QString(), Mode::Silent);
-        QVERIFY(deaf.waitClosed());
-        QCOMPARE(logged(str("it left 2 messages in a row unacknowledged")), 1);
-        QVERIFY(saidNothingMore(c(0)));
-    }
-
-    void aFloodingDeskIsDroppedAlone_data()
+    void aMisbehavingDeskIsDroppedAlone_data()
     {
         QTest::addColumn<int>("perSecond");
         QTest::addColumn<int>("gapMs");
         QTest::addColumn<int>("pauseMs");
+        QTest::addColumn<QByteArray>("request");
+        const QByteArray users = Cp1252::encode(Protocol::CmdUsers);
         // Requests read one by one, faster than the limit allows.
-        QTest::newRow("too many a second") << 20 << 15 << 0;
+        QTest::newRow("too many a second") << 20 << 15 << 0 << users;
         // Requests sent without waiting for their acknowledgements, which pile up.
-        QTest::newRow("acknowledgements owed") << 100000 << 2000 << 5;
+        QTest::newRow("acknowledgements owed") << 100000 << 2000 << 5 << users;
+        QTest::newRow("oversized message") << 100000 << 15 << 5 << QByteArray(300 * 1024, 'x');
     }
-    void aFloodingDeskIsDroppedAlone()
+    void aMisbehavingDeskIsDroppedAlone()
     {
         QFETCH(int, perSecond);
         QFETCH(int, gapMs);
         QFETCH(int, pauseMs);
+        QFETCH(QByteArray, request);
         ServerConfig config = fastConfig();
         config.maxMessagesPerSecond = perSecond;
         config.sendGapMs = gapMs;
@@ -194,7 +179,7 @@ private Q_SLOTS:
         QElapsedTimer sending;
         sending.start();
         while (!client.isClosed() && sending.elapsed() < 5000) {
-            client.send(Protocol::CmdUsers);
+            client.sendRaw(request);
             if (pauseMs > 0)
                 QTest::qWait(pauseMs);
             else
@@ -202,41 +187,7 @@ private Q_SLOTS:
         }
         QVERIFY(client.waitClosed());
         QTRY_COMPARE(f.server->linkCount(), 1);
-        QVERIFY(!c(0).isClosed());
-    }
-
-    void aVoteDoesNotWaitOnAStuckDesk()
-    {
-        ServerConfig config = fastConfig();
-        config.ackTimeoutMs = 20000;
-        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}, config) && f.lineUp());
-        // c2 holds a message unacknowledged; its question stays queued behind it.
-        c(2).setMode(Mode::Silent);
-        QVERIFY(c(0).request(str("CMD_MSG:c2#first")));
-        QCOMPARE(c(2).next(), str("CMD_MSG:c0#first"));
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(1).next(), kQuestion);
-        QVERIFY(c(1).request(Protocol::CmdOk));
-        // The vote's own time (1 s and its grace), far from the acknowledgement time-out.
-        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, 10000));
-        QCOMPARE(f.server->lineState(), Line::State::HangingUp);
-        c(2).setMode(Mode::Disciplined);
-        c(2).send(Protocol::MsgAck);
-        QVERIFY(c(2).expect(Protocol::StatusDisconnected));
-        QVERIFY(!c(2).reads().contains(kQuestion));
-    }
-
-    void aSecondRequestJoinsTheFirst()
-    {
-        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}) && f.lineUp());
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(1).next(), kQuestion);
-        QCOMPARE(c(2).next(), kQuestion);
-        QVERIFY(c(1).request(Protocol::CmdDisconnect));
-        QVERIFY(c(2).request(Protocol::CmdCancel));
-        QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(f.server->lineState(), Line::State::Up);
+        QVERIFY(saidNothingMore(c(0)));
     }
 
     void theLineFallingEndsTheVote()
@@ -245,10 +196,7 @@ private Q_SLOTS:
         ServerConfig config = fastConfig();
         config.disconnectSeconds = 30;
         config.backend = BackendKind::Command;
-        config.command.dial = str("touch '%1'").arg(flag);
-        config.command.hangUp = str("rm -f '%1'").arg(flag);
-        config.command.status = str("test -e '%1'").arg(flag);
-        config.command.statusIntervalMs = 100;
+        config.command = flagCommands(flag);
         QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
         QVERIFY(c(0).request(Protocol::CmdDisconnect));
         QCOMPARE(c(1).next(), Protocol::MsgDisconnectPrefix + str("30"));
@@ -329,31 +277,6 @@ private Q_SLOTS:
                  str("Wrong password; try again in 2 s"));
         QCOMPARE(answer(elsewhere, str("CMD_CONNECT:BranchPWD:secPWD:ret")),
                  QString(Protocol::StatusConnectDevice));
-    }
-
-    void aTimeOutEndsTheCommandsWholeGroup()
-    {
-        const QString pidFile = f.dir.filePath(str("pid"));
-        CommandSettings settings;
-        settings.dial = str("sleep 30 & echo $! > '%1'; wait").arg(pidFile);
-        settings.hangUp = str("true");
-        settings.commandTimeoutMs = 300;
-        CommandBackend backend(settings);
-        QSignalSpy downs(&backend, &LineBackend::lineDown);
-        backend.dial({str("Office"), QString(), PasswordCheck::None}, QString());
-        QTRY_COMPARE(downs.size(), 1);
-        QCOMPARE(downs.first().first().toString(),
-                 str("Dialling Office failed: no outcome within 0.3 s"));
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString pid = QString::fromLatin1(file.readAll()).trimmed();
-        // Gone, or a zombie waiting for whoever inherited it.
-        const auto ended = [&pid] {
-            QFile stat(str("/proc/%1/stat").arg(pid));
-            return !stat.open(QIODevice::ReadOnly) ||
-                   QString::fromLatin1(stat.readAll()).section(u')', 1).trimmed().startsWith(u'Z');
-        };
-        QTRY_VERIFY(ended());
     }
 };
 

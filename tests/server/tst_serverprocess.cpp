@@ -5,20 +5,17 @@
 #include <QTcpServer>
 
 // The executable as an administrator meets it: what its log may never show, how it keeps
-// accepting when it runs out of files, a reload by SIGHUP, what it says when it starts.
+// accepting when it runs out of files, a reload by SIGHUP, what it says when it starts, how it
+// refuses to start and how it stops.
 class TestServerProcess : public QObject
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
+    ServerFixture f;
+    QTcpServer m_occupant;
 
-    QString writeConfig(const QByteArray &text)
-    {
-        const QString path = m_dir.filePath(QStringLiteral("server.conf"));
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
-    }
+    QString writeConfig(const QByteArray &text) { return f.writeFile(str("server.conf"), text); }
 
 private Q_SLOTS:
     void aPasswordAppearsNowhere()
@@ -53,11 +50,10 @@ private Q_SLOTS:
         desk.sendRaw("MSG_ACKCMD_CONNECT:NightPWD:Night-Owl-42");
         QVERIFY(dialFails("Night"));
         // Garbled and split requests arrive as unknown messages or as a name.
-        for (const char *garbled : {"xxCMD_CONNECT:BranchPWD:Sesame-1138", "Night-Owl-42",
-                                    "PWD:Wrong-4711", "cmd_connect:BranchPWD:Sesame-1138"})
+        for (const char *garbled :
+             {"xxCMD_CONNECT:BranchPWD:Sesame-1138", "Night-Owl-42", "PWD:Wrong-4711",
+              "cmd_connect:BranchPWD:Sesame-1138", "CMD_CONNECT:BranchPWD:", "Sesame-1138"})
             QVERIFY(desk.request(str(garbled)));
-        QVERIFY(desk.request(str("CMD_CONNECT:BranchPWD:")));
-        QVERIFY(desk.request(str("Sesame-1138")));
         RawClient garbledName(server.port(), QString(), RawClient::Mode::Silent);
         QVERIFY(garbledName.expect(Protocol::CmdSendId));
         garbledName.send(str("MSG_ACKID:hostPWD:Sesame-1138"));
@@ -132,48 +128,68 @@ private Q_SLOTS:
                                        .arg(path)),
                  qPrintable(server.log()));
         QCOMPARE(answer(client, Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
-        QVERIFY(!client.isClosed());
         QVERIFY(server.stop());
     }
 
-    void configurationFaults_data()
+    void refusalsToStart_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("not UTF-8") << QByteArray("[Server]\nPort=1000\n[Phonebook]\nB\xe9ziers=\n")
-                                   << str("line 4: not UTF-8 text");
-        QTest::newRow("password without =")
-            << QByteArray("[Phonebook]\nOffice=\nBranch Sesame-1138\n")
-            << str("line 3: expected key=value (the line is not shown)");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        const auto row = [](const char *name, const QStringList &arguments, int code,
+                            const QString &output) {
+            QTest::newRow(name) << arguments << code << output;
+        };
+        const auto file = [this](const char *name, const QByteArray &text) {
+            return QStringList{str("--config"), f.writeFile(str(name), text)};
+        };
+        row("help", {str("--help")}, 0, str("--port <N>"));
+        row("unknown option", {str("--bogus")}, 2, str("velmora-server: Unknown option 'bogus'."));
+        row("bad port", {str("-p"), str("http")}, 2, str("velmora-server: --port needs a number"));
+        const QStringList bad =
+            file("bad.conf", "[Server]\nAddress=127.0.0.1\nAckTimeoutMs=soon\n");
+        row("bad file", bad, 2, bad[1] + str(": line 3: AckTimeoutMs=\"soon\": expected a whole"));
+        row("not UTF-8", file("latin1.conf", "[Server]\nPort=1000\n[Phonebook]\nB\xe9ziers=\n"), 2,
+            str("line 4: not UTF-8 text"));
+        row("password without =", file("pwd.conf", "[Phonebook]\nOffice=\nBranch Sesame-1138\n"), 2,
+            str("line 3: expected key=value (the line is not shown)"));
+        QVERIFY(m_occupant.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(m_occupant.serverPort());
+        row("port in use",
+            file("busy.conf", "[Server]\nAddress=127.0.0.1\n") << str("--port") << port, 1,
+            str("Cannot listen on 127.0.0.1 port ") + port);
     }
-    void configurationFaults()
+    void refusalsToStart()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, error);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(VELMORA_SERVER_EXE), {str("--config"), writeConfig(text)});
+        process.start(QStringLiteral(VELMORA_SERVER_EXE), arguments);
         QVERIFY(process.waitForFinished(10000));
         const QString out = QString::fromUtf8(process.readAll());
-        QVERIFY2(out.contains(error), qPrintable(out));
+        QVERIFY2(out.contains(output), qPrintable(out));
         QVERIFY(!out.contains(str("Sesame")));
-        QCOMPARE(process.exitCode(), 2);
+        QCOMPARE(process.exitCode(), exitCode);
     }
 
-    void aPortInUseEndsWithCodeOne()
+    void sigtermTellsTheClientsAndExitsCleanly()
     {
-        QTcpServer occupant;
-        QVERIFY(occupant.listen(QHostAddress::LocalHost));
-        const QString path = writeConfig("[Server]\nAddress=127.0.0.1\n");
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(VELMORA_SERVER_EXE), {str("--config"), path, str("--port"),
-                                                           QString::number(occupant.serverPort())});
-        QVERIFY(process.waitForFinished(10000));
-        const QString out = QString::fromUtf8(process.readAll());
-        QVERIFY2(out.contains(str("Cannot listen on 127.0.0.1 port %1").arg(occupant.serverPort())),
-                 qPrintable(out));
-        QCOMPARE(process.exitCode(), 1);
+        ServerProcess server;
+        QVERIFY(server.start({str("--config"),
+                              writeConfig("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n"),
+                              str("-p0")}));
+        RawClient polite(server.port(), str("polite"));
+        RawClient deaf(server.port(), str("deaf"));
+        QVERIFY(polite.link() && deaf.link());
+        deaf.setMode(RawClient::Mode::Silent);
+        ::kill(pid_t(server.pid()), SIGTERM);
+        QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
+        polite.send(Protocol::CmdEnd);
+        QVERIFY(polite.waitClosed());
+        // The deaf client never ends; the server stops after its wait all the same.
+        QVERIFY(server.ended(5000));
     }
 };
 
