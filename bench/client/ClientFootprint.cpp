@@ -3,6 +3,7 @@
 // loopback server end. Prints the time from starting the process to its link, its memory once
 // linked and after a run of status lines, and its CPU time per status line (all threads).
 
+#include "BenchReport.h"
 #include "Cp1252.h"
 #include "LoopbackPeer.h"
 #include "Protocol.h"
@@ -25,22 +26,6 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int PeerTimeoutMs = 15000;
-
-struct Failure
-{
-    QString text;
-};
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw Failure{text};
-}
-
-void say(const QString &text)
-{
-    std::printf("%s\n", qPrintable(text));
-    std::fflush(stdout);
-}
 
 QByteArray procFile(qint64 pid, const char *name)
 {

@@ -4,6 +4,7 @@
 // and while it sits linked and idle, and the round trip from a server line to the client's
 // "MSG_ACK".
 
+#include "BenchReport.h"
 #include "Clock.h"
 #include "Cp1252.h"
 #include "frmMain.h"
@@ -53,22 +54,6 @@ const QString statusCycle[] = {
     Protocol::StatusDisconnecting,
     Protocol::StatusDisconnected,
 };
-
-struct Failure
-{
-    QString text;
-};
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw Failure{text};
-}
-
-void say(const QString &text)
-{
-    std::printf("%s\n", qPrintable(text));
-    std::fflush(stdout);
-}
 
 struct Options
 {

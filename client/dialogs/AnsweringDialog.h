@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EventWait.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -34,3 +36,15 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
 };
+
+// Waits, running events, until the shared dialog Form has answered. Returns the dialog while it
+// is still loaded, so that its controls can be read, or nullptr when something unloaded it
+// meanwhile.
+template <typename Form> Form *waitForAnswer()
+{
+    EventWait::waitWithoutLimit([] {
+        const Form *open = Form::loaded();
+        return !open || !open->Tag.isEmpty();
+    });
+    return Form::loaded();
+}

@@ -2,7 +2,6 @@
 
 #include "Artwork.h"
 #include "ErrorTrap.h"
-#include "EventWait.h"
 #include "FlexiBoxLayout.h"
 #include "MessageBox.h"
 #include "NoticeText.h"
@@ -158,11 +157,7 @@ qint16 runFlexiBox(const QString &ptMsg, const QStringList &captions, bool singl
     box->raise();
     box->activateWindow();
     box->cmdAction[0]->setFocus();
-    EventWait::waitWithoutLimit([] {
-        const frmFlexiBox *open = frmFlexiBox::loaded();
-        return !open || !open->Tag.isEmpty();
-    });
-    const frmFlexiBox *answered = frmFlexiBox::loaded();
+    const frmFlexiBox *answered = waitForAnswer<frmFlexiBox>();
     return answered ? answered->Tag.toShort() : qint16(1);
 }
 

@@ -20,21 +20,6 @@
 
 using Protocol::ServerMessage;
 
-namespace {
-
-// Waits, running events, until the dialog has answered. Returns the dialog while it is still
-// loaded, so that its controls can be read, or nullptr when something unloaded it meanwhile.
-template <typename Form> Form *waitForAnswer()
-{
-    EventWait::waitWithoutLimit([] {
-        const Form *open = Form::loaded();
-        return !open || !open->Tag.isEmpty();
-    });
-    return Form::loaded();
-}
-
-} // namespace
-
 void frmMain::dispatchStep(const std::function<void()> &step)
 {
     if (m_ended)

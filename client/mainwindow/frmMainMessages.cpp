@@ -1,5 +1,4 @@
 #include "ErrorTrap.h"
-#include "EventWait.h"
 #include "frmFlexiBox.h"
 #include "frmMain.h"
 #include "frmUsers.h"
@@ -21,11 +20,7 @@ frmUsers *showComposer(QWidget *focus)
     composer->activateWindow();
     if (focus)
         focus->setFocus();
-    EventWait::waitWithoutLimit([] {
-        const frmUsers *open = frmUsers::loaded();
-        return !open || !open->Tag.isEmpty();
-    });
-    return frmUsers::loaded();
+    return waitForAnswer<frmUsers>();
 }
 
 } // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdio>
+#include <QString>
+
+// How the client benchmarks end a run that cannot give figures, and how they print: a failure
+// is thrown to main, which says why and exits non-zero; every line is flushed at once so that a
+// run watched live or cut short still shows what it measured.
+struct Failure
+{
+    QString text;
+};
+
+[[noreturn]] inline void fail(const QString &text)
+{
+    throw Failure{text};
+}
+
+inline void say(const QString &text)
+{
+    std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
