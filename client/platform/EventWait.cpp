@@ -6,6 +6,19 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+namespace {
+
+// Milliseconds until the clock has advanced limitSeconds whole seconds past start (0 when it
+// already has), for a wait that must wake at that moment.
+int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds)
+{
+    const qint64 deadlineMs = (startSecsSinceEpoch + limitSeconds) * 1000;
+    const qint64 left = deadlineMs - Clock::msecsSinceEpoch();
+    return static_cast<int>(std::clamp<qint64>(left, 0, 24LL * 3600 * 1000));
+}
+
+} // namespace
+
 namespace EventWait {
 
 void processEvents(int wakeAfterMs)
@@ -17,13 +30,6 @@ void processEvents(int wakeAfterMs)
     if (wakeAfterMs >= 0)
         wake.start(wakeAfterMs);
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds)
-{
-    const qint64 deadlineMs = (startSecsSinceEpoch + limitSeconds) * 1000;
-    const qint64 left = deadlineMs - Clock::msecsSinceEpoch();
-    return static_cast<int>(std::clamp<qint64>(left, 0, 24LL * 3600 * 1000));
 }
 
 bool waitWithoutLimit(const std::function<bool()> &done)

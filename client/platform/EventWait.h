@@ -23,8 +23,4 @@ bool waitUntil(const std::function<bool()> &done, int limitSeconds);
 // clock), for a wait whose clock started before the step that it waits on.
 bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 startSecs);
 
-// Milliseconds until the clock has advanced limitSeconds whole seconds past start (0 when it
-// already has), for a wait that must wake at that moment.
-int msUntilWholeSeconds(qint64 startSecsSinceEpoch, int limitSeconds);
-
 } // namespace EventWait

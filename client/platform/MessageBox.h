@@ -7,7 +7,6 @@
 // Modal message boxes with the platform's style numbers and answers.
 namespace MessageBox {
 
-inline constexpr int OkOnly = 0;
 inline constexpr int YesNo = 4;
 inline constexpr int Critical = 16;
 inline constexpr int Question = 32;

@@ -161,8 +161,3 @@ QString TcpClientSocket::LocalIP() const
     }
     return QStringLiteral("127.0.0.1");
 }
-
-QString TcpClientSocket::lastErrorText() const
-{
-    return m_socket->errorString();
-}

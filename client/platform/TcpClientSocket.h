@@ -46,8 +46,6 @@ public:
     int RemotePort() const;
     QString LocalHostName() const;
     QString LocalIP() const;
-    // Why the last attempt failed, for diagnostics.
-    QString lastErrorText() const;
 
 Q_SIGNALS:
     // Data has arrived. Raised from the event loop rather than from inside the socket's own
