@@ -7,7 +7,7 @@
 function(velmora_add_test)
     cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;WRAPPER" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
-    target_link_libraries(${ARG_NAME} PRIVATE velmora_options velmora_testsupport Qt6::Test
+    target_link_libraries(${ARG_NAME} PRIVATE velmora_options Qt6::Test
         ${ARG_LIBS})
     set(home ${CMAKE_BINARY_DIR}/test-homes/${ARG_NAME})
     file(MAKE_DIRECTORY ${home}/runtime)

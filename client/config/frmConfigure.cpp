@@ -4,7 +4,6 @@
 #include "ConfigureRules.h"
 #include "ErrorTrap.h"
 #include "EventWait.h"
-#include "frmMain.h"
 #include "frmMsg.h"
 #include "frmWav.h"
 #include "MessageBox.h"
@@ -254,29 +253,25 @@ void frmConfigure::txtDismiss_LostFocus()
         chkDismiss->setChecked(false);
 }
 
-void frmConfigure::Form_Load(frmMain &main)
+void frmConfigure::Form_Load(const ConfigureOpener &opener)
 {
-    m_main = &main;
+    m_link = opener.wskClient;
+    m_exitButton = opener.exitButton;
     loadSettings();
-    lblAddress->setText(main.wskClient->LocalIP());
+    lblAddress->setText(m_link->LocalIP());
     lblAddress->adjustSize();
-    lblName->setText(main.wskClient->LocalHostName());
+    lblName->setText(m_link->LocalHostName());
     lblName->adjustSize();
 
-    if (main.wskClient->State() == TcpClientSocket::StateConnected) {
+    if (m_link->State() == TcpClientSocket::StateConnected) {
         try {
-            main.fSendMessage(Protocol::CmdConfigureConnections);
+            opener.fSendMessage(Protocol::CmdConfigureConnections);
         } catch (const RuntimeError &error) {
             reportInMessageBox(loadProcedure, error);
         }
     } else {
         cmdTab[2]->setEnabled(false);
     }
-    // The dialog, and a chooser it waits for, would outlive a main window that ends.
-    connect(&main, &frmMain::programEnded, this, [] {
-        frmWav::unload();
-        unload();
-    });
 }
 
 void frmConfigure::loadSettings()
@@ -426,9 +421,9 @@ bool frmConfigure::saveSettings()
         const bool exitButton = optButton[0]->isChecked();
         Settings::save(Settings::MainScreenExit,
                        exitButton ? QStringLiteral("0") : QStringLiteral("1"));
-        if (m_main)
-            m_main->cmdAction[1]->setText(exitButton ? QStringLiteral("E&xit")
-                                                     : QStringLiteral("Mi&nimize"));
+        if (m_exitButton)
+            m_exitButton->setText(exitButton ? QStringLiteral("E&xit")
+                                             : QStringLiteral("Mi&nimize"));
     } catch (const RuntimeError &error) {
         // Nothing is lost: the dialog stays open with every value the user entered.
         reportInMessageBox(saveProcedure, error);
@@ -439,9 +434,9 @@ bool frmConfigure::saveSettings()
 
 void frmConfigure::restartCheck()
 {
-    if (!m_main || m_main->wskClient->State() != TcpClientSocket::StateConnected)
+    if (!m_link || m_link->State() != TcpClientSocket::StateConnected)
         return;
-    const TcpClientSocket &link = *m_main->wskClient;
+    const TcpClientSocket &link = *m_link;
     const ConfigureRules::Server stored{Settings::text(Settings::ServerName),
                                         Settings::text(Settings::ServerIPAddress),
                                         Settings::text(Settings::ServerPort)};

@@ -3,6 +3,7 @@
 #include "SharedForm.h"
 
 #include <array>
+#include <functional>
 #include <QDialog>
 #include <QPointer>
 
@@ -13,8 +14,18 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-class frmMain;
 class RuntimeError;
+class TcpClientSocket;
+
+// What the dialog needs of the main window that opens it: the link, to show its local
+// address and to ask the server for the entry names, and the exit button, whose caption
+// follows the "Other" page. The dialog stays below the main window this way.
+struct ConfigureOpener
+{
+    TcpClientSocket *wskClient = nullptr;
+    std::function<void(const QString &)> fSendMessage;
+    QPushButton *exitButton = nullptr;
+};
 
 // The dialog in which the user edits the client's settings, on four pages chosen by the row
 // of buttons along its top. "OK" checks the wave options, writes every setting and closes;
@@ -54,7 +65,7 @@ public:
 
     // Fills the controls from the settings and, while the link is up, asks the server for its
     // entry names. The main window runs it before it shows the dialog.
-    void Form_Load(frmMain &main);
+    void Form_Load(const ConfigureOpener &opener);
 
     // The entry names of the server's "CONNECTIONS:" answer: they replace the lists' contents,
     // sorted, and the stored names are selected again.
@@ -90,7 +101,8 @@ private:
     void saveLists();
     void restartCheck();
 
-    QPointer<frmMain> m_main;
+    QPointer<TcpClientSocket> m_link;
+    QPointer<QPushButton> m_exitButton;
     // Whether the server's entry names arrived: lists never filled leave the stored filters.
     bool m_listsFilled = false;
 };

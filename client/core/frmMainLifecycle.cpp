@@ -1,8 +1,5 @@
 #include "ErrorTrap.h"
-#include "frmFlexiBox.h"
 #include "frmMain.h"
-#include "frmMsg.h"
-#include "frmUsers.h"
 #include "MainModule.h"
 #include "MessageBox.h"
 #include "NotifyIcon.h"
@@ -124,13 +121,12 @@ void frmMain::Form_Unload()
         Settings::save(Settings::Alert,
                        chkAlert->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
         removeNotifyIcon();
-        frmMsg::unload();
-        // A message box or composer still open would keep its wait, and so the program, alive.
-        frmFlexiBox::unload();
-        frmUsers::unload();
     } catch (const RuntimeError &error) {
         reportInMessageBox(QStringLiteral("frmMain_Unload"), error);
     }
+    // Whatever opened during the shut-down, a notice or a message box among them, would keep
+    // its wait, and so the program, alive.
+    SharedForms::unloadAll();
     m_ended = true;
     Q_EMIT programEnded();
 }

@@ -1,8 +1,8 @@
 #include "frmFlexiBox.h"
 
 #include "Artwork.h"
-#include "ErrorTrap.h"
 #include "FlexiBoxLayout.h"
+#include "frmMsg.h"
 #include "MessageBox.h"
 #include "NoticeText.h"
 #include "RuntimeError.h"

@@ -2,7 +2,9 @@
 
 #include "Artwork.h"
 #include "Clock.h"
+#include "ErrorTrap.h"
 #include "NoticeText.h"
+#include "RuntimeError.h"
 #include "Sound.h"
 #include "Twips.h"
 
@@ -134,4 +136,13 @@ void gShowInfo(const QString &ptMsg, std::optional<bool> pvNoTime, std::optional
     if (NoticeText::beeps(pvNoBeep))
         Sound::beep();
     form->startDismissal();
+}
+
+void reportInNotice(const QString &procedure, const RuntimeError &error)
+{
+    logRuntimeError(procedure, error);
+    // One substitution pass: a description may quote text that holds "%1" itself.
+    gShowInfo(QStringLiteral("%1 error %2 : %3")
+                  .arg(procedure, QString::number(error.number()), error.description()),
+              true);
 }

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QLabel;
+class RuntimeError;
 class QPushButton;
 class QTimer;
 
@@ -17,6 +18,10 @@ class QTimer;
 // pvNoBeep: given with ANY value -> no beep; missing -> one beep.
 void gShowInfo(const QString &ptMsg, std::optional<bool> pvNoTime = std::nullopt,
                std::optional<QVariant> pvNoBeep = std::nullopt);
+
+// The error log line, then the pop-up notice "<procedure> error <number> : <description>", shown
+// alone (no received-at heading), with its beep.
+void reportInNotice(const QString &procedure, const RuntimeError &error);
 
 // The one-button information window behind gShowInfo: topmost, never modal, and closing
 // itself after the configured time when the user asks for that. OK, Enter, the close box and

@@ -14,6 +14,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class NotifyIcon;
+struct ConfigureOpener;
 class SingleInstance;
 class TcpClientSocket;
 
@@ -77,10 +78,12 @@ public:
     // The About notice: the version from the build, then our own maker lines.
     static QString aboutText();
 
-    // ---- Configuration (config/frmMainConfigure.cpp) --------------------------------------
+    // ---- Configuration (mainwindow/frmMainConfigure.cpp) ----------------------------------
     // Opens the configuration dialog, or brings an open one to the front. Modal, it returns
     // when the dialog has closed; modeless, at once.
     void showConfiguration(bool modal);
+    // What the configuration dialog may use of this window.
+    ConfigureOpener configureOpener();
 
     // ---- Messages between users (mainwindow/frmMainMessages.cpp) --------------------------
     // Shows the queued messages one at a time; run by every change of lblMsg's caption.
@@ -162,7 +165,7 @@ private:
     void chkLock_Click();
     void chkAlert_Click();
 
-    // ---- Configuration (config/frmMainConfigure.cpp) --------------------------------------
+    // ---- Configuration (mainwindow/frmMainConfigure.cpp) ----------------------------------
     void configureCommand();
 
     std::unique_ptr<SingleInstance> m_instance;

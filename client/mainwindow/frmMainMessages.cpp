@@ -1,6 +1,6 @@
-#include "ErrorTrap.h"
 #include "frmFlexiBox.h"
 #include "frmMain.h"
+#include "frmMsg.h"
 #include "frmUsers.h"
 #include "Protocol.h"
 #include "RuntimeError.h"

@@ -158,7 +158,7 @@ private Q_SLOTS:
         TestHome::seed(QStringLiteral("MainScreenExit"), QStringLiteral("1"));
         frmMain w;
         frmConfigure *d = frmConfigure::instance();
-        d->Form_Load(w);
+        d->Form_Load(w.configureOpener());
         d->show();
         QApplication::setActiveWindow(d);
         QVERIFY(QTest::qWaitForWindowActive(d));
@@ -248,7 +248,7 @@ private Q_SLOTS:
         TestHome home;
         frmMain w;
         frmConfigure *d = frmConfigure::instance();
-        d->Form_Load(w);
+        d->Form_Load(w.configureOpener());
         d->show();
         d->cmdTab_Click(1);
         d->chkMsg[1]->setChecked(connect);

@@ -58,7 +58,7 @@ private:
     frmConfigure *openDialog()
     {
         frmConfigure *d = frmConfigure::instance();
-        d->Form_Load(*m_main);
+        d->Form_Load(m_main->configureOpener());
         d->show();
         d->cmdTab_Click(1);
         d->chkMsg[1]->setChecked(true);

@@ -22,6 +22,11 @@ void frmMain::configureCommand()
     timConnect->start();
 }
 
+ConfigureOpener frmMain::configureOpener()
+{
+    return {wskClient, [this](const QString &ptMsg) { fSendMessage(ptMsg); }, cmdAction[1]};
+}
+
 void frmMain::showConfiguration(bool modal)
 {
     if (frmConfigure *open = frmConfigure::loaded()) {
@@ -30,7 +35,7 @@ void frmMain::showConfiguration(bool modal)
         return;
     }
     frmConfigure *dialog = frmConfigure::instance();
-    dialog->Form_Load(*this);
+    dialog->Form_Load(configureOpener());
     // Loading waits for the server's acknowledgement, during which anything may happen.
     dialog = frmConfigure::loaded();
     if (!dialog)

@@ -11,7 +11,3 @@ void logRuntimeError(const QString &procedure, const RuntimeError &error);
 
 // The error log line, then a message box with the description (exclamation icon, OK).
 void reportInMessageBox(const QString &procedure, const RuntimeError &error);
-
-// The error log line, then the pop-up notice "<procedure> error <number> : <description>", shown
-// alone (no received-at heading), with its beep.
-void reportInNotice(const QString &procedure, const RuntimeError &error);
