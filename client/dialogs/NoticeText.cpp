@@ -1,7 +1,7 @@
 #include "NoticeText.h"
 
 #include "Clock.h"
-#include "LogLine.h"
+#include "GeneralDate.h"
 #include "RuntimeError.h"
 #include "Settings.h"
 
@@ -12,7 +12,7 @@ QString caption(const QString &ptMsg, std::optional<bool> pvNoTime, const QDateT
 {
     if (pvNoTime.value_or(false))
         return ptMsg;
-    return QLatin1String("Message received at ") + LogLine::generalDate(when, locale) +
+    return QLatin1String("Message received at ") + generalDate(when, locale) +
            QLatin1String("\r\r") + ptMsg;
 }
 

@@ -1,6 +1,6 @@
 #include "Clock.h"
 #include "frmMsg.h"
-#include "LogLine.h"
+#include "GeneralDate.h"
 #include "MainModule.h"
 #include "MessageBox.h"
 #include "TestHome.h"
@@ -19,8 +19,8 @@ namespace {
 
 QString headed(const QDateTime &when, const QString &text)
 {
-    return QStringLiteral("Message received at ") + LogLine::generalDate(when) +
-           QStringLiteral("\r\r") + text;
+    return QStringLiteral("Message received at ") + generalDate(when) + QStringLiteral("\r\r") +
+           text;
 }
 
 bool isCentred(const QWidget *w)

@@ -1,4 +1,5 @@
 #include "Clock.h"
+#include "GeneralDate.h"
 #include "LogLine.h"
 #include "MainModule.h"
 #include "RuntimeError.h"
@@ -49,14 +50,13 @@ private Q_SLOTS:
         QCOMPARE(LogLine::pathIn(QStringLiteral("/opt/velmora"), QStringLiteral("a")),
                  QLatin1String("/opt/velmora/a"));
         const QDateTime when(QDate(2026, 3, 4), QTime(17, 5, 9));
-        const QString date =
-            LogLine::generalDate(when, QLocale(QLocale::English, QLocale::UnitedStates));
+        const QString date = generalDate(when, QLocale(QLocale::English, QLocale::UnitedStates));
         QVERIFY2(date.startsWith(QLatin1String("3/4/26 5:05:09")), qPrintable(date));
         QVERIFY2(date.endsWith(QLatin1String("PM")), qPrintable(date));
-        QCOMPARE(LogLine::generalDate(when, QLocale(QLocale::German, QLocale::Germany)),
+        QCOMPARE(generalDate(when, QLocale(QLocale::German, QLocale::Germany)),
                  QLatin1String("04.03.26 17:05:09"));
         // A zone in brackets leaves no empty brackets behind.
-        QCOMPARE(LogLine::generalDate(when, QLocale(QLocale::LowGerman, QLocale::Germany)),
+        QCOMPARE(generalDate(when, QLocale(QLocale::LowGerman, QLocale::Germany)),
                  QLatin1String("4.03.26 Klock 17.05:09"));
     }
 
@@ -79,7 +79,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, format);
         QFETCH(QString, expected);
-        QCOMPARE(LogLine::withoutTimeZone(format), expected);
+        QCOMPARE(withoutTimeZone(format), expected);
     }
 
     void activityLogFile()
@@ -113,9 +113,9 @@ private Q_SLOTS:
         QFile empty(MainModule::activityLogPath());
         QVERIFY(empty.open(QIODevice::WriteOnly));
         empty.close();
-        const QString before = LogLine::generalDate(Clock::now());
+        const QString before = generalDate(Clock::now());
         gWriteLog(QStringLiteral("R"), QStringLiteral("Connect device"));
-        const QString after = LogLine::generalDate(Clock::now());
+        const QString after = generalDate(Clock::now());
         const QString text = TestHome::readFile(MainModule::activityLogPath());
         const QString date = text.section(QLatin1Char('\t'), 0, 0);
         QVERIFY2(date == before || date == after, qPrintable(date));
@@ -144,9 +144,9 @@ private Q_SLOTS:
         // Logs one entry; true when its date is the clock's general date in the default locale
         // at the time of the call.
         const auto loggedWithClockDate = [] {
-            const QString before = LogLine::generalDate(Clock::now());
+            const QString before = generalDate(Clock::now());
             gWriteLog(QStringLiteral("R"), QStringLiteral("x"));
-            const QString after = LogLine::generalDate(Clock::now());
+            const QString after = generalDate(Clock::now());
             const QString date = TestHome::readFile(MainModule::activityLogPath())
                                      .split(QLatin1String("\r\n"), Qt::SkipEmptyParts)
                                      .last()

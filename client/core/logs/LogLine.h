@@ -1,19 +1,9 @@
 #pragma once
 
-#include <QDateTime>
-#include <QLocale>
 #include <QString>
 
 // The text of the two log files, apart from the files themselves.
 namespace LogLine {
-
-// The locale's short date, a space, and the locale's long time without a time zone: the
-// "general date" of the logs and of the notice heading.
-QString generalDate(const QDateTime &when, const QLocale &locale = QLocale());
-
-// A time format without its time zone: every unquoted run of "t" goes, with the blank before
-// it and the brackets around it; quoted literals stay as they are.
-QString withoutTimeZone(const QString &timeFormat);
 
 // The activity-log entry for one protocol line: "S" is a line sent, anything else a line
 // received. A sent line is cut at its first "PWD:", which becomes " (Password Supplied)".

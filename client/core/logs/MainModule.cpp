@@ -1,6 +1,7 @@
 #include "MainModule.h"
 
 #include "Clock.h"
+#include "GeneralDate.h"
 #include "LogLine.h"
 #include "RuntimeError.h"
 
@@ -86,7 +87,7 @@ QString entryDate()
     const int second = when.time().msecsSinceStartOfDay() / 1000;
     const QLocale locale;
     if (day != shownDay || second != shownSecond || locale != shownLocale) {
-        shown = LogLine::generalDate(when, locale);
+        shown = generalDate(when, locale);
         shownDay = day;
         shownSecond = second;
         shownLocale = locale;
