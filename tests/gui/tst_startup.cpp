@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -40,46 +41,67 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // An unconfigured client first offers the configuration dialog; each way of declining it,
+    // OK with no server included, ends the program without saving what was typed.
     void failedStartEndsAtOnce_data()
     {
         QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("how"); // 0 Cancel, 1 Escape, 2 close box, 3 OK with no server
         QTest::addColumn<int>("style");
         QTest::addColumn<QString>("text");
-        const auto row = [](const char *name, const char *settings, int style, const char *text) {
-            QTest::newRow(name) << QByteArray(settings) << style << QString::fromLatin1(text);
+        const auto row = [](const char *name, const char *settings, int how, int style,
+                            const char *text) {
+            QTest::newRow(name) << QByteArray(settings) << how << style
+                                << QString::fromLatin1(text);
         };
         const char *unconfigured = "You cannot use the Velmora Client unless you specify an IP "
                                    "Address and a port number for the server.";
-        row("empty store", "", 16, unconfigured);
-        row("no port", "ServerIPAddress=127.0.0.1;ServerName=modem", 16, unconfigured);
-        row("no host", "ServerPort=1000", 16, unconfigured);
-        row("bad stored value", "ServerIPAddress=127.0.0.1;ServerPort=1;Alert=often", 48,
+        row("empty store, cancel", "", 0, 16, unconfigured);
+        row("empty store, escape", "", 1, 16, unconfigured);
+        row("empty store, close box", "", 2, 16, unconfigured);
+        row("empty store, OK without an address", "", 3, 16, unconfigured);
+        row("no port", "ServerIPAddress=127.0.0.1;ServerName=modem", 0, 16, unconfigured);
+        row("no host", "ServerPort=1000", 0, 16, unconfigured);
+        row("bad stored value", "ServerIPAddress=127.0.0.1;ServerPort=1;Alert=often", 0, 48,
             "Type mismatch: the setting Alert holds \"often\", which is not a whole number");
     }
     void failedStartEndsAtOnce()
     {
         QFETCH(QByteArray, settings);
+        QFETCH(int, how);
         QFETCH(int, style);
         QFETCH(QString, text);
         TestHome home;
         seed(settings.constData());
         frmMain w;
         QSignalSpy ended(&w, &frmMain::programEnded);
-        // An unconfigured client first offers the configuration dialog; the user declines.
         bool offered = false;
-        auto watch = whenShown<frmConfigure>([&](frmConfigure *dialog) {
+        auto watch = whenShown<frmConfigure>([&](frmConfigure *d) {
             offered = true;
-            dialog->cmdAction[1]->click();
+            QTest::keyClicks(d->txtServerName, QStringLiteral("typed"));
+            if (how == 0)
+                QTest::mouseClick(d->cmdAction[1], Qt::LeftButton);
+            else if (how == 1)
+                QTest::keyClick(d->txtServerName, Qt::Key_Escape);
+            else if (how == 2)
+                d->close();
+            else
+                d->txtServerName->clear(), d->cmdAction[0]->click();
         });
         MessageBox::setNextAnswer(MessageBox::AnswerOk);
         QVERIFY(!w.Form_Load());
         QCOMPARE(offered, style == 16);
+        QVERIFY(!frmConfigure::loaded());
         QVERIFY(!w.isVisible());
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes().first().text, text);
         QCOMPARE(MessageBox::shownBoxes().first().style, style);
         QCOMPARE(MessageBox::shownBoxes().first().title, QLatin1String("Velmora Client"));
         QCOMPARE(ended.size(), 0); // ended at once: no unload, so nothing saved
+        QCOMPARE(Settings::text(Settings::ServerName, QStringLiteral("absent")),
+                 QLatin1String(how == 3                          ? ""
+                               : settings.contains("ServerName") ? "modem"
+                                                                 : "absent"));
         QCOMPARE(TestHome::readFile(MainModule::errorLogPath())
                      .contains(QLatin1String("\tfrmMain_Load\tType mismatch")),
                  style == 48);
