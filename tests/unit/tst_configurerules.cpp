@@ -119,67 +119,39 @@ private Q_SLOTS:
         QCOMPARE(restartNeeded({name, address, port}, link), needed);
     }
 
-    void pathForming_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("folder") << "/home/ann/sounds"
-                                << "ring.wav"
-                                << "/home/ann/sounds/ring.wav";
-        QTest::newRow("root") << "/"
-                              << "ring.wav"
-                              << "/ring.wav";
-        QTest::newRow("nothing selected") << "/home/ann"
-                                          << ""
-                                          << "/home/ann/";
-        QTest::newRow("root, nothing selected") << "/"
-                                                << ""
-                                                << "/";
-    }
-    void pathForming()
-    {
-        QFETCH(QString, folder);
-        QFETCH(QString, file);
-        QFETCH(QString, path);
-        QCOMPARE(wavePath(folder, file), path);
-    }
-
-    void locating_data()
+    // A box's text splits into the folder the chooser opens and the file it selects, relative to
+    // the current folder "/work"; the chooser's answer joins them again.
+    void locatingAndForming_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("file");
-        QTest::newRow("full path") << "/home/ann/Ring.WAV"
-                                   << "/home/ann"
-                                   << "Ring.WAV";
-        QTest::newRow("a folder alone") << "/home/ann/"
-                                        << "/home/ann"
-                                        << "";
-        QTest::newRow("file in the root") << "/ring.wav"
-                                          << "/"
-                                          << "ring.wav";
-        QTest::newRow("empty") << ""
-                               << "/work"
-                               << "";
-        QTest::newRow("name alone") << "ring.wav"
-                                    << "/work"
-                                    << "ring.wav";
-        QTest::newRow("relative folder") << "sounds/ring.wav"
-                                         << "/work/sounds"
-                                         << "ring.wav";
-        QTest::newRow("dotted folder") << "/home/ann/../bob/x.wav"
-                                       << "/home/bob"
-                                       << "x.wav";
+        QTest::addColumn<QString>("path");
+        const auto row = [](const char *name, const char *text, const char *folder,
+                            const char *file, const char *path) {
+            QTest::newRow(name) << QString::fromLatin1(text) << QString::fromLatin1(folder)
+                                << QString::fromLatin1(file) << QString::fromLatin1(path);
+        };
+        row("full path", "/home/ann/Ring.WAV", "/home/ann", "Ring.WAV", "/home/ann/Ring.WAV");
+        row("a folder alone", "/home/ann/", "/home/ann", "", "/home/ann/");
+        row("file in the root", "/ring.wav", "/", "ring.wav", "/ring.wav");
+        row("the root alone", "/", "/", "", "/");
+        row("empty", "", "/work", "", "/work/");
+        row("name alone", "ring.wav", "/work", "ring.wav", "/work/ring.wav");
+        row("relative folder", "sounds/ring.wav", "/work/sounds", "ring.wav",
+            "/work/sounds/ring.wav");
+        row("dotted folder", "/home/ann/../bob/x.wav", "/home/bob", "x.wav", "/home/bob/x.wav");
     }
-    void locating()
+    void locatingAndForming()
     {
         QFETCH(QString, text);
         QFETCH(QString, folder);
         QFETCH(QString, file);
+        QFETCH(QString, path);
         const WaveLocation location = locateWave(text, QStringLiteral("/work"));
         QCOMPARE(location.folder, folder);
         QCOMPARE(location.fileName, file);
+        QCOMPARE(wavePath(folder, file), path);
     }
 
     void drivesAndFolders()
