@@ -1,6 +1,7 @@
 // The server's side that faces the line: requests to hang up and the other desks' answers, the
 // line's changes, the limit on a call's length and the accounting log.
 
+#include "Cp1252.h"
 #include "Log.h"
 #include "Protocol.h"
 #include "VelmoraServer.h"
@@ -61,11 +62,12 @@ void VelmoraServer::startExchange(ClientLink *requester)
                   .arg(who, QString::number(others.size())));
     const qint64 closing = m_clock.elapsed() + m_config.disconnectSeconds * 1000LL + kAnswerGraceMs;
     m_exchange.start(requester, others, closing);
+    m_exchangeDue = closing;
     m_exchangeTimer.start(int(closing - m_clock.elapsed()));
-    const QString question =
-        Protocol::MsgDisconnectPrefix + QString::number(m_config.disconnectSeconds);
+    const QByteArray question =
+        Cp1252::encode(Protocol::MsgDisconnectPrefix + QString::number(m_config.disconnectSeconds));
     for (ClientLink *other : std::as_const(others))
-        send(other, question, ClientLink::Tag::DisconnectRequest);
+        other->send(question, ClientLink::Tag::DisconnectRequest);
 }
 
 void VelmoraServer::onDelivered(ClientLink *link, ClientLink::Tag tag)
@@ -116,9 +118,15 @@ void VelmoraServer::reviewExchange()
         hangUpNow();
         return;
     }
-    const qint64 remaining = m_exchange.lastDeadline() - m_clock.elapsed();
+    const qint64 due = m_exchange.lastDeadline();
+    const qint64 remaining = due - m_clock.elapsed();
     if (remaining > 0) {
-        m_exchangeTimer.start(int(remaining));
+        // Every delivery and answer of thousands comes here; restarting the timer each time
+        // would walk the event loop's timers, one per link awaiting an acknowledgement.
+        if (due != m_exchangeDue || !m_exchangeTimer.isActive()) {
+            m_exchangeDue = due;
+            m_exchangeTimer.start(int(remaining));
+        }
         return;
     }
     Log::info(QStringLiteral("%1 client(s) did not answer in time; hanging up")

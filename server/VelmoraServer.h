@@ -103,6 +103,7 @@ private:
     Accounting m_accounting;
     DisconnectExchange m_exchange;
     QTimer m_exchangeTimer;
+    qint64 m_exchangeDue = 0; // when m_exchangeTimer ends, on m_clock
     QElapsedTimer m_clock;
     QTimer m_stopTimer;
     qint64 m_lastAcceptErrorLog = -1;
