@@ -155,11 +155,8 @@ void VelmoraServer::refuseExchange(const QString &toRequesters)
     m_exchangeTimer.stop();
     m_exchange.clear();
     // Refused at the call's time limit: the server asks again after another such period.
-    if (m_line.state() == Line::State::Up && !m_onlineTimer.isActive()) {
-        const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
-        if (entry && entry->maxOnlineMs > 0)
-            m_onlineTimer.start(std::chrono::milliseconds(entry->maxOnlineMs));
-    }
+    if (m_line.state() == Line::State::Up && !m_onlineTimer.isActive() && onlineCapMs() > 0)
+        timeOnlineLimit(m_clock.elapsed());
 }
 
 void VelmoraServer::abandonExchange()
@@ -181,9 +178,7 @@ void VelmoraServer::onLineState(Line::State state)
             m_throttle.succeeded(m_caller.address);
         m_accounting.record(QStringLiteral("up"), m_caller.identity, m_caller.address.toString(),
                             m_line.entry());
-        const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
-        if (entry && entry->maxOnlineMs > 0)
-            m_onlineTimer.start(std::chrono::milliseconds(entry->maxOnlineMs));
+        timeOnlineLimit(m_clock.elapsed());
         break;
     }
     case Line::State::Down: {
@@ -214,4 +209,23 @@ void VelmoraServer::onOnlineLimit()
     Log::info(QStringLiteral("The call on %1 reached its time limit").arg(m_line.entry()));
     m_accounting.record(QStringLiteral("time limit"), QString(), QString(), m_line.entry());
     startExchange(nullptr);
+}
+
+qint64 VelmoraServer::onlineCapMs() const
+{
+    const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
+    return entry ? entry->maxOnlineMs : 0;
+}
+
+void VelmoraServer::timeOnlineLimit(qint64 sinceMs)
+{
+    m_onlineSince = sinceMs;
+    const qint64 cap = onlineCapMs();
+    if (cap <= 0) {
+        m_onlineTimer.stop();
+        return;
+    }
+    // A period already longer than a lowered limit ends at once.
+    m_onlineTimer.start(
+        std::chrono::milliseconds(std::max<qint64>(0, sinceMs + cap - m_clock.elapsed())));
 }
