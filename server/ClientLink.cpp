@@ -8,6 +8,7 @@
 
 #include <QTcpSocket>
 #include <QTimerEvent>
+#include <sys/socket.h>
 
 namespace {
 
@@ -217,7 +218,18 @@ void ClientLink::write(const QByteArray &bytes)
     }
     if (Log::enabled(Log::Level::Debug))
         Log::debug(QStringLiteral("%1 S: %2").arg(m_peer, Cp1252::decode(bytes)));
-    m_socket->write(bytes);
+    // Straight to the system while Qt holds nothing back for this socket: a message is small
+    // and fits the socket's buffer, and Qt's own buffering would copy it and arm a write
+    // notifier per link, which a broadcast to thousands of links pays for. What the system
+    // does not take, an error included, goes the buffered way, which also reports the error.
+    qsizetype sent = 0;
+    if (m_socket->bytesToWrite() == 0) {
+        const ssize_t n = ::send(int(m_socket->socketDescriptor()), bytes.constData(),
+                                 size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        sent = n > 0 ? qsizetype(n) : 0;
+    }
+    if (sent < bytes.size())
+        m_socket->write(bytes.constData() + sent, bytes.size() - sent);
     m_lastWrite.start();
 }
 

@@ -12,11 +12,12 @@ void DisconnectExchange::start(ClientLink *requester, const QList<ClientLink *> 
         m_requesters.append(requester);
     for (ClientLink *link : asked)
         m_pending.insert(link, std::nullopt);
+    m_queuedCount = m_pending.size();
 }
 
 void DisconnectExchange::addRequester(ClientLink *link)
 {
-    m_pending.remove(link);
+    removePending(link);
     if (!m_requesters.contains(link))
         m_requesters.append(link);
 }
@@ -24,18 +25,24 @@ void DisconnectExchange::addRequester(ClientLink *link)
 void DisconnectExchange::questionSent(ClientLink *link, qint64 deadlineMs)
 {
     const auto it = m_pending.find(link);
-    if (it != m_pending.end())
-        *it = deadlineMs;
+    if (it == m_pending.end())
+        return;
+    if (*it)
+        m_deadlines.erase(m_deadlines.find(**it));
+    else
+        --m_queuedCount;
+    *it = deadlineMs;
+    m_deadlines.insert(deadlineMs);
 }
 
 bool DisconnectExchange::answer(ClientLink *link)
 {
-    return m_pending.remove(link) > 0;
+    return removePending(link);
 }
 
 void DisconnectExchange::forget(ClientLink *link)
 {
-    m_pending.remove(link);
+    removePending(link);
     m_requesters.removeAll(link);
 }
 
@@ -44,6 +51,21 @@ void DisconnectExchange::clear()
     m_active = false;
     m_requesters.clear();
     m_pending.clear();
+    m_queuedCount = 0;
+    m_deadlines.clear();
+}
+
+bool DisconnectExchange::removePending(ClientLink *link)
+{
+    const auto it = m_pending.find(link);
+    if (it == m_pending.end())
+        return false;
+    if (*it)
+        m_deadlines.erase(m_deadlines.find(**it));
+    else
+        --m_queuedCount;
+    m_pending.erase(it);
+    return true;
 }
 
 QList<ClientLink *> DisconnectExchange::counting() const
@@ -68,11 +90,8 @@ QList<ClientLink *> DisconnectExchange::queued() const
 
 qint64 DisconnectExchange::lastDeadline() const
 {
-    qint64 last = 0;
-    for (const std::optional<qint64> &deadline : m_pending) {
-        if (!deadline)
-            return m_closingMs;
-        last = std::max(last, *deadline);
-    }
+    if (m_queuedCount > 0)
+        return m_closingMs;
+    const qint64 last = m_deadlines.empty() ? 0 : *m_deadlines.rbegin();
     return std::min(last, m_closingMs);
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <QHash>
 #include <QList>
+#include <set>
 
 class ClientLink;
 
@@ -37,8 +38,15 @@ public:
     qint64 lastDeadline() const;
 
 private:
+    // Takes link out of the pending ones; false when it was not pending.
+    bool removePending(ClientLink *link);
+
     bool m_active = false;
     qint64 m_closingMs = 0;
     QList<ClientLink *> m_requesters;
     QHash<ClientLink *, std::optional<qint64>> m_pending; // nothing while the question is queued
+    // The same, counted as it changes: with thousands of desks every delivery and answer is
+    // reviewed, and a walk over all the pending ones each time would cost their square.
+    qsizetype m_queuedCount = 0;
+    std::multiset<qint64> m_deadlines;
 };

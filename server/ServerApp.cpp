@@ -57,7 +57,15 @@ quint64 raiseOpenFileLimit()
 
 int runServer(int argc, char *argv[])
 {
+    // Qt's own event loop instead of GLib's: GLib adds and removes a socket's watch by walking
+    // the list of them all, and with thousands of links every write and read pays for that. The
+    // variable goes once the loop exists, so that the line's commands do not inherit it.
+    const bool noGlibSet = qEnvironmentVariableIsEmpty("QT_NO_GLIB");
+    if (noGlibSet)
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
+    if (noGlibSet)
+        qunsetenv("QT_NO_GLIB");
     QCoreApplication::setApplicationName(QStringLiteral("velmora-server"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 

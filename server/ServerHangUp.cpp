@@ -1,6 +1,7 @@
 // The server's side that faces the line: requests to hang up and the other desks' answers, the
 // line's changes, the limit on a call's length and the accounting log.
 
+#include "Cp1252.h"
 #include "Log.h"
 #include "Protocol.h"
 #include "VelmoraServer.h"
@@ -61,11 +62,12 @@ void VelmoraServer::startExchange(ClientLink *requester)
                   .arg(who, QString::number(others.size())));
     const qint64 closing = m_clock.elapsed() + m_config.disconnectSeconds * 1000LL + kAnswerGraceMs;
     m_exchange.start(requester, others, closing);
+    m_exchangeDue = closing;
     m_exchangeTimer.start(int(closing - m_clock.elapsed()));
-    const QString question =
-        Protocol::MsgDisconnectPrefix + QString::number(m_config.disconnectSeconds);
+    const QByteArray question =
+        Cp1252::encode(Protocol::MsgDisconnectPrefix + QString::number(m_config.disconnectSeconds));
     for (ClientLink *other : std::as_const(others))
-        send(other, question, ClientLink::Tag::DisconnectRequest);
+        other->send(question, ClientLink::Tag::DisconnectRequest);
 }
 
 void VelmoraServer::onDelivered(ClientLink *link, ClientLink::Tag tag)
@@ -116,9 +118,15 @@ void VelmoraServer::reviewExchange()
         hangUpNow();
         return;
     }
-    const qint64 remaining = m_exchange.lastDeadline() - m_clock.elapsed();
+    const qint64 due = m_exchange.lastDeadline();
+    const qint64 remaining = due - m_clock.elapsed();
     if (remaining > 0) {
-        m_exchangeTimer.start(int(remaining));
+        // Every delivery and answer of thousands comes here; restarting the timer each time
+        // would walk the event loop's timers, one per link awaiting an acknowledgement.
+        if (due != m_exchangeDue || !m_exchangeTimer.isActive()) {
+            m_exchangeDue = due;
+            m_exchangeTimer.start(int(remaining));
+        }
         return;
     }
     Log::info(QStringLiteral("%1 client(s) did not answer in time; hanging up")
@@ -147,11 +155,8 @@ void VelmoraServer::refuseExchange(const QString &toRequesters)
     m_exchangeTimer.stop();
     m_exchange.clear();
     // Refused at the call's time limit: the server asks again after another such period.
-    if (m_line.state() == Line::State::Up && !m_onlineTimer.isActive()) {
-        const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
-        if (entry && entry->maxOnlineMs > 0)
-            m_onlineTimer.start(std::chrono::milliseconds(entry->maxOnlineMs));
-    }
+    if (m_line.state() == Line::State::Up && !m_onlineTimer.isActive() && onlineCapMs() > 0)
+        timeOnlineLimit(m_clock.elapsed());
 }
 
 void VelmoraServer::abandonExchange()
@@ -173,9 +178,7 @@ void VelmoraServer::onLineState(Line::State state)
             m_throttle.succeeded(m_caller.address);
         m_accounting.record(QStringLiteral("up"), m_caller.identity, m_caller.address.toString(),
                             m_line.entry());
-        const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
-        if (entry && entry->maxOnlineMs > 0)
-            m_onlineTimer.start(std::chrono::milliseconds(entry->maxOnlineMs));
+        timeOnlineLimit(m_clock.elapsed());
         break;
     }
     case Line::State::Down: {
@@ -206,4 +209,23 @@ void VelmoraServer::onOnlineLimit()
     Log::info(QStringLiteral("The call on %1 reached its time limit").arg(m_line.entry()));
     m_accounting.record(QStringLiteral("time limit"), QString(), QString(), m_line.entry());
     startExchange(nullptr);
+}
+
+qint64 VelmoraServer::onlineCapMs() const
+{
+    const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
+    return entry ? entry->maxOnlineMs : 0;
+}
+
+void VelmoraServer::timeOnlineLimit(qint64 sinceMs)
+{
+    m_onlineSince = sinceMs;
+    const qint64 cap = onlineCapMs();
+    if (cap <= 0) {
+        m_onlineTimer.stop();
+        return;
+    }
+    // A period already longer than a lowered limit ends at once.
+    m_onlineTimer.start(
+        std::chrono::milliseconds(std::max<qint64>(0, sinceMs + cap - m_clock.elapsed())));
 }

@@ -161,8 +161,20 @@ void VelmoraServer::reload(const ServerConfig &config)
     next.backend = m_config.backend;
     next.simulated = m_config.simulated;
     next.command = m_config.command;
+    const qint64 oldCap = onlineCapMs();
     m_config = next;
     applySettings();
+    // A changed limit applies to the call in progress, over the period already begun. Once the
+    // old limit has been reached its vote decides, and a refusal times the new limit.
+    const qint64 cap = onlineCapMs();
+    if (cap != oldCap && m_line.state() == Line::State::Up && !m_stopping &&
+        (m_onlineTimer.isActive() || oldCap == 0)) {
+        Log::info(cap > 0
+                      ? QStringLiteral("The call on %1 is now limited to %2 minute(s)")
+                            .arg(m_line.entry(), QString::number(cap / 60000.0))
+                      : QStringLiteral("The call on %1 is no longer limited").arg(m_line.entry()));
+        timeOnlineLimit(m_onlineSince);
+    }
     Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
                              "%3 links kept")
                   .arg(QString::number(m_config.phonebook.size()),

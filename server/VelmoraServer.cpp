@@ -6,6 +6,7 @@
 #include "Protocol.h"
 #include "SimulatedBackend.h"
 
+#include <QSet>
 #include <QTcpSocket>
 
 using ClientRequests::Kind;
@@ -193,10 +194,16 @@ void VelmoraServer::handleIdentity(ClientLink *link, const QString &identity)
 
 void VelmoraServer::handleUsers(ClientLink *link)
 {
+    // Names in the order the desks linked, each once; the set keeps a large office's list from
+    // costing the square of its size.
     QStringList names;
+    QSet<QString> listed;
     for (const ClientLink *other : std::as_const(m_links)) {
-        if (other != link && !other->identity().isEmpty() && !names.contains(other->identity()))
-            names.append(other->identity());
+        const QString identity = other->identity();
+        if (other == link || identity.isEmpty() || listed.contains(identity))
+            continue;
+        listed.insert(identity);
+        names.append(identity);
     }
     link->setOffered(names);
     send(link, Protocol::UsersPrefix + Protocol::buildList(names));

@@ -67,6 +67,10 @@ private:
     void onLineStatus(const QString &line);
     void onLineState(Line::State state);
     void onOnlineLimit();
+    // The time limit of the call's entry in the configuration in force; 0: none.
+    qint64 onlineCapMs() const;
+    // Times the call's limit from sinceMs (on m_clock), or stops timing it without a limit.
+    void timeOnlineLimit(qint64 sinceMs);
 
     void handleIdentity(ClientLink *link, const QString &identity);
     void handleUsers(ClientLink *link);
@@ -103,11 +107,13 @@ private:
     Accounting m_accounting;
     DisconnectExchange m_exchange;
     QTimer m_exchangeTimer;
+    qint64 m_exchangeDue = 0; // when m_exchangeTimer ends, on m_clock
     QElapsedTimer m_clock;
     QTimer m_stopTimer;
     qint64 m_lastAcceptErrorLog = -1;
     QTimer m_onlineTimer;
     QElapsedTimer m_upSince;
+    qint64 m_onlineSince = 0; // when the call's current period of its time limit began
     Caller m_caller;
     bool m_stopping = false;
 };

@@ -3,10 +3,12 @@
 #include "Cp1252.h"
 #include "Protocol.h"
 
-LoadClient::LoadClient(int index, const QElapsedTimer &clock, QObject *parent)
+LoadClient::LoadClient(int index, const QElapsedTimer &clock, QHash<QString, int> &acked,
+                       QObject *parent)
     : QObject(parent)
     , m_index(index)
     , m_clock(clock)
+    , m_ackCounts(acked)
 {
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(&m_socket, &QTcpSocket::readyRead, this, &LoadClient::onReadyRead);
@@ -71,6 +73,7 @@ void LoadClient::onMessage(const QString &message)
     m_received.insert(message, m_clock.elapsed());
     write(Protocol::MsgAck);
     m_acked.insert(message, m_clock.elapsed());
+    ++m_ackCounts[message];
     if (message == Protocol::CmdSendId) {
         request(Protocol::IdPrefix + QStringLiteral("load-%1").arg(m_index));
     } else if (message.startsWith(Protocol::MsgDisconnectPrefix)) {

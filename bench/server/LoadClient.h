@@ -15,7 +15,9 @@ class LoadClient : public QObject
     Q_OBJECT
 
 public:
-    LoadClient(int index, const QElapsedTimer &clock, QObject *parent = nullptr);
+    // acked counts, for every message, the acknowledgements written by all clients together.
+    LoadClient(int index, const QElapsedTimer &clock, QHash<QString, int> &acked,
+               QObject *parent = nullptr);
 
     void connectTo(quint16 port);
     void request(const QString &message);
@@ -38,6 +40,7 @@ private:
 
     int m_index;
     const QElapsedTimer &m_clock;
+    QHash<QString, int> &m_ackCounts;
     QTcpSocket m_socket;
     QQueue<QString> m_requests;
     bool m_awaitingAck = false;

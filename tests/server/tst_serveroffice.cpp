@@ -259,6 +259,36 @@ private Q_SLOTS:
                               str("time limit,,,\"Office\","), str("down,,,\"Office\",1")}));
     }
 
+    void aReloadedTimeLimitAppliesToTheCall_data()
+    {
+        QTest::addColumn<qint64>("before");
+        QTest::addColumn<qint64>("after");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("lowered") << qint64(600000) << qint64(300) << true;
+        QTest::newRow("set") << qint64(0) << qint64(300) << true;
+        QTest::newRow("raised") << qint64(500) << qint64(600000) << false;
+        QTest::newRow("removed") << qint64(500) << qint64(0) << false;
+    }
+    void aReloadedTimeLimitAppliesToTheCall()
+    {
+        QFETCH(qint64, before);
+        QFETCH(qint64, after);
+        QFETCH(bool, asked);
+        ServerConfig config = fastConfig();
+        config.phonebook[0].maxOnlineMs = before;
+        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
+        config.phonebook[0].maxOnlineMs = after;
+        f.server->reload(config);
+        if (asked) {
+            QCOMPARE(c(0).next(), kQuestion);
+            QCOMPARE(c(1).next(), kQuestion);
+        } else {
+            // Past the old limit, nobody is asked.
+            QTest::qWait(1000);
+            QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
+        }
+    }
+
     void wrongPasswordsAreThrottledPerAddress()
     {
         ServerConfig config = fastConfig();

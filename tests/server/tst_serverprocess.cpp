@@ -101,6 +101,7 @@ private Q_SLOTS:
     void reloadBySighup()
     {
         const QString path = writeConfig("[Server]\nAddress=127.0.0.1, 127.0.0.2\nPort=1000\n"
+                                         "[Simulated]\nDialMs=30\n"
                                          "[Phonebook]\nOffice=\nBranch=secret\n");
         ServerProcess server;
         QVERIFY(server.start({str("--config"), path, str("-p0")}));
@@ -113,11 +114,16 @@ private Q_SLOTS:
         RawClient client(server.port(), str("alpha"), RawClient::Mode::Disciplined,
                          str("127.0.0.2"));
         QVERIFY(client.link());
+        QVERIFY(client.request(str("CMD_CONNECT:Office")) &&
+                client.expect(str("Connected to Office")));
         writeConfig("[Server]\nAddress=127.0.0.1, 127.0.0.2\nPort=1000\n"
-                    "[Phonebook]\nOffice=\nNight=*\nBranch=secret\n");
+                    "[Simulated]\nDialMs=30\n"
+                    "[Phonebook]\nOffice=\nNight=*\nBranch=secret\n[MaxOnlineMinutes]\nOffice=1\n");
         ::kill(pid_t(server.pid()), SIGHUP);
         QVERIFY2(server.waitForLog(str("Configuration reloaded: 3 phonebook entries")),
                  qPrintable(server.log()));
+        // The new time limit applies to the call in progress.
+        QVERIFY(server.log().contains(str("The call on Office is now limited to 1 minute(s)")));
         const QString entries = str("Office") + kFs + str("Night") + kFs + str("Branch") + kFs;
         QCOMPARE(answer(client, Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
         // A bad file is refused and the configuration in force stays, links and all.
