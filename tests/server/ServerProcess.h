@@ -1,13 +1,22 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The real velmora-server in a process of its own, its log read as it comes.
 class ServerProcess
 {
 public:
+    // Killed if still running, as a crash or a power cut would end it.
+    ~ServerProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
     // Starts the server with arguments (through /bin/sh when shellPrefix is set, for limits)
     // and waits for its listening line; false when it does not come.
     bool start(const QStringList &arguments, const QString &shellPrefix = QString())
@@ -30,6 +39,15 @@ public:
         });
         m_port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
         return up && m_port != 0;
+    }
+    // Starts the server with a configuration file holding text, and the further arguments.
+    bool startWith(const QByteArray &text, const QStringList &arguments)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("server.conf")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            return false;
+        file.close();
+        return start(QStringList{QStringLiteral("--config"), file.fileName()} + arguments);
     }
     quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
@@ -60,6 +78,7 @@ public:
     }
 
 private:
+    QTemporaryDir m_dir;
     QProcess m_process;
     QString m_log;
     quint16 m_port = 0;

@@ -76,12 +76,21 @@ struct ServerFixture
         server = std::make_unique<VelmoraServer>(config);
         if (!server->start(&error))
             return false;
-        for (const QString &identity : identities) {
-            clients.push_back(std::make_unique<RawClient>(server->port(), identity));
-            if (!clients.back()->link())
-                return false;
-        }
-        return true;
+        return std::all_of(identities.begin(), identities.end(),
+                           [this](const QString &identity) { return link(identity); });
+    }
+    // Links one more client, from the given loopback address or 127.0.0.1.
+    bool link(const QString &identity, const QString &from = QString())
+    {
+        clients.push_back(std::make_unique<RawClient>(server->port(), identity,
+                                                      RawClient::Mode::Disciplined, from));
+        return clients.back()->link();
+    }
+    // A link from the address that the server closes without a word.
+    bool closedUnanswered(const QString &from) const
+    {
+        RawClient client(server->port(), QString(), RawClient::Mode::Silent, from);
+        return client.waitClosed() && client.reads().isEmpty();
     }
     RawClient &c(int i) { return *clients[std::size_t(i)]; }
     // c(0) dials "Office" and every client hears the line come up.
