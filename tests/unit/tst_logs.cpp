@@ -246,6 +246,31 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(folder + QLatin1String("/clienterr.txt")));
         qputenv("XDG_STATE_HOME", stateHome);
     }
+
+    // A program folder that goes away between two entries: the next entry goes to the state
+    // folder at once, and the program folder is not made again.
+    void aProgramFolderThatGoesAwaySendsTheNextEntryToTheStateFolder()
+    {
+        TestHome home;
+        QTemporaryDir state;
+        const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        const QString program = home.programFolder() + QLatin1String("/bin");
+        QVERIFY(QDir().mkpath(program));
+        MainModule::setProgramFolder(program);
+        gWriteLog(QStringLiteral("S"), QStringLiteral("CMD_USERS"));
+        QVERIFY(TestHome::readFile(program + QLatin1String("/clientlog.txt"))
+                    .endsWith(QLatin1String("\tSendData\tCMD_USERS\r\n")));
+
+        QVERIFY(QDir(program).removeRecursively());
+        gWriteLog(QStringLiteral("R"), QStringLiteral("MSG_ACK"));
+        qputenv("XDG_STATE_HOME", stateHome);
+        QVERIFY(!QFileInfo::exists(program));
+        const QString text =
+            TestHome::readFile(state.path() + QLatin1String("/velmora/clientlog.txt"));
+        QVERIFY(text.startsWith(MainModule::activityLogHeader()));
+        QVERIFY(text.endsWith(QLatin1String("\tDataArrival\tMSG_ACK\r\n")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLogs)

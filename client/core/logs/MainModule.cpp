@@ -24,36 +24,77 @@ QString folderOverride;
                        QStringLiteral("Cannot write %1: %2").arg(path, qt_error_string(error)));
 }
 
-// Logs are UTF-8, the character set every Linux tool reads, with the CR LF line ends that
-// readers of these files have always seen. One open, one write and one close: the open for
-// appending tells whether the file exists, and only a file it finds missing is created, with
-// its header.
-void appendLine(const QString &path, QString (*header)(), const QString &entry)
+// Whether the program's folder can be written, as last looked at: entries come two or three
+// at a time and a folder's permissions hardly ever change while the program runs. It is looked
+// at again after FolderCheckIntervalMs of the clock, for another folder, and when an entry
+// cannot be written where it says.
+constexpr qint64 FolderCheckIntervalMs = 10000;
+
+struct FolderCheck
+{
+    bool known = false;
+    QString folder;
+    bool writable = false;
+    qint64 checkedAtMs = 0;
+};
+
+FolderCheck folderCheck;
+
+bool programFolderWritable(const QString &folder)
+{
+    const qint64 nowMs = Clock::msecsSinceEpoch();
+    if (!folderCheck.known || folder != folderCheck.folder || nowMs < folderCheck.checkedAtMs ||
+        nowMs - folderCheck.checkedAtMs >= FolderCheckIntervalMs)
+        folderCheck = {true, folder, QFileInfo(folder).isWritable(), nowMs};
+    return folderCheck.writable;
+}
+
+// Opens the log for appending; a file it finds missing is created, and its header and
+// underline are put in text. The state folder may not exist yet (the first line of the first
+// run creates it): folders are made when makeFolder allows. -1 with errno on failure.
+int openLog(const QString &path, QString (*header)(), bool makeFolder, QString &text)
 {
     const QByteArray name = QFile::encodeName(path);
-    QString text;
-    int fd = -1;
-    bool folderMade = false;
     for (;;) {
-        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
         if (fd >= 0 || errno != ENOENT)
-            break;
+            return fd;
         fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        // The state folder may not exist yet: the first line of the first run creates it.
-        if (fd < 0 && errno == ENOENT && !folderMade) {
-            folderMade = QDir().mkpath(QFileInfo(path).absolutePath());
-            if (folderMade)
+        if (fd < 0 && errno == ENOENT && makeFolder) {
+            makeFolder = false;
+            if (QDir().mkpath(QFileInfo(path).absolutePath()))
                 continue;
             errno = ENOENT;
         }
         if (fd >= 0) {
             const QString head = header();
             text = head + QLatin1String("\r\n") + LogLine::underline(head) + QLatin1String("\r\n");
-            break;
+            return fd;
         }
         // Created by another between the two opens: append to it after all.
         if (errno != EEXIST)
-            break;
+            return fd;
+    }
+}
+
+// Logs are UTF-8, the character set every Linux tool reads, with the CR LF line ends that
+// readers of these files have always seen. One open, one write and one close. An entry that
+// cannot be opened where the folder last looked at says looks at the folder again, and only
+// then makes a missing state folder.
+void appendLine(QString (*pathOf)(), QString (*header)(), const QString &entry)
+{
+    QString path = pathOf();
+    QString text;
+    int fd = openLog(path, header, false, text);
+    if (fd < 0) {
+        const int error = errno;
+        folderCheck.known = false;
+        const QString again = pathOf();
+        errno = error;
+        if (again != path || error == ENOENT) {
+            path = again;
+            fd = openLog(path, header, true, text);
+        }
     }
     if (fd < 0)
         throwWriteError(path, errno);
@@ -107,13 +148,13 @@ NotifyIconData gNotifyIconData;
 
 void gWriteLog(const QString &ptDirection, const QString &ptText)
 {
-    appendLine(MainModule::activityLogPath(), &MainModule::activityLogHeader,
+    appendLine(&MainModule::activityLogPath, &MainModule::activityLogHeader,
                LogLine::activityEntry(entryDate(), ptDirection, ptText));
 }
 
 void gWriteErrorLog(const QString &ptProcedure, const QString &ptError)
 {
-    appendLine(MainModule::errorLogPath(), &MainModule::errorLogHeader,
+    appendLine(&MainModule::errorLogPath, &MainModule::errorLogHeader,
                LogLine::errorEntry(entryDate(), ptProcedure, ptError));
 }
 
@@ -132,8 +173,11 @@ void setProgramFolder(const QString &folder)
 QString logFolder()
 {
     const QString program = programFolder();
-    return LogLine::logFolder(program, QFileInfo(program).isWritable(),
-                              qEnvironmentVariable("XDG_STATE_HOME"), QDir::homePath());
+    // The state folder's place is looked up only for a program folder that cannot be written.
+    if (programFolderWritable(program))
+        return program;
+    return LogLine::logFolder(program, false, qEnvironmentVariable("XDG_STATE_HOME"),
+                              QDir::homePath());
 }
 
 QString activityLogPath()
