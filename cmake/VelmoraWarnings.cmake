@@ -1,8 +1,12 @@
-# Every target of ours links velmora_options: warnings as errors and, when asked, the sanitizers.
+# Every target of ours links velmora_options: the warnings, as errors unless VELMORA_WERROR is off,
+# and, when asked, the sanitizers.
 add_library(velmora_options INTERFACE)
 target_compile_options(velmora_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-    -Woverloaded-virtual -Wformat=2 -Werror)
+    -Woverloaded-virtual -Wformat=2)
+if(VELMORA_WERROR)
+    target_compile_options(velmora_options INTERFACE -Werror)
+endif()
 target_compile_definitions(velmora_options INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
     QT_NO_CAST_FROM_BYTEARRAY QT_NO_KEYWORDS QT_NO_SIGNALS_SLOTS_KEYWORDS

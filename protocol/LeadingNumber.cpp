@@ -27,7 +27,7 @@ double leadingNumber(const QString &text)
     if (digits == 0)
         return 0.0;
     bool ok = false;
-    const double value = text.mid(start, i - start).toDouble(&ok);
+    const double value = QStringView(text).mid(start, i - start).toDouble(&ok);
     return ok ? value : 0.0;
 }
 

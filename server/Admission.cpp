@@ -33,7 +33,7 @@ void Admission::unlinked(const QHostAddress &address)
     --m_total;
     const auto it = m_perAddress.find(address);
     if (it != m_perAddress.end() && --*it <= 0)
-        m_perAddress.erase(it);
+        m_perAddress.remove(address);
 }
 
 bool Admission::logDue(const QHostAddress &address, qint64 nowMs)

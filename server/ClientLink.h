@@ -81,7 +81,7 @@ Q_SIGNALS:
     // A message other than "MSG_ACK"; it is still to be acknowledged.
     void received(ClientLink *link, const QString &message);
     // A queued message of that tag has just been handed to the socket.
-    void delivered(ClientLink *link, Tag tag);
+    void delivered(ClientLink *link, ClientLink::Tag tag);
     // The link is gone; emitted once, from the event loop, never inside a call on the link.
     void closed(ClientLink *link);
 

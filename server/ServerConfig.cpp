@@ -338,7 +338,8 @@ ConfigResult loadConfig(const QString &path)
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = decoder.decode(lines[i]);
+        // The decoder runs only when its result is turned into text, hence the unused text.
+        const QString text = decoder.decode(lines[i]); // clazy:exclude=unused-non-trivial-variable
         if (decoder.hasError()) {
             ConfigResult result;
             result.error = QStringLiteral("line %1: not UTF-8 text; save the file as UTF-8")

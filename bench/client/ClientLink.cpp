@@ -162,7 +162,9 @@ bool besideClient(const std::function<bool()> &peerWork,
 void runClientFor(int ms)
 {
     std::atomic<bool> done = false;
-    QTimer::singleShot(ms, Qt::PreciseTimer, [&] { done.store(true); });
+    // The timer goes with this function, so it can never set a flag that is gone.
+    const QObject scope;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &scope, [&] { done.store(true); });
     runClientUntil(done);
 }
 

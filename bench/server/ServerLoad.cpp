@@ -116,7 +116,7 @@ public:
                         QStringLiteral("0"), QStringLiteral("--log-level"), m_logLevel});
         if (!m_server.waitForStarted())
             fail(QStringLiteral("cannot start %1").arg(m_serverPath));
-        const QRegularExpression listening(QStringLiteral("Listening on [^\\s]*:(\\d+)"));
+        static const QRegularExpression listening(QStringLiteral("Listening on [^\\s]*:(\\d+)"));
         QString log;
         waitUntil(
             [&] {
@@ -129,7 +129,7 @@ public:
         if (m_port == 0)
             fail(QStringLiteral("the server did not start listening:\n%1").arg(log));
         // From here on the server's warnings go straight to our standard error.
-        QObject::connect(&m_server, &QProcess::readyReadStandardError, [this] {
+        QObject::connect(&m_server, &QProcess::readyReadStandardError, &m_server, [this] {
             std::fprintf(stderr, "%s", m_server.readAllStandardError().constData());
         });
     }

@@ -372,7 +372,7 @@ private Q_SLOTS:
         file.close();
         backend.hangUp();
         QTRY_COMPARE(downs.size(), 1);
-        QCOMPARE(downs.takeFirst().first().toString(), QString());
+        QCOMPARE(downs.takeFirst().constFirst().toString(), QString());
         QVERIFY(!file.exists());
         // Brought up outside the server, the line is named by the status command; then it falls.
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Backup\n") > 0);

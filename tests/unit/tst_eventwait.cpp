@@ -15,8 +15,10 @@ private Q_SLOTS:
 
     void endsOnItsConditionAndSleeps()
     {
+        // Timers still pending when a check fails go with the test, not into the next one.
+        const QObject scope;
         bool flag = false;
-        QTimer::singleShot(50, [&] { flag = true; });
+        QTimer::singleShot(50, &scope, [&] { flag = true; });
         QElapsedTimer wall;
         wall.start();
         const std::clock_t cpuStart = std::clock();
@@ -30,13 +32,14 @@ private Q_SLOTS:
     void nestedWaitsEachEndOnTheirOwn()
     {
         // The outer wait's condition comes true first; the inner wait runs on until its own.
+        const QObject scope;
         bool outer = false;
         bool inner = false;
         bool innerEndedByItsCondition = false;
         bool outerHeldWhileInnerWaited = false;
-        QTimer::singleShot(10, [&] {
-            QTimer::singleShot(10, [&] { outer = true; });
-            QTimer::singleShot(60, [&] { inner = true; });
+        QTimer::singleShot(10, &scope, [&] {
+            QTimer::singleShot(10, &scope, [&] { outer = true; });
+            QTimer::singleShot(60, &scope, [&] { inner = true; });
             innerEndedByItsCondition = EventWait::waitUntil([&] { return inner; }, 5);
             outerHeldWhileInnerWaited = outer;
         });
@@ -60,7 +63,8 @@ private Q_SLOTS:
         QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, -5));
         QCOMPARE(asked, 2);
         // The clock moved forward ends a wait at once.
-        QTimer::singleShot(20, [] { Clock::advance(10'000); });
+        const QObject scope;
+        QTimer::singleShot(20, &scope, [] { Clock::advance(10'000); });
         wall.restart();
         QVERIFY(!EventWait::waitUntil([] { return false; }, 10));
         QVERIFY(wall.elapsed() < 2000);
