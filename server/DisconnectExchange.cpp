@@ -57,8 +57,8 @@ void DisconnectExchange::clear()
 
 bool DisconnectExchange::removePending(ClientLink *link)
 {
-    const auto it = m_pending.find(link);
-    if (it == m_pending.end())
+    const auto it = m_pending.constFind(link);
+    if (it == m_pending.cend())
         return false;
     if (*it)
         m_deadlines.erase(m_deadlines.find(**it));
