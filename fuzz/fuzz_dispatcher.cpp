@@ -50,13 +50,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
 constexpr int MaxSteps = 64;
-// An acknowledgement over loopback takes well under a millisecond; one not there after this
-// long was lost.
-constexpr qint64 LostAckMs = 200;
+// An acknowledgement over loopback takes well under a millisecond; a script that has not moved
+// for this long waits for one that was lost.
+constexpr qint64 StillMs = 200;
 // A little more than the client's limit for an acknowledgement.
 constexpr qint64 AckLimitMs = 11'000;
 
@@ -176,7 +177,7 @@ public:
     {
         if (world->ended)
             return;
-        waitOutLostAck();
+        letTimePassWhenStill();
         if (m_next >= m_steps.size()) {
             refuseAll();
             return;
@@ -235,19 +236,21 @@ private:
         return m_requestOpen;
     }
 
-    // A message of the server can still join an acknowledgement: one sent just after the
-    // client acknowledged a message and before its handler sent its request. The client then
-    // waits out its limit, which the script lets pass on the program's clock.
-    void waitOutLostAck()
+    // A message of the server can still join an acknowledgement, or a request of the client
+    // one that went before it, whatever the script waits for; the client then waits out the
+    // limit of an acknowledgement it missed. When nothing has moved for a while, the script
+    // lets that time pass on the program's clock. A wait that only an event would end, and
+    // none comes, still shows as a timeout.
+    void letTimePassWhenStill()
     {
-        if (!clientAwaitsAck()) {
-            m_awaitingSince.invalidate();
-        } else if (!m_awaitingSince.isValid()) {
-            m_awaitingSince.start();
-        } else if (m_awaitingSince.elapsed() > LostAckMs) {
+        const auto moved = std::make_pair(m_next, world->server->received().size());
+        if (moved != m_lastMove || !m_stillSince.isValid()) {
+            m_lastMove = moved;
+            m_stillSince.start();
+        } else if (m_stillSince.elapsed() > StillMs) {
             Clock::advance(AckLimitMs);
             m_requestOpen = false;
-            m_awaitingSince.invalidate();
+            m_stillSince.start();
         }
     }
 
@@ -264,7 +267,8 @@ private:
     QString m_message;
     qsizetype m_acksBefore = 0;
     bool m_requestOpen = false;
-    QElapsedTimer m_awaitingSince;
+    std::pair<qsizetype, qsizetype> m_lastMove;
+    QElapsedTimer m_stillSince;
 };
 
 // Back to the start of every input: a disconnected line, nothing queued or shown, the real
