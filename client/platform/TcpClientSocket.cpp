@@ -3,6 +3,7 @@
 #include "Cp1252.h"
 #include "RuntimeError.h"
 
+#include <algorithm>
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QTcpSocket>
@@ -23,6 +24,8 @@ TcpClientSocket::TcpClientSocket(QObject *parent)
     , m_socket(new QTcpSocket(this))
 {
     connect(m_socket, &QTcpSocket::connected, this, [this] {
+        m_linked = true;
+        m_candidates.clear();
         // Each message is one send; do not let the kernel hold a short one back.
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     });
@@ -41,8 +44,22 @@ TcpClientSocket::TcpClientSocket(QObject *parent)
         Q_EMIT SendProgress(sent, remaining);
     });
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        if (e != QAbstractSocket::RemoteHostClosedError)
-            m_failed = true;
+        if (e == QAbstractSocket::RemoteHostClosedError)
+            return;
+        // An address that does not link: the name's next one, from the event loop, since the
+        // socket is still inside its own notification.
+        if (!m_linked && !m_candidates.isEmpty()) {
+            m_nextPending = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, attempt = m_attempt] {
+                    if (attempt == m_attempt)
+                        connectNext();
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        m_failed = true;
     });
     connect(m_socket, &QTcpSocket::disconnected, this, [this] {
         if (m_closingByUs)
@@ -68,14 +85,60 @@ void TcpClientSocket::Connect(const QString &host, const QString &port)
         throw RuntimeError(RuntimeError::InvalidArgument,
                            QStringLiteral("No server name or address to link to"));
     Close();
-    m_failed = false;
     m_remoteHost = host;
     m_remotePort = static_cast<quint16>(number);
-    m_socket->connectToHost(host.trimmed(), m_remotePort);
+    const QHostAddress literal(host.trimmed());
+    if (!literal.isNull()) {
+        m_socket->connectToHost(literal, m_remotePort);
+        return;
+    }
+    m_resolving = true;
+    const int attempt = m_attempt;
+    m_lookupId =
+        QHostInfo::lookupHost(host.trimmed(), this, [this, attempt](const QHostInfo &info) {
+            onLookedUp(info, attempt);
+        });
+}
+
+QList<QHostAddress> TcpClientSocket::linkOrder(QList<QHostAddress> addresses)
+{
+    std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress &address) {
+        return address.protocol() == QAbstractSocket::IPv4Protocol;
+    });
+    return addresses;
+}
+
+void TcpClientSocket::onLookedUp(const QHostInfo &info, int attempt)
+{
+    if (attempt != m_attempt)
+        return;
+    m_resolving = false;
+    m_lookupId = -1;
+    m_candidates = linkOrder(info.addresses());
+    if (info.error() != QHostInfo::NoError || m_candidates.isEmpty()) {
+        m_candidates.clear();
+        m_failed = true;
+        return;
+    }
+    connectNext();
+}
+
+void TcpClientSocket::connectNext()
+{
+    m_nextPending = false;
+    m_socket->connectToHost(m_candidates.takeFirst(), m_remotePort);
 }
 
 void TcpClientSocket::Close()
 {
+    ++m_attempt;
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    m_resolving = false;
+    m_nextPending = false;
+    m_linked = false;
+    m_candidates.clear();
     m_closingByUs = true;
     m_socket->abort();
     m_closingByUs = false;
@@ -110,6 +173,10 @@ int TcpClientSocket::State() const
 {
     if (m_failed)
         return StateError;
+    if (m_resolving)
+        return StateResolvingHost;
+    if (m_nextPending)
+        return StateConnecting;
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
         return StateResolvingHost;

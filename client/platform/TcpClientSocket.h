@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
 
+class QHostInfo;
 class QTcpSocket;
 
 // The link's TCP client socket, with the operations, states and events the link manager and
@@ -31,8 +34,14 @@ public:
     ~TcpClientSocket() override;
 
     // Starts an asynchronous connect and returns at once. A port that is not a number from 1
-    // to 65535 raises a RuntimeError.
+    // to 65535 raises a RuntimeError. A host name is looked up and its addresses are tried in
+    // turn, in linkOrder(); an address is linked to as it is.
     void Connect(const QString &host, const QString &port);
+    // The order in which a name's addresses are tried: IPv4 first, so that a name that has
+    // both links as the dotted address the window shows; IPv6 after, so that a name with
+    // IPv6 alone, or a server that listens on IPv6 alone, still links. Otherwise as the
+    // resolver gave them.
+    static QList<QHostAddress> linkOrder(QList<QHostAddress> addresses);
     // Closes the socket whatever its state; raises no events.
     void Close();
     // Queues the text for sending; raises a RuntimeError unless connected.
@@ -41,8 +50,10 @@ public:
     QString GetData();
 
     int State() const;
-    QString RemoteHost() const;   // the host given to Connect
-    QString RemoteHostIP() const; // the peer's numeric address
+    QString RemoteHost() const; // the host given to Connect
+    // The peer's numeric address: dotted for IPv4 (also when it came as an IPv4-mapped IPv6
+    // address), the usual text of an IPv6 address otherwise.
+    QString RemoteHostIP() const;
     int RemotePort() const;
     QString LocalHostName() const;
     QString LocalIP() const;
@@ -59,10 +70,22 @@ Q_SIGNALS:
 
 private:
     void deliverArrival();
+    void onLookedUp(const QHostInfo &info, int attempt);
+    void connectNext();
 
     QTcpSocket *m_socket;
     QString m_remoteHost;
     quint16 m_remotePort = 0;
+    // The addresses of the name still to try, and whether a try of one is under way between
+    // two of the socket's own attempts (the lookup, or the step to the next address).
+    QList<QHostAddress> m_candidates;
+    bool m_resolving = false;
+    bool m_nextPending = false;
+    bool m_linked = false;
+    // Counts Connect and Close calls, so that a lookup's late answer to an abandoned attempt
+    // is dropped.
+    int m_attempt = 0;
+    int m_lookupId = -1;
     bool m_failed = false;
     bool m_closingByUs = false;
     bool m_arrivalPosted = false;

@@ -16,11 +16,11 @@
 
 namespace {
 
-// A port on 127.0.0.1 where nothing listens.
-quint16 deadPort()
+// A port on the loopback address where nothing listens.
+quint16 deadPort(const QHostAddress &loopback)
 {
     QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
+    probe.listen(loopback, 0);
     return probe.serverPort();
 }
 
@@ -55,16 +55,25 @@ private Q_SLOTS:
         row("by name", "localhost", "192.0.2.1", linked);
         row("by address, refused", "", "127.0.0.1", "Cannot link to server on 127.0.0.1 port ");
         row("by name, refused", "localhost", "127.0.0.1", "Cannot link to server localhost port ");
+        // A server given by its IPv6 address shows that address as it is usually written.
+        row("by IPv6 address", "", "::1", "Linked to server on ::1 port ");
+        row("by IPv6 address as name", "::1", "127.0.0.1", "Linked to server on ::1 port ");
+        row("by IPv6 address, refused", "", "::1", "Cannot link to server on ::1 port ");
     }
     void linkAttempts()
     {
         QFETCH(QString, name);
         QFETCH(QString, address);
         QFETCH(QString, shown);
+        const bool overIPv6 = shown.contains(QLatin1String("::1"));
+        if (overIPv6 && !FakeServer::hasIPv6Loopback())
+            QSKIP("This machine has no IPv6 loopback");
         const bool listening = shown.startsWith(QLatin1String("Linked"));
+        const QHostAddress loopback(overIPv6 ? QHostAddress::LocalHostIPv6
+                                             : QHostAddress::LocalHost);
         TestHome home;
-        FakeServer server;
-        const QString port = QString::number(listening ? server.port() : deadPort());
+        FakeServer server(FakeServer::Port::Any, loopback);
+        const QString port = QString::number(listening ? server.port() : deadPort(loopback));
         TestHome::seed(QStringLiteral("ServerName"), name);
         TestHome::seed(QStringLiteral("ServerIPAddress"), address);
         TestHome::seed(QStringLiteral("ServerPort"), port);
@@ -89,6 +98,34 @@ private Q_SLOTS:
                      .contains(QLatin1String("\tSendData\tCMD_END")),
                  listening);
         QCOMPARE(w.wskClient->State(), int(TcpClientSocket::StateClosed));
+    }
+
+    // A name with addresses of both kinds links over IPv4, whose dotted address the window
+    // shows; IPv6 addresses remain for a name without IPv4 or a server not listening on it.
+    void addressesOfANameInLinkOrder_data()
+    {
+        QTest::addColumn<QStringList>("resolved");
+        QTest::addColumn<QStringList>("tried");
+        const auto row = [](const char *tag, const char *resolved, const char *tried) {
+            QTest::newRow(tag) << QString::fromLatin1(resolved).split(QLatin1Char(' '))
+                               << QString::fromLatin1(tried).split(QLatin1Char(' '));
+        };
+        row("both kinds", "::1 127.0.0.1 2001:db8::1 192.0.2.1",
+            "127.0.0.1 192.0.2.1 ::1 2001:db8::1");
+        row("IPv6 only", "2001:db8::2 ::1", "2001:db8::2 ::1");
+        row("IPv4 only", "192.0.2.9 127.0.0.1", "192.0.2.9 127.0.0.1");
+    }
+    void addressesOfANameInLinkOrder()
+    {
+        QFETCH(QStringList, resolved);
+        QFETCH(QStringList, tried);
+        QList<QHostAddress> addresses;
+        for (const QString &text : resolved)
+            addresses.append(QHostAddress(text));
+        QStringList order;
+        for (const QHostAddress &address : TcpClientSocket::linkOrder(addresses))
+            order.append(address.toString());
+        QCOMPARE(order, tried);
     }
 
     void lostLinkIsRetriedAndShowsUnknown()

@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
-FakeServer::FakeServer(Port port)
+FakeServer::FakeServer(Port port, const QHostAddress &loopback)
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -22,12 +22,18 @@ FakeServer::FakeServer(Port port)
     if (port == Port::FourDigits) {
         const auto first = static_cast<quint16>(2000 + QCoreApplication::applicationPid() % 7000);
         for (quint16 candidate = first; !listening && candidate < 10000; ++candidate)
-            listening = m_server.listen(QHostAddress::LocalHost, candidate);
+            listening = m_server.listen(loopback, candidate);
     } else {
-        listening = m_server.listen(QHostAddress::LocalHost, 0);
+        listening = m_server.listen(loopback, 0);
     }
     if (!listening)
         qFatal("FakeServer cannot listen: %s", qPrintable(m_server.errorString()));
+}
+
+bool FakeServer::hasIPv6Loopback()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHostIPv6, 0);
 }
 
 bool FakeServer::waitForConnections(int count, int timeoutMs)

@@ -2,25 +2,29 @@
 
 #include <functional>
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 
-// A scripted server on 127.0.0.1 for in-process tests of the client. It accepts one client at
-// a time, records every message it receives (a read is one message, except that leading
-// "MSG_ACK"s are split off, as the client sends its acknowledgement and its reply back to
-// back), acknowledges or stays silent as told, sends lines, and closes on command.
+// A scripted server on loopback (127.0.0.1, or ::1 when told) for in-process tests of the client.
+// It accepts one client at a time, records every message it receives (a read is one message, except
+// that leading "MSG_ACK"s are split off, as the client sends its acknowledgement and its reply back
+// to back), acknowledges or stays silent as told, sends lines, and closes on command.
 class FakeServer : public QObject
 {
     Q_OBJECT
 
 public:
     enum class Port { Any, FourDigits };
-    // Listens on loopback, on a port the system chooses or, for tests that type the port into
-    // the client's four-character box, on a free port below 10000.
-    explicit FakeServer(Port port = Port::Any);
+    // Listens on the loopback address, on a port the system chooses or, for tests that type the
+    // port into the client's four-character box, on a free port below 10000.
+    explicit FakeServer(Port port = Port::Any,
+                        const QHostAddress &loopback = QHostAddress(QHostAddress::LocalHost));
+    // Whether this machine has the IPv6 loopback to listen on.
+    static bool hasIPv6Loopback();
 
     quint16 port() const { return m_server.serverPort(); }
     bool hasClient() const
