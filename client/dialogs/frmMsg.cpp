@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "Clock.h"
 #include "ErrorTrap.h"
+#include "MessageBox.h"
 #include "NoticeText.h"
 #include "RuntimeError.h"
 #include "Sound.h"
@@ -11,40 +12,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QTimer>
-
-namespace {
-
-// 32 x 32: a white speech balloon with a blue letter i.
-QPixmap informationSymbol()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath balloon;
-    balloon.addEllipse(QRectF(1.5, 1.5, 29, 23));
-    QPainterPath tail;
-    tail.moveTo(8, 20);
-    tail.lineTo(5, 30.5);
-    tail.lineTo(15, 23);
-    tail.closeSubpath();
-    p.setPen(QPen(QColor(96, 96, 96), 1));
-    p.setBrush(Qt::white);
-    p.drawPath(balloon.united(tail));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 255));
-    p.drawEllipse(QRectF(14, 4.5, 4, 4));
-    p.drawRect(QRectF(14, 10.5, 4, 10));
-    p.drawRect(QRectF(12, 10.5, 2, 2));
-    p.drawRect(QRectF(12, 18.5, 8, 2));
-    return pixmap;
-}
-
-} // namespace
 
 frmMsg::frmMsg()
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -57,7 +26,8 @@ frmMsg::frmMsg()
 
     imgInfo = new QLabel(this);
     Twips::place(imgInfo, 120, 120, 480, 480);
-    imgInfo->setPixmap(informationSymbol());
+    imgInfo->setPixmap(
+        Artwork::messageSymbol(MessageBox::Information).pixmap(QSize(32, 32), devicePixelRatioF()));
     imgInfo->setAccessibleName(QStringLiteral("Information"));
     lblMsg = new QLabel(this);
     Twips::place(lblMsg, 720, 120, 4755, 1035);
