@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Velmora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules and the two Debian packages, velmora-client and velmora-server.
 #
 #   cmake --install build [--prefix /usr]     installs both programs and their files

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Velmora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # velmora_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
 #                  [TIMEOUT <s>] [WRAPPER <command...>])
 #

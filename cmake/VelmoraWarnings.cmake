@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Velmora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every target of ours links velmora_options: the warnings, as errors unless VELMORA_WERROR is off,
 # and, when asked, the sanitizers.
 add_library(velmora_options INTERFACE)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The address box's key filter, fed keys as a user would type them: whatever is typed, the box
 // holds the beginning of a dotted address, every group at most three digits and at most 255,
 // at most three dots, never a dot first or two in a row.

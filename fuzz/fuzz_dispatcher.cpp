@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The dispatcher in-process: a real offscreen main window, linked over loopback TCP to the
 // tests' scripted server, takes random sequences of server messages while a simulated user
 // gives random answers to every dialog they open.

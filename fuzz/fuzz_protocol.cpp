@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The server's messages as the client reads them: the code page, the classification and every
 // payload parser. Besides crashes, hangs and sanitizer reports, the properties below must hold
 // for any bytes at all.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Stored settings as their readers convert them: any text either converts or raises the
 // run-time error its reader reports; nothing else may happen.
 #include "Cp1252.h"

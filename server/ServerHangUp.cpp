@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The server's side that faces the line: requests to hang up and the other desks' answers, the
 // line's changes, the limit on a call's length and the accounting log.
 

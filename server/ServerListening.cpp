@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The server's side that faces the network: listening, who may link, links coming and going,
 // a new configuration, stopping.
 

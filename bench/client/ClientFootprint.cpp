@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The client program as the desk runs it, measured from outside: the real velmora-client
 // executable, started from a folder of its own (its logs go there) against a listening
 // loopback server end. Prints the time from starting the process to its link, its memory once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The client's link under measurement: the real main window on the offscreen platform, linked
 // over loopback TCP to a server end that runs on a thread of its own with blocking sockets.
 // Prints the share of one core the client process uses while a send waits on a silent server

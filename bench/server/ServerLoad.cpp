@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Load generator for velmora-server: links many clients on loopback to a real server process,
 // changes the line's state, and measures how long it takes until every client has acknowledged
 // the resulting status line, together with the server's memory.

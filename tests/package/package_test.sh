@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Velmora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the two Debian packages from the build folder, checks them as Debian's tools would,
 # installs them into a temporary root and runs the installed server and client there as a
 # user who cannot write the programs' folders (nobody, when run as root).
