@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "ServerConfig.h"
+#include "LineSettings.h"
 
 #include <QObject>
 
