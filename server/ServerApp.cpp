@@ -102,7 +102,9 @@ int runServer(int argc, char *argv[])
                   .arg(QStringLiteral(VELMORA_VERSION), QString::number(raiseOpenFileLimit())));
     Log::info(QStringLiteral("Line backend: %1; %2 phonebook entries")
                   .arg(config.backend == BackendKind::Command ? QStringLiteral("command")
-                                                              : QStringLiteral("simulated"),
+                       : config.backend == BackendKind::NetworkManager
+                           ? QStringLiteral("networkmanager")
+                           : QStringLiteral("simulated"),
                        QString::number(config.phonebook.size())));
     SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
     QString error;

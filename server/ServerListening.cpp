@@ -52,6 +52,7 @@ void VelmoraServer::applySettings()
     m_admission.setSettings({m_config.allowFrom, m_config.maxLinks, m_config.maxLinksPerAddress});
     m_throttle.setFirstDelay(m_config.wrongPasswordDelayMs);
     m_accounting.setPath(m_config.accountingFile);
+    m_line.setPhonebook(m_config.phonebook);
 }
 
 bool VelmoraServer::start(QString *error)

@@ -21,6 +21,11 @@ void Line::start()
     m_backend->start();
 }
 
+void Line::setPhonebook(const QList<PhonebookEntry> &phonebook)
+{
+    m_backend->setPhonebook(phonebook);
+}
+
 QString Line::statusLine() const
 {
     switch (m_state) {

@@ -21,6 +21,7 @@ public:
     ~Line() override;
 
     void start();
+    void setPhonebook(const QList<PhonebookEntry> &phonebook);
     State state() const { return m_state; }
     QString entry() const { return m_entry; }
     // "Disconnected", "Connect device", "Connected to " + entry or "Disconnecting".

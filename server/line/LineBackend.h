@@ -18,6 +18,8 @@ public:
 
     // Begins to watch the line; a backend that can see it reports a line already up.
     virtual void start() {}
+    // The phonebook in force, at start and after every reload.
+    virtual void setPhonebook(const QList<PhonebookEntry> &) {}
     // Dials entry; lineUp or lineDown with a reason follows.
     virtual void dial(const PhonebookEntry &entry, const QString &password) = 0;
     // Hangs up, or abandons a dial in progress; lineDown with an empty reason follows.

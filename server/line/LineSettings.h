@@ -22,6 +22,9 @@ struct PhonebookEntry
     QString password; // Server: the password itself
     PasswordCheck check = PasswordCheck::None;
     qint64 maxOnlineMs = 0; // after this long up the server asks to hang up; 0: no limit
+    // The NetworkManager connection the entry dials, by id or UUID; empty: the one whose id is
+    // the entry's name.
+    QString connection{};
 
     bool operator==(const PhonebookEntry &other) const = default;
 };
@@ -47,4 +50,4 @@ struct CommandSettings
     bool operator==(const CommandSettings &other) const = default;
 };
 
-enum class BackendKind { Simulated, Command };
+enum class BackendKind { Simulated, Command, NetworkManager };

@@ -1,0 +1,211 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "SecretAgent.h"
+#include "ServerProcess.h"
+#include "ServerTestSupport.h"
+
+#include <nm-dbus-interface.h>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+
+// The password's path from a desk to NetworkManager, through the server's secret agent, on a
+// real NetworkManager in a namespace of its own (in-namespace.sh). The line is a wired profile
+// with 802.1X, whose password NetworkManager asks of the agents before it starts the
+// authentication; no authentication service runs here, so the dial then fails, after
+// NetworkManager took the password. Whether the far end accepts it is not tested here.
+class TestSecretAgent : public QObject
+{
+    Q_OBJECT
+
+private:
+    static bool nmcli(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(str("nmcli"), arguments);
+        const bool ended = QTest::qWaitFor(
+            [&] { return process.state() == QProcess::NotRunning; }, 30000);
+        if (!ended || process.exitCode() != 0)
+            qWarning("nmcli: %s", process.readAll().constData());
+        return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+
+    // A wired 802.1X profile; flags 1: its password is the agents' to give.
+    static bool add8021x(const QString &name, const QStringList &password)
+    {
+        return nmcli(QStringList{str("connection"), str("add"), str("con-name"), name,
+                                 str("type"), str("ethernet"), str("ifname"), str("velmora0"),
+                                 str("autoconnect"), str("no"), str("802-1x.eap"), str("md5"),
+                                 str("802-1x.identity"), str("office"), str("ipv4.method"),
+                                 str("manual"), str("ipv4.addresses"), str("192.0.2.1/24"),
+                                 str("ipv6.method"), str("disabled")} +
+                     password);
+    }
+
+    // A bus call that keeps the event loop going; the reply or the error.
+    static QDBusMessage call(const QDBusMessage &message)
+    {
+        QDBusPendingCallWatcher watcher(QDBusConnection::systemBus().asyncCall(message));
+        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, 10000))
+            return QDBusMessage::createError(str("test.Timeout"), str("no reply in 10 s"));
+        return watcher.reply();
+    }
+
+    static QDBusMessage nmCall(const QString &path, const QString &interface,
+                               const QString &method, const QVariantList &arguments)
+    {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(str(NM_DBUS_SERVICE), path, interface, method);
+        message.setArguments(arguments);
+        return call(message);
+    }
+
+    static QString settingsPath(const QString &uuid)
+    {
+        const QDBusMessage reply = nmCall(str(NM_DBUS_PATH_SETTINGS), str(NM_DBUS_INTERFACE_SETTINGS),
+                                          str("GetConnectionByUuid"), {uuid});
+        return reply.arguments().value(0).value<QDBusObjectPath>().path();
+    }
+
+    static QString uuidOf(const QString &name)
+    {
+        QProcess process;
+        process.start(str("nmcli"), {str("-g"), str("connection.uuid"), str("connection"),
+                                     str("show"), name});
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000))
+            return QString();
+        return QString::fromUtf8(process.readAll()).trimmed();
+    }
+
+    static QByteArray config(const QByteArray &phonebook)
+    {
+        return "[Server]\nAddress=127.0.0.1\nWrongPasswordDelayMs=0\n[Line]\n"
+               "Backend=networkmanager\n[Phonebook]\n" +
+               phonebook;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qDBusRegisterMetaType<NmSettings>();
+        QVERIFY(QDBusConnection::systemBus().isConnected());
+    }
+
+    void typedPasswordReachesNetworkManager()
+    {
+        QVERIFY(add8021x(str("Office LAN"), {str("802-1x.password-flags"), str("1")}));
+        ServerProcess server;
+        QVERIFY(server.startWith(config("Office LAN=*\n"), {str("-p0"), str("--log-level"),
+                                                            str("debug")}));
+        QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
+        RawClient desk(server.port(), str("desk"));
+        QVERIFY(desk.link());
+        QCOMPARE(answer(desk, str("CMD_CONNECT:Office LAN")), str("MSG_PASSWORD"));
+        QVERIFY(desk.request(str("CMD_CONNECT:Office LANPWD:Night-Owl-42")));
+        QVERIFY(desk.expect(Protocol::StatusConnectDevice));
+        const QString failed = desk.next(30000);
+        QVERIFY(desk.expect(Protocol::StatusDisconnected));
+        QVERIFY(server.stop());
+        const QString log = server.log();
+        QVERIFY2(log.contains(str("Secret agent: the password for 802-1x handed to "
+                                  "NetworkManager")),
+                 qPrintable(log));
+        // NetworkManager went on to the authentication, which has no service here.
+        QVERIFY2(failed.startsWith(str("Dialling Office LAN failed: ")) &&
+                     !failed.contains(str("no password")),
+                 qPrintable(failed));
+        QVERIFY2(!log.contains(str("Night-Owl-42")), qPrintable(log));
+    }
+
+    void storedPasswordDialsWithoutAsking()
+    {
+        QVERIFY(add8021x(str("Stored LAN"), {str("802-1x.password"), str("Stored-Secret")}));
+        ServerProcess server;
+        QVERIFY(server.startWith(config("Stored LAN=\n"), {str("-p0")}));
+        RawClient desk(server.port(), str("desk"));
+        QVERIFY(desk.link());
+        QCOMPARE(answer(desk, str("CMD_CONNECT:Stored LAN")), QString(Protocol::StatusConnectDevice));
+        const QString failed = desk.next(30000);
+        QVERIFY2(!failed.contains(str("no password")), qPrintable(failed));
+        QVERIFY(server.stop());
+        QVERIFY2(!server.log().contains(str("Secret agent:")), qPrintable(server.log()));
+    }
+
+    // Somebody else activating the profile gets nothing from the server's agent.
+    void otherActivationsGetNoPassword()
+    {
+        QVERIFY(add8021x(str("Guest LAN"), {str("802-1x.password-flags"), str("1")}));
+        ServerProcess server;
+        QVERIFY(server.startWith(config("Guest LAN=*\n"), {str("-p0")}));
+        QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
+        RawClient desk(server.port(), str("desk"));
+        QVERIFY(desk.link());
+        const QString path = settingsPath(uuidOf(str("Guest LAN")));
+        QVERIFY(!path.isEmpty());
+        // This process has no agent of its own: the server's is the only one NetworkManager can
+        // ask.
+        const QDBusMessage reply = nmCall(
+            str(NM_DBUS_PATH), str(NM_DBUS_INTERFACE), str("ActivateConnection"),
+            {QVariant::fromValue(QDBusObjectPath(path)),
+             QVariant::fromValue(QDBusObjectPath(str("/"))),
+             QVariant::fromValue(QDBusObjectPath(str("/")))});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QVERIFY(server.waitForLog(str("Secret agent: no password for %1: the server did not "
+                                      "start it")
+                                      .arg(path),
+                                  10000));
+        // The desks never saw the line move.
+        RawClient witness(server.port(), str("witness"));
+        QVERIFY(witness.link());
+        QVERIFY(witness.reads().contains(Protocol::StatusDisconnected));
+        QVERIFY(desk.pending().isEmpty());
+        QVERIFY(server.stop());
+    }
+
+    // Called as NetworkManager calls it, but by another: refused.
+    void onlyNetworkManagerIsAnswered()
+    {
+        ServerProcess server;
+        QVERIFY(server.startWith(config("Office LAN=*\n"), {str("-p0")}));
+        QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
+        // The server's unique name on the bus, found by its process.
+        QString agent;
+        const QStringList names = call(QDBusMessage::createMethodCall(
+                                           str("org.freedesktop.DBus"), str("/org/freedesktop/DBus"),
+                                           str("org.freedesktop.DBus"), str("ListNames")))
+                                      .arguments()
+                                      .value(0)
+                                      .toStringList();
+        for (const QString &name : names) {
+            QDBusMessage pid = QDBusMessage::createMethodCall(
+                str("org.freedesktop.DBus"), str("/org/freedesktop/DBus"),
+                str("org.freedesktop.DBus"), str("GetConnectionUnixProcessID"));
+            pid << name;
+            if (name.startsWith(u':') && call(pid).arguments().value(0).toLongLong() == server.pid())
+                agent = name;
+        }
+        QVERIFY(!agent.isEmpty());
+        const NmSettings connection{
+            {str("connection"), {{str("type"), str("gsm")}, {str("id"), str("Office LAN")}}}};
+        QDBusMessage getSecrets = QDBusMessage::createMethodCall(
+            agent, str(NM_DBUS_PATH_SECRET_AGENT), str(NM_DBUS_INTERFACE_SECRET_AGENT),
+            str("GetSecrets"));
+        getSecrets << QVariant::fromValue(connection)
+                   << QVariant::fromValue(
+                          QDBusObjectPath(str("/org/freedesktop/NetworkManager/Settings/1")))
+                   << str("gsm") << QStringList()
+                   << uint(NM_SECRET_AGENT_GET_SECRETS_FLAG_ALLOW_INTERACTION);
+        const QDBusMessage reply = call(getSecrets);
+        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(reply.errorName(), str(NM_DBUS_INTERFACE_SECRET_AGENT ".PermissionDenied"));
+        QVERIFY(server.stop());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSecretAgent)
+#include "tst_secretagent.moc"
