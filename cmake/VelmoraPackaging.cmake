@@ -51,6 +51,9 @@ install(FILES ${VELMORA_STAGE}/velmora-client.1.gz
 
 # Server: the daemon, its manual page, its unit and its configuration.
 install(TARGETS velmora-server RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR} COMPONENT server)
+# The right to bring NetworkManager's connections up and down, for the server's account only.
+install(FILES ${PROJECT_SOURCE_DIR}/server/velmora-server.rules
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/rules.d COMPONENT server)
 install(FILES ${VELMORA_STAGE}/velmora-server.8.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man8 COMPONENT server)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/server.md
