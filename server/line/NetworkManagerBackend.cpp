@@ -200,11 +200,11 @@ void NetworkManagerBackend::track(const QString &path)
 
 void NetworkManagerBackend::untrack(const QString &path)
 {
-    const auto it = m_active.find(path);
-    if (it == m_active.end())
+    const auto it = m_active.constFind(path);
+    if (it == m_active.constEnd())
         return;
     it->proxy->deleteLater();
-    for (NmDeviceProxy *device : std::as_const(it->devices))
+    for (NmDeviceProxy *device : it->devices)
         device->deleteLater();
     m_active.erase(it);
 }

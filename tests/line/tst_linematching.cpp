@@ -150,11 +150,12 @@ private Q_SLOTS:
             return;
         const NmSettings answer = SecretAgent::answer(setting, QStringLiteral("Night-Owl-42"));
         QCOMPARE(answer.keys(), QStringList{setting});
+        const QVariantMap values = answer.value(setting);
         const QVariant password = setting == QLatin1String("vpn")
-                                      ? QVariant(answer[setting][QStringLiteral("secrets")]
+                                      ? QVariant(values.value(QStringLiteral("secrets"))
                                                      .value<QMap<QString, QString>>()
                                                      .value(QStringLiteral("password")))
-                                      : answer[setting][QStringLiteral("password")];
+                                      : values.value(QStringLiteral("password"));
         QCOMPARE(password.toString(), QStringLiteral("Night-Owl-42"));
     }
 };
