@@ -37,11 +37,10 @@ NetworkManagerBackend::NetworkManagerBackend(const QDBusConnection &bus, QObject
     : LineBackend(parent)
     , m_bus(bus)
     , m_agent(new SecretAgent(bus, this))
-    , m_watcher(new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange,
-                                        this))
+    , m_watcher(
+          new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this))
     , m_manager(new NmPropertiesProxy(QStringLiteral(NM_DBUS_PATH), bus, this))
-{
-}
+{}
 
 NetworkManagerBackend::~NetworkManagerBackend() = default;
 
@@ -55,10 +54,9 @@ void NetworkManagerBackend::start()
     QString error;
     if (!m_agent->publish(&error))
         Log::error(error);
-    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString &, const QString &, const QString &owner) {
-                onOwnerChanged(owner);
-            });
+    connect(
+        m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+        [this](const QString &, const QString &, const QString &owner) { onOwnerChanged(owner); });
     connect(m_manager, &NmPropertiesProxy::PropertiesChanged, this,
             [this](const QString &interface, const QVariantMap &changed, const QStringList &) {
                 const auto active = changed.constFind(QStringLiteral("ActiveConnections"));
@@ -94,9 +92,11 @@ void NetworkManagerBackend::onOwnerChanged(const QString &owner)
         }
         m_active.clear();
         if (m_phase == Phase::Up)
-            becomeDown(QStringLiteral("Connection to %1 lost: NetworkManager stopped").arg(m_entry));
+            becomeDown(
+                QStringLiteral("Connection to %1 lost: NetworkManager stopped").arg(m_entry));
         else if (m_phase != Phase::Down)
-            fail(QStringLiteral("NetworkManager stopped"), QStringLiteral("NetworkManager stopped"));
+            fail(QStringLiteral("NetworkManager stopped"),
+                 QStringLiteral("NetworkManager stopped"));
         return;
     }
     Log::info(QStringLiteral("NetworkManager is running"));
@@ -118,8 +118,8 @@ void NetworkManagerBackend::checkPhonebook()
     connect(catalogue, &NmCatalogue::done, this,
             [this](bool ok, const QList<NmConnection> &connections, const QString &error) {
                 if (!ok) {
-                    Log::warning(QStringLiteral("Cannot read NetworkManager's connections: %1")
-                                     .arg(error));
+                    Log::warning(
+                        QStringLiteral("Cannot read NetworkManager's connections: %1").arg(error));
                     return;
                 }
                 const QStringList missing = NmMatch::missing(m_phonebook, connections);
@@ -142,9 +142,8 @@ void NetworkManagerBackend::checkPhonebook()
 
 void NetworkManagerBackend::readActiveConnections()
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, QStringLiteral(NM_DBUS_PATH), kProperties,
-                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral(NM_DBUS_PATH),
+                                                       kProperties, QStringLiteral("Get"));
     call << QStringLiteral(NM_DBUS_INTERFACE) << QStringLiteral("ActiveConnections");
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
@@ -180,8 +179,8 @@ void NetworkManagerBackend::track(const QString &path)
     // Subscribed before the state is read, so that no change falls between the two.
     connect(active.proxy, &NmActiveConnectionProxy::StateChanged, this,
             [this, path](uint state, uint reason) { onState(path, state, reason); });
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, path, kProperties,
-                                                       QStringLiteral("GetAll"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, path, kProperties, QStringLiteral("GetAll"));
     call << QStringLiteral(NM_DBUS_INTERFACE_ACTIVE_CONNECTION);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -235,8 +234,8 @@ void NetworkManagerBackend::onProperties(const QString &path, const QVariantMap 
                 });
     }
     // A change signalled while the properties were on their way is newer than they are.
-    const uint state = active.state ? active.state
-                                    : properties.value(QStringLiteral("State")).toUInt();
+    const uint state =
+        active.state ? active.state : properties.value(QStringLiteral("State")).toUInt();
     onState(path, state, NM_ACTIVE_CONNECTION_STATE_REASON_NONE);
 }
 
@@ -264,8 +263,8 @@ void NetworkManagerBackend::onState(const QString &path, uint state, uint reason
             } else if (m_phase == Phase::Activating) {
                 fail(words, QStringLiteral("%1 (%2)").arg(words, codes));
             } else if (m_phase == Phase::Up) {
-                Log::warning(QStringLiteral("The line to %1 fell: %2 (%3)")
-                                 .arg(m_entry, words, codes));
+                Log::warning(
+                    QStringLiteral("The line to %1 fell: %2 (%3)").arg(m_entry, words, codes));
                 becomeDown(QStringLiteral("Connection to %1 lost: %2").arg(m_entry, words));
             }
         }
@@ -390,8 +389,8 @@ void NetworkManagerBackend::deactivate()
                 w->deleteLater();
                 // Refused mostly because it has ended already; its end may have come first.
                 if (w->isError() && m_phase == Phase::Deactivating && m_path == path) {
-                    Log::warning(QStringLiteral("Hanging up %1: %2")
-                                     .arg(m_entry, w->error().message()));
+                    Log::warning(
+                        QStringLiteral("Hanging up %1: %2").arg(m_entry, w->error().message()));
                     becomeDown(QString());
                 }
             });

@@ -73,6 +73,6 @@ private:
     QHash<QString, Active> m_active;
     Phase m_phase = Phase::Down;
     QString m_entry;
-    QString m_path; // the active connection the line is on, or being dialled on
+    QString m_path;     // the active connection the line is on, or being dialled on
     quint64 m_dial = 0; // counts dials, so that a late answer to an abandoned one is ignored
 };

@@ -47,8 +47,7 @@ QString entryFor(const QList<PhonebookEntry> &phonebook, const QString &id, cons
     return QString();
 }
 
-QStringList missing(const QList<PhonebookEntry> &phonebook,
-                    const QList<NmConnection> &connections)
+QStringList missing(const QList<PhonebookEntry> &phonebook, const QList<NmConnection> &connections)
 {
     QStringList names;
     for (const PhonebookEntry &entry : phonebook) {
@@ -63,8 +62,7 @@ QStringList missing(const QList<PhonebookEntry> &phonebook,
 NmCatalogue::NmCatalogue(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
-{
-}
+{}
 
 void NmCatalogue::fetch()
 {

@@ -29,8 +29,7 @@ const NmConnection *connectionFor(const PhonebookEntry &entry,
 // The name of the entry that dials the connection with this id and UUID; empty for none.
 QString entryFor(const QList<PhonebookEntry> &phonebook, const QString &id, const QString &uuid);
 // The entries whose connection NetworkManager does not have.
-QStringList missing(const QList<PhonebookEntry> &phonebook,
-                    const QList<NmConnection> &connections);
+QStringList missing(const QList<PhonebookEntry> &phonebook, const QList<NmConnection> &connections);
 
 } // namespace NmMatch
 

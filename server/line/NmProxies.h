@@ -19,8 +19,7 @@ public:
     NmPropertiesProxy(const QString &path, const QDBusConnection &bus, QObject *parent)
         : QDBusAbstractInterface(QStringLiteral(NM_DBUS_SERVICE), path,
                                  "org.freedesktop.DBus.Properties", bus, parent)
-    {
-    }
+    {}
 
 Q_SIGNALS:
     void PropertiesChanged(const QString &interface, const QVariantMap &changed,
@@ -35,8 +34,7 @@ public:
     NmActiveConnectionProxy(const QString &path, const QDBusConnection &bus, QObject *parent)
         : QDBusAbstractInterface(QStringLiteral(NM_DBUS_SERVICE), path,
                                  NM_DBUS_INTERFACE_ACTIVE_CONNECTION, bus, parent)
-    {
-    }
+    {}
 
 Q_SIGNALS:
     void StateChanged(uint state, uint reason);
@@ -50,8 +48,7 @@ public:
     NmDeviceProxy(const QString &path, const QDBusConnection &bus, QObject *parent)
         : QDBusAbstractInterface(QStringLiteral(NM_DBUS_SERVICE), path, NM_DBUS_INTERFACE_DEVICE,
                                  bus, parent)
-    {
-    }
+    {}
 
 Q_SIGNALS:
     void StateChanged(uint newState, uint oldState, uint reason);

@@ -49,9 +49,10 @@ bool SecretAgent::publish(QString *error)
 void SecretAgent::registerWith(const QString &networkManagerOwner)
 {
     m_owner = networkManagerOwner;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral(NM_DBUS_SERVICE), kAgentManagerPath,
-        QStringLiteral(NM_DBUS_INTERFACE_AGENT_MANAGER), QStringLiteral("RegisterWithCapabilities"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral(NM_DBUS_SERVICE), kAgentManagerPath,
+                                       QStringLiteral(NM_DBUS_INTERFACE_AGENT_MANAGER),
+                                       QStringLiteral("RegisterWithCapabilities"));
     call << kIdentifier << uint(NM_SECRET_AGENT_CAPABILITY_NONE);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher *w) {
@@ -147,5 +148,4 @@ void SecretAgent::SaveSecrets(const NmSettings &, const QDBusObjectPath &)
 }
 
 void SecretAgent::DeleteSecrets(const NmSettings &, const QDBusObjectPath &)
-{
-}
+{}

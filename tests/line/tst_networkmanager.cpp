@@ -25,8 +25,8 @@ private:
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(str("nmcli"), arguments);
-        const bool ended = QTest::qWaitFor(
-            [&] { return process.state() == QProcess::NotRunning; }, 30000);
+        const bool ended =
+            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
         const QString text = QString::fromUtf8(process.readAll());
         if (output)
             *output = text;
@@ -46,9 +46,8 @@ private:
     // A wired profile on the line with a documentation address: it comes up at once.
     static QStringList staticLine()
     {
-        return {str("type"),        str("ethernet"),    str("ifname"),
-                str("velmora0"),    str("ipv4.method"), str("manual"),
-                str("ipv4.addresses"), str("192.0.2.1/24")};
+        return {str("type"),        str("ethernet"), str("ifname"),         str("velmora0"),
+                str("ipv4.method"), str("manual"),   str("ipv4.addresses"), str("192.0.2.1/24")};
     }
 
     static bool isActive(const QString &name)
@@ -205,15 +204,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("profile");
         QTest::addColumn<QString>("why");
         // No DHCP server answers on the line.
-        QTest::newRow("no address")
-            << QStringList{str("type"), str("ethernet"), str("ifname"), str("velmora0"),
-                           str("ipv4.method"), str("auto"), str("ipv4.dhcp-timeout"), str("2")}
-            << str("no address was obtained");
+        QTest::newRow("no address") << QStringList{str("type"),
+                                                   str("ethernet"),
+                                                   str("ifname"),
+                                                   str("velmora0"),
+                                                   str("ipv4.method"),
+                                                   str("auto"),
+                                                   str("ipv4.dhcp-timeout"),
+                                                   str("2")}
+                                    << str("no address was obtained");
         // Bound to an interface the machine does not have: refused before it starts.
         QTest::newRow("no device")
-            << QStringList{str("type"), str("ethernet"), str("ifname"), str("nosuch0"),
-                           str("ipv4.method"), str("manual"), str("ipv4.addresses"),
-                           str("192.0.2.1/24")}
+            << QStringList{str("type"),           str("ethernet"),    str("ifname"),
+                           str("nosuch0"),        str("ipv4.method"), str("manual"),
+                           str("ipv4.addresses"), str("192.0.2.1/24")}
             << str("NetworkManager refused: No suitable device found for this connection");
     }
 

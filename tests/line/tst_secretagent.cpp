@@ -28,8 +28,8 @@ private:
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(str("nmcli"), arguments);
-        const bool ended = QTest::qWaitFor(
-            [&] { return process.state() == QProcess::NotRunning; }, 30000);
+        const bool ended =
+            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
         if (!ended || process.exitCode() != 0)
             qWarning("nmcli: %s", process.readAll().constData());
         return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
@@ -38,12 +38,26 @@ private:
     // A wired 802.1X profile; flags 1: its password is the agents' to give.
     static bool add8021x(const QString &name, const QStringList &password)
     {
-        return nmcli(QStringList{str("connection"), str("add"), str("con-name"), name,
-                                 str("type"), str("ethernet"), str("ifname"), str("velmora0"),
-                                 str("autoconnect"), str("no"), str("802-1x.eap"), str("md5"),
-                                 str("802-1x.identity"), str("office"), str("ipv4.method"),
-                                 str("manual"), str("ipv4.addresses"), str("192.0.2.1/24"),
-                                 str("ipv6.method"), str("disabled")} +
+        return nmcli(QStringList{str("connection"),
+                                 str("add"),
+                                 str("con-name"),
+                                 name,
+                                 str("type"),
+                                 str("ethernet"),
+                                 str("ifname"),
+                                 str("velmora0"),
+                                 str("autoconnect"),
+                                 str("no"),
+                                 str("802-1x.eap"),
+                                 str("md5"),
+                                 str("802-1x.identity"),
+                                 str("office"),
+                                 str("ipv4.method"),
+                                 str("manual"),
+                                 str("ipv4.addresses"),
+                                 str("192.0.2.1/24"),
+                                 str("ipv6.method"),
+                                 str("disabled")} +
                      password);
     }
 
@@ -56,8 +70,8 @@ private:
         return watcher.reply();
     }
 
-    static QDBusMessage nmCall(const QString &path, const QString &interface,
-                               const QString &method, const QVariantList &arguments)
+    static QDBusMessage nmCall(const QString &path, const QString &interface, const QString &method,
+                               const QVariantList &arguments)
     {
         QDBusMessage message =
             QDBusMessage::createMethodCall(str(NM_DBUS_SERVICE), path, interface, method);
@@ -67,16 +81,17 @@ private:
 
     static QString settingsPath(const QString &uuid)
     {
-        const QDBusMessage reply = nmCall(str(NM_DBUS_PATH_SETTINGS), str(NM_DBUS_INTERFACE_SETTINGS),
-                                          str("GetConnectionByUuid"), {uuid});
+        const QDBusMessage reply =
+            nmCall(str(NM_DBUS_PATH_SETTINGS), str(NM_DBUS_INTERFACE_SETTINGS),
+                   str("GetConnectionByUuid"), {uuid});
         return reply.arguments().value(0).value<QDBusObjectPath>().path();
     }
 
     static QString uuidOf(const QString &name)
     {
         QProcess process;
-        process.start(str("nmcli"), {str("-g"), str("connection.uuid"), str("connection"),
-                                     str("show"), name});
+        process.start(str("nmcli"),
+                      {str("-g"), str("connection.uuid"), str("connection"), str("show"), name});
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000))
             return QString();
         return QString::fromUtf8(process.readAll()).trimmed();
@@ -100,8 +115,8 @@ private Q_SLOTS:
     {
         QVERIFY(add8021x(str("Office LAN"), {str("802-1x.password-flags"), str("1")}));
         ServerProcess server;
-        QVERIFY(server.startWith(config("Office LAN=*\n"), {str("-p0"), str("--log-level"),
-                                                            str("debug")}));
+        QVERIFY(server.startWith(config("Office LAN=*\n"),
+                                 {str("-p0"), str("--log-level"), str("debug")}));
         QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
         RawClient desk(server.port(), str("desk"));
         QVERIFY(desk.link());
@@ -129,7 +144,8 @@ private Q_SLOTS:
         QVERIFY(server.startWith(config("Stored LAN=\n"), {str("-p0")}));
         RawClient desk(server.port(), str("desk"));
         QVERIFY(desk.link());
-        QCOMPARE(answer(desk, str("CMD_CONNECT:Stored LAN")), QString(Protocol::StatusConnectDevice));
+        QCOMPARE(answer(desk, str("CMD_CONNECT:Stored LAN")),
+                 QString(Protocol::StatusConnectDevice));
         const QString failed = desk.next(30000);
         QVERIFY2(!failed.contains(str("no password")), qPrintable(failed));
         QVERIFY(server.stop());
@@ -149,11 +165,11 @@ private Q_SLOTS:
         QVERIFY(!path.isEmpty());
         // This process has no agent of its own: the server's is the only one NetworkManager can
         // ask.
-        const QDBusMessage reply = nmCall(
-            str(NM_DBUS_PATH), str(NM_DBUS_INTERFACE), str("ActivateConnection"),
-            {QVariant::fromValue(QDBusObjectPath(path)),
-             QVariant::fromValue(QDBusObjectPath(str("/"))),
-             QVariant::fromValue(QDBusObjectPath(str("/")))});
+        const QDBusMessage reply =
+            nmCall(str(NM_DBUS_PATH), str(NM_DBUS_INTERFACE), str("ActivateConnection"),
+                   {QVariant::fromValue(QDBusObjectPath(path)),
+                    QVariant::fromValue(QDBusObjectPath(str("/"))),
+                    QVariant::fromValue(QDBusObjectPath(str("/")))});
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
         QVERIFY(server.waitForLog(str("Secret agent: no password for %1: the server did not "
                                       "start it")
@@ -175,26 +191,28 @@ private Q_SLOTS:
         QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
         // The server's unique name on the bus, found by its process.
         QString agent;
-        const QStringList names = call(QDBusMessage::createMethodCall(
-                                           str("org.freedesktop.DBus"), str("/org/freedesktop/DBus"),
-                                           str("org.freedesktop.DBus"), str("ListNames")))
-                                      .arguments()
-                                      .value(0)
-                                      .toStringList();
+        const QStringList names =
+            call(QDBusMessage::createMethodCall(str("org.freedesktop.DBus"),
+                                                str("/org/freedesktop/DBus"),
+                                                str("org.freedesktop.DBus"), str("ListNames")))
+                .arguments()
+                .value(0)
+                .toStringList();
         for (const QString &name : names) {
             QDBusMessage pid = QDBusMessage::createMethodCall(
                 str("org.freedesktop.DBus"), str("/org/freedesktop/DBus"),
                 str("org.freedesktop.DBus"), str("GetConnectionUnixProcessID"));
             pid << name;
-            if (name.startsWith(u':') && call(pid).arguments().value(0).toLongLong() == server.pid())
+            if (name.startsWith(u':') &&
+                call(pid).arguments().value(0).toLongLong() == server.pid())
                 agent = name;
         }
         QVERIFY(!agent.isEmpty());
         const NmSettings connection{
             {str("connection"), {{str("type"), str("gsm")}, {str("id"), str("Office LAN")}}}};
-        QDBusMessage getSecrets = QDBusMessage::createMethodCall(
-            agent, str(NM_DBUS_PATH_SECRET_AGENT), str(NM_DBUS_INTERFACE_SECRET_AGENT),
-            str("GetSecrets"));
+        QDBusMessage getSecrets =
+            QDBusMessage::createMethodCall(agent, str(NM_DBUS_PATH_SECRET_AGENT),
+                                           str(NM_DBUS_INTERFACE_SECRET_AGENT), str("GetSecrets"));
         getSecrets << QVariant::fromValue(connection)
                    << QVariant::fromValue(
                           QDBusObjectPath(str("/org/freedesktop/NetworkManager/Settings/1")))
