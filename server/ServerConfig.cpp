@@ -184,6 +184,8 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Command/Dial"), text(&ServerConfig::command, &CommandSettings::dial)},
         {QStringLiteral("Command/HangUp"), text(&ServerConfig::command, &CommandSettings::hangUp)},
         {QStringLiteral("Command/Status"), text(&ServerConfig::command, &CommandSettings::status)},
+        {QStringLiteral("Command/Interface"),
+         text(&ServerConfig::command, &CommandSettings::interface)},
         {QStringLiteral("Command/StatusIntervalMs"),
          integer(&ServerConfig::command, &CommandSettings::statusIntervalMs, 100, 3600000)},
         {QStringLiteral("Command/DialTimeoutMs"),

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "InterfaceWatch.h"
 #include "LineBackend.h"
 #include "ShellCommand.h"
 
@@ -49,4 +50,6 @@ private:
     QPointer<ShellCommand> m_probe;
     QTimer m_poll;
     QTimer m_deadline;
+    // With an interface named, its kernel events tell the line's state, not a status command.
+    InterfaceWatch *m_watch = nullptr;
 };

@@ -43,6 +43,8 @@ struct CommandSettings
     QString dial;
     QString hangUp;
     QString status; // optional: without it a command's exit code is the whole truth
+    // Optional: the network interface that is the line; its events replace the status command.
+    QString interface;
     int statusIntervalMs = 3000;
     int dialTimeoutMs = 120000;
     int commandTimeoutMs = 60000;

@@ -82,7 +82,7 @@ rc-manager=unmanaged
 
 [keyfile]
 path=$work/profiles
-unmanaged-devices=interface-name:velmora0-far
+unmanaged-devices=interface-name:velmora0-far;interface-name:velmora1;interface-name:velmora1-far
 
 [logging]
 level=DEBUG
