@@ -18,8 +18,7 @@ namespace {
 
 // rtnetlink's attributes follow their header, each aligned; these walk them without the
 // kernel's macros, which cast in ways the compiler's checks refuse.
-template <typename Header>
-QByteArray attribute(const void *message, int length, int wanted)
+template <typename Header> QByteArray attribute(const void *message, int length, int wanted)
 {
     const auto *bytes = static_cast<const char *>(message);
     int offset = NLMSG_ALIGN(int(sizeof(Header)));
@@ -40,8 +39,7 @@ QByteArray attribute(const void *message, int length, int wanted)
 InterfaceWatch::InterfaceWatch(const QString &name, QObject *parent)
     : QObject(parent)
     , m_name(name.toUtf8())
-{
-}
+{}
 
 InterfaceWatch::~InterfaceWatch()
 {
@@ -171,7 +169,7 @@ void InterfaceWatch::update()
     if (up == m_up)
         return;
     m_up = up;
-    Log::info(QStringLiteral("The interface %1 is %2").arg(name(), up ? QStringLiteral("up")
-                                                                      : QStringLiteral("down")));
+    Log::info(QStringLiteral("The interface %1 is %2")
+                  .arg(name(), up ? QStringLiteral("up") : QStringLiteral("down")));
     Q_EMIT changed(up);
 }

@@ -21,8 +21,8 @@ private:
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(str("/bin/sh"), {str("-c"), command});
-        const bool ended = QTest::qWaitFor(
-            [&] { return process.state() == QProcess::NotRunning; }, 10000);
+        const bool ended =
+            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
         if (!ended || process.exitCode() != 0)
             qWarning("%s: %s", qPrintable(command), process.readAll().constData());
         return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
