@@ -189,8 +189,11 @@ void VelmoraServer::onLineState(Line::State state)
         // A dial that failed on a password the line judged counts as a wrong password.
         if (!m_upSince.isValid() && m_caller.lineJudgesPassword)
             m_throttle.failed(m_caller.address, m_clock.elapsed());
+        const std::optional<Traffic> traffic = m_line.callTraffic();
         m_accounting.record(QStringLiteral("down"), QString(), QString(), m_line.entry(),
-                            m_upSince.isValid() ? m_upSince.elapsed() / 1000 : -1);
+                            m_upSince.isValid() ? m_upSince.elapsed() / 1000 : -1,
+                            traffic ? qint64(traffic->received) : -1,
+                            traffic ? qint64(traffic->sent) : -1);
         m_upSince.invalidate();
         m_caller = {};
         if (m_exchange.active()) {

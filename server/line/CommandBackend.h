@@ -26,6 +26,7 @@ public:
     void start() override;
     void dial(const PhonebookEntry &entry, const QString &password) override;
     void hangUp() override;
+    QString interfaceName() const override { return m_settings.interface; }
 
 private:
     enum class Phase { Down, Dialling, AwaitingUp, Up, HangingUp, AwaitingDown };

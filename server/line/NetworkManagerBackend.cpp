@@ -408,7 +408,29 @@ void NetworkManagerBackend::becomeUp(const QString &path, const QString &entry)
     m_path = path;
     m_entry = entry;
     m_agent->forget();
-    Q_EMIT lineUp(entry);
+    m_interface.clear();
+    // The line is reported up once its interface is known, so that the call's bytes are counted
+    // from its start.
+    const auto it = m_active.constFind(path);
+    if (it == m_active.constEnd() || it->devices.isEmpty()) {
+        Q_EMIT lineUp(entry);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, it->devices.first()->path(),
+                                                       kProperties, QStringLiteral("Get"));
+    call << QStringLiteral(NM_DBUS_INTERFACE_DEVICE) << QStringLiteral("IpInterface");
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    const quint64 dial = m_dial;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, path, entry, dial](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                const QDBusPendingReply<QDBusVariant> reply = *w;
+                if (dial != m_dial || m_phase != Phase::Up || path != m_path)
+                    return;
+                if (!reply.isError())
+                    m_interface = reply.value().variant().toString();
+                Q_EMIT lineUp(entry);
+            });
 }
 
 void NetworkManagerBackend::becomeDown(const QString &reason)

@@ -33,6 +33,7 @@ public:
     void setPhonebook(const QList<PhonebookEntry> &phonebook) override;
     void dial(const PhonebookEntry &entry, const QString &password) override;
     void hangUp() override;
+    QString interfaceName() const override { return m_interface; }
 
 private:
     enum class Phase { Down, Looking, Activating, Up, Deactivating };
@@ -73,6 +74,7 @@ private:
     QHash<QString, Active> m_active;
     Phase m_phase = Phase::Down;
     QString m_entry;
-    QString m_path;     // the active connection the line is on, or being dialled on
-    quint64 m_dial = 0; // counts dials, so that a late answer to an abandoned one is ignored
+    QString m_path;      // the active connection the line is on, or being dialled on
+    QString m_interface; // the network interface of the line that is up, or was last
+    quint64 m_dial = 0;  // counts dials, so that a late answer to an abandoned one is ignored
 };

@@ -4,8 +4,8 @@
 # Runs one line test inside a private network and mount namespace of its own, with a private
 # system bus and a NetworkManager of its own, so that nothing outside changes:
 #   in-namespace.sh TEST [ARGS...]
-# The namespace holds the veth pair velmora0 (the line) and velmora0-far (its far end, left
-# unmanaged). The test finds the bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in
+# The namespace holds velmora0, the line, a veth whose far end velmora0-far (192.0.2.2) is in a
+# second namespace, "far" (ip -n far ...), so that traffic to it crosses the line. The test finds the bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in
 # VELMORA_NM_PROFILES. Exits with 77 (a skip for ctest) when the machine cannot make namespaces.
 set -euo pipefail
 
@@ -36,6 +36,7 @@ cleanup() {
     for pid in "${pids[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+    ip netns del far 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -96,9 +97,11 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 
-ip link add velmora0 type veth peer name velmora0-far
-ip link set velmora0-far up
-ip addr add 192.0.2.2/24 dev velmora0-far
+ip netns add far
+ip link add velmora0 type veth peer name velmora0-far netns far
+ip -n far link set lo up
+ip -n far link set velmora0-far up
+ip -n far addr add 192.0.2.2/24 dev velmora0-far
 
 NetworkManager --debug --config="$work/NetworkManager.conf" --config-dir="$work/conf.d" \
     --system-config-dir="$work/conf.d" --intern-config="$work/intern.conf" \

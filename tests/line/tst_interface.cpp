@@ -7,9 +7,9 @@
 #include <QElapsedTimer>
 
 // The command line following a real interface (Interface=) through the kernel's events, in a
-// namespace of its own (in-namespace.sh): the veth pair velmora1 / velmora1-far made here is the
-// line; the dial and hang-up commands bring velmora1 up and down, and the test brings its far end
-// down and up from outside.
+// namespace of its own (in-namespace.sh): the veth velmora1 made here is the line, its far end
+// velmora1-far in the namespace "far"; the dial and hang-up commands bring velmora1 up and down,
+// and the test brings the far end down and up from outside, and sends traffic across.
 class TestInterface : public QObject
 {
     Q_OBJECT
@@ -28,11 +28,18 @@ private:
         return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
-    static QByteArray config()
+    QTemporaryDir m_dir;
+
+    QString accountingPath() const { return m_dir.filePath(str("accounting.csv")); }
+
+    QByteArray config() const
     {
         return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\nSendGapMs=10\n"
+               "AccountingFile=" +
+               accountingPath().toUtf8() +
+               "\n"
                "[Line]\nBackend=command\n[Command]\nInterface=velmora1\n"
-               "Dial=ip link set velmora1 up && ip addr add 192.0.2.11/24 dev velmora1\n"
+               "Dial=ip link set velmora1 up && ip addr add 198.51.100.11/24 dev velmora1\n"
                "HangUp=ip addr flush dev velmora1 && ip link set velmora1 down\n"
                "DialTimeoutMs=5000\nCommandTimeoutMs=5000\n[Phonebook]\nUplink=\n";
     }
@@ -45,8 +52,9 @@ private:
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(run(str("ip link add velmora1 type veth peer name velmora1-far && "
-                        "ip link set velmora1-far up")));
+        QVERIFY(run(str("ip link add velmora1 type veth peer name velmora1-far netns far && "
+                        "ip -n far link set velmora1-far up && "
+                        "ip -n far addr add 198.51.100.2/24 dev velmora1-far")));
     }
 
     void cleanup() { QVERIFY(run(str("ip link del velmora1"))); }
@@ -65,14 +73,19 @@ private Q_SLOTS:
         // The far end goes away: the line has fallen, and every desk knows within a second.
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(run(str("ip link set velmora1-far down")));
+        QVERIFY(run(str("ip -n far link set velmora1-far down")));
         QVERIFY(allHear(desk, other, str("Connection to Uplink lost")));
         QVERIFY(allHear(desk, other, Protocol::StatusDisconnected));
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 
         // It comes back by itself.
-        QVERIFY(run(str("ip link set velmora1-far up")));
+        QVERIFY(run(str("ip -n far link set velmora1-far up")));
         QVERIFY(allHear(desk, other, Protocol::StatusConnectedTo + str("Uplink"), 1000));
+
+        // Traffic to the far end is counted for the call, in both directions (the far end
+        // answers with the address lookup and with "port unreachable").
+        QVERIFY(run(str("bash -c 'for i in $(seq 20); do echo velmora-traffic-velmora-traffic "
+                        "> /dev/udp/198.51.100.2/9; done'")));
 
         // The desks' hang-up, with the vote, runs the hang-up command.
         QVERIFY(desk.request(Protocol::CmdDisconnect));
@@ -83,11 +96,20 @@ private Q_SLOTS:
         QVERIFY(server.stop());
         QVERIFY2(server.log().contains(str("The interface velmora1 is down")),
                  qPrintable(server.log()));
+        QFile accounting(accountingPath());
+        QVERIFY(accounting.open(QIODevice::ReadOnly));
+        const QStringList downs =
+            QString::fromUtf8(accounting.readAll()).split(u'\n').filter(str(",down,,,\"Uplink\","));
+        QCOMPARE(downs.size(), 2);
+        // time,event,identity,address,entry,seconds,received,sent
+        const QStringList fields = downs.last().split(u',');
+        QVERIFY2(fields.value(6).toLongLong() > 0 && fields.value(7).toLongLong() >= 20 * 70,
+                 qPrintable(downs.last()));
     }
 
     void startFindsTheLineUp()
     {
-        QVERIFY(run(str("ip link set velmora1 up && ip addr add 192.0.2.11/24 dev velmora1")));
+        QVERIFY(run(str("ip link set velmora1 up && ip addr add 198.51.100.11/24 dev velmora1")));
         ServerProcess server;
         QVERIFY(server.startWith(config(), {str("-p0")}));
         // Nobody here dialled it: the line is named after its interface.

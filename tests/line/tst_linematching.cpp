@@ -1,11 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "CallTraffic.h"
 #include "NmCatalogue.h"
 #include "NmReasons.h"
 #include "SecretAgent.h"
 
 #include <nm-dbus-interface.h>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 // What the NetworkManager line decides without the bus: which words a desk reads for a reason,
@@ -157,6 +160,45 @@ private Q_SLOTS:
                                                      .value(QStringLiteral("password")))
                                       : values.value(QStringLiteral("password"));
         QCOMPARE(password.toString(), QStringLiteral("Night-Owl-42"));
+    }
+
+    void countersOfAnInterface_data()
+    {
+        QTest::addColumn<QString>("interface");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("present") << QStringLiteral("ppp0") << true;
+        QTest::newRow("absent") << QStringLiteral("ppp1") << false;
+        QTest::newRow("no name") << QString() << false;
+        QTest::newRow("a path") << QStringLiteral("../ppp0") << false;
+        QTest::newRow("half written") << QStringLiteral("wwan0") << false;
+    }
+
+    void countersOfAnInterface()
+    {
+        QFETCH(QString, interface);
+        QFETCH(bool, found);
+        QTemporaryDir sys;
+        const auto write = [&sys](const QString &name, const QByteArray &rx, const QByteArray &tx) {
+            QDir(sys.path()).mkpath(name + QStringLiteral("/statistics"));
+            QFile r(sys.filePath(name + QStringLiteral("/statistics/rx_bytes")));
+            QFile t(sys.filePath(name + QStringLiteral("/statistics/tx_bytes")));
+            QVERIFY(r.open(QIODevice::WriteOnly) && t.open(QIODevice::WriteOnly));
+            r.write(rx);
+            t.write(tx);
+        };
+        write(QStringLiteral("ppp0"), "18446744073709551615\n", "4711\n");
+        write(QStringLiteral("wwan0"), "12\n", "");
+        const std::optional<Traffic> counters = readCounters(interface, sys.path());
+        QCOMPARE(counters.has_value(), found);
+        if (found)
+            QCOMPARE(*counters, (Traffic{18446744073709551615ULL, 4711}));
+    }
+
+    void bytesBetweenTwoReadings()
+    {
+        QCOMPARE(CallTraffic::between({100, 200}, {150, 260}), (Traffic{50, 60}));
+        // An interface made anew counts from zero.
+        QCOMPARE(CallTraffic::between({100, 200}, {30, 260}), (Traffic{30, 60}));
     }
 };
 

@@ -98,7 +98,11 @@ private Q_SLOTS:
     {
         QVERIFY(addProfile(str("Mobile"), staticLine()));
         ServerProcess server;
-        QVERIFY(server.startWith(config("Mobile=\n"), {str("-p0")}));
+        QTemporaryDir dir;
+        const QString accounting = dir.filePath(str("accounting.csv"));
+        QVERIFY(server.startWith(
+            config("Mobile=\n", "[Server]\nAccountingFile=" + accounting.toUtf8() + "\n"),
+            {str("-p0")}));
         QVERIFY(server.waitForLog(str("NetworkManager has a connection for every phonebook")));
         std::vector<std::unique_ptr<RawClient>> desks;
         QVERIFY(linkAll(desks, server.port(), 3));
@@ -106,6 +110,12 @@ private Q_SLOTS:
         QVERIFY(allHear(desks, Protocol::StatusConnectDevice));
         QVERIFY(allHear(desks, Protocol::StatusConnectedTo + str("Mobile")));
         QVERIFY(isActive(str("Mobile")));
+        // Traffic to the far end, counted from NetworkManager's device for the call.
+        QProcess traffic;
+        traffic.start(str("bash"),
+                      {str("-c"), str("for i in $(seq 20); do echo velmora-traffic-"
+                                      "velmora-traffic > /dev/udp/192.0.2.2/9; done")});
+        QVERIFY(QTest::qWaitFor([&] { return traffic.state() == QProcess::NotRunning; }));
 
         // Brought down by someone else: every desk hears it within a second of the event.
         QElapsedTimer clock;
@@ -124,6 +134,15 @@ private Q_SLOTS:
         QVERIFY(server.stop());
         QVERIFY2(server.log().contains(str("Mobile is up, brought up outside the server")),
                  qPrintable(server.log()));
+        QFile file(accounting);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList downs =
+            QString::fromUtf8(file.readAll()).split(u'\n').filter(str(",down,,,\"Mobile\","));
+        QVERIFY(!downs.isEmpty());
+        // time,event,identity,address,entry,seconds,received,sent
+        const QStringList fields = downs.first().split(u',');
+        QVERIFY2(fields.value(6).toLongLong() > 0 && fields.value(7).toLongLong() >= 20 * 70,
+                 qPrintable(downs.first()));
     }
 
     void restartFindsTheLineAndTheVoteHangsUp()
