@@ -27,7 +27,8 @@ std::optional<Traffic> readCounters(const QString &interface, const QString &sys
     if (interface.isEmpty() || interface.contains(QLatin1Char('/')) ||
         interface.startsWith(QLatin1Char('.')))
         return std::nullopt;
-    const QString base = sysClassNet + QLatin1Char('/') + interface + QStringLiteral("/statistics/");
+    const QString base =
+        sysClassNet + QLatin1Char('/') + interface + QStringLiteral("/statistics/");
     const auto received = readNumber(base + QStringLiteral("rx_bytes"));
     const auto sent = readNumber(base + QStringLiteral("tx_bytes"));
     if (!received || !sent)
