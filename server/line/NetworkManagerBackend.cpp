@@ -255,7 +255,9 @@ void NetworkManagerBackend::onState(const QString &path, uint state, uint reason
         if (state == NM_ACTIVE_CONNECTION_STATE_ACTIVATED && m_phase == Phase::Activating) {
             becomeUp(path, m_entry);
         } else if (state == NM_ACTIVE_CONNECTION_STATE_DEACTIVATED) {
-            const QString words = NmReasons::describe(reason, deviceReason);
+            const QString words = m_agent->passwordRefused()
+                                      ? QStringLiteral("the password was not accepted")
+                                      : NmReasons::describe(reason, deviceReason);
             const QString codes = QStringLiteral("NetworkManager's reason %1, the device's %2")
                                       .arg(QString::number(reason), QString::number(deviceReason));
             if (m_phase == Phase::Deactivating) {

@@ -71,6 +71,7 @@ void SecretAgent::expect(const QString &connection, const QString &password)
     m_connection = connection;
     m_password = password;
     m_answered = false;
+    m_refusedAgain = false;
 }
 
 void SecretAgent::forget()
@@ -78,6 +79,7 @@ void SecretAgent::forget()
     m_connection.clear();
     m_password.clear();
     m_answered = false;
+    m_refusedAgain = false;
 }
 
 QString SecretAgent::passwordSetting(const QString &connectionType)
@@ -128,9 +130,11 @@ NmSettings SecretAgent::GetSecrets(const NmSettings &connection,
                           .arg(settingName, type));
     // A second request for the same activation means the password was wrong; asking the desk
     // again is the dial's business, not NetworkManager's.
-    if (m_answered)
+    if (m_answered) {
+        m_refusedAgain = true;
         return refuse(QStringLiteral("the password given for %1 was not accepted")
                           .arg(connectionPath.path()));
+    }
     m_answered = true;
     Log::info(QStringLiteral("Secret agent: the password for %1 handed to NetworkManager")
                   .arg(settingName));

@@ -36,6 +36,9 @@ public:
     // The password for the next request about connection (a settings object path).
     void expect(const QString &connection, const QString &password);
     void forget();
+    // Whether NetworkManager asked again for the activation after the password was given: the
+    // far end did not accept it.
+    bool passwordRefused() const { return m_refusedAgain; }
 
     // The setting that holds the password of a connection of type connectionType, or empty
     // when a desk's password cannot serve it.
@@ -59,6 +62,7 @@ private:
     QString m_connection;
     QString m_password;
     bool m_answered = false;
+    bool m_refusedAgain = false;
     bool m_published = false;
 };
 

@@ -16,7 +16,7 @@ if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
     elif ! command -v unshare >/dev/null || ! unshare -n -m true 2>/dev/null; then
         why="unshare cannot make a network and mount namespace here"
     else
-        for tool in dbus-daemon NetworkManager nmcli ip; do
+        for tool in dbus-daemon NetworkManager nmcli ip wpa_supplicant hostapd; do
             command -v "$tool" >/dev/null || why="$tool is missing (scripts/setup installs it)"
         done
     fi
