@@ -34,7 +34,7 @@ private:
 
     QByteArray config() const
     {
-        return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\nSendGapMs=10\n"
+        return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\n"
                "AccountingFile=" +
                accountingPath().toUtf8() +
                "\n"

@@ -60,7 +60,7 @@ private:
 
     static QByteArray config(const QByteArray &phonebook, const QByteArray &more = {})
     {
-        return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\nSendGapMs=10\n"
+        return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\n"
                "WrongPasswordDelayMs=0\n[Line]\nBackend=networkmanager\n[Phonebook]\n" +
                phonebook + more;
     }
@@ -107,7 +107,7 @@ private Q_SLOTS:
         std::vector<std::unique_ptr<RawClient>> desks;
         QVERIFY(linkAll(desks, server.port(), 3));
         QVERIFY(desks[0]->request(str("CMD_CONNECT:Mobile")));
-        QVERIFY(allHear(desks, Protocol::StatusConnectDevice));
+        QVERIFY2(allHear(desks, Protocol::StatusConnectDevice), qPrintable(server.log()));
         QVERIFY(allHear(desks, Protocol::StatusConnectedTo + str("Mobile")));
         QVERIFY(isActive(str("Mobile")));
         // Traffic to the far end, counted from NetworkManager's device for the call.
@@ -250,7 +250,7 @@ private Q_SLOTS:
         std::vector<std::unique_ptr<RawClient>> desks;
         QVERIFY(linkAll(desks, server.port(), 2));
         QVERIFY(desks[0]->request(str("CMD_CONNECT:Backup")));
-        QVERIFY(allHear(desks, Protocol::StatusConnectDevice));
+        QVERIFY2(allHear(desks, Protocol::StatusConnectDevice), qPrintable(server.log()));
         const QString failed = desks[1]->next(10000);
         QVERIFY2(failed.startsWith(str("Dialling Backup failed: ") + why), qPrintable(failed));
         QVERIFY(allHear(desks, Protocol::StatusDisconnected));
