@@ -102,13 +102,13 @@ start_virtual_display() {
     unset WAYLAND_DISPLAY
 }
 
-# screenshot WINDOW FILE: a PNG of the window (an X window id, or "root" for the whole screen)
-# once what it shows has settled (two pictures in a row, a tenth of a second apart, agree). The
+# screenshot WINDOW FILE: a PNG of the window (an X window id, or "root" for the whole screen),
+# with the frame a window manager gave it, once what it shows has settled (two pictures in a row, a tenth of a second apart, agree). The
 # PNG holds no time stamp, so that the same picture makes the same file.
 screenshot() {
     local window=$1 file=$2 previous="$2.previous.png"
     demo_grab() {
-        import -silent -window "$window" -define png:exclude-chunks=date,time "$1"
+        import -silent -frame -window "$window" -define png:exclude-chunks=date,time "$1"
     }
     demo_grab "$previous"
     demo_settled() {
