@@ -36,12 +36,12 @@ stop_demo() {
     demo_pids=()
 }
 
-# start_demo_server CONFIG LOG: starts build/bin/velmora-server with the configuration file
-# CONFIG on any free port (--port 0), its log in LOG, and waits until it listens. Sets
-# demo_port to the port it took.
+# start_demo_server CONFIG LOG [PORT]: starts build/bin/velmora-server with the configuration
+# file CONFIG on PORT, by default any free one (--port 0), its log in LOG, and waits until it
+# listens. Sets demo_port to the port it took.
 start_demo_server() {
     local config=$1 log=$2 server
-    build/bin/velmora-server --config "$config" --port 0 2>"$log" &
+    build/bin/velmora-server --config "$config" --port "${3:-0}" 2>"$log" &
     server=$!
     demo_pids+=("$server")
     demo_listening() {
