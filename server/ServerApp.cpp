@@ -3,6 +3,7 @@
 
 #include "ServerApp.h"
 
+#include "Accounting.h"
 #include "Log.h"
 #include "Options.h"
 #include "ServerConfig.h"
@@ -104,8 +105,14 @@ int runServer(int argc, char *argv[])
                   .arg(config.backend == BackendKind::Command ? QStringLiteral("command")
                                                               : QStringLiteral("simulated"),
                        QString::number(config.phonebook.size())));
-    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
     QString error;
+    // Found out at the first call, a log that cannot be written would already have lost it.
+    if (!Accounting::writable(config.accountingFile, &error)) {
+        Log::error(error + QStringLiteral(" (the server's user must be able to write it; "
+                                          "without AccountingFile there is no accounting log)"));
+        return 1;
+    }
+    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
     if (!watcher.install(&error)) {
         Log::error(error);
         return 1;

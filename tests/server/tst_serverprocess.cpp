@@ -162,6 +162,14 @@ private Q_SLOTS:
             str("line 4: not UTF-8 text"));
         row("password without =", file("pwd.conf", "[Phonebook]\nOffice=\nBranch Sesame-1138\n"), 2,
             str("line 3: expected key=value (the line is not shown)"));
+        // Even root cannot open a folder as the log, nor a file in a folder that does not exist.
+        const auto accounting = [&](const char *name, const QString &path) {
+            row(name,
+                file(name, "[Server]\nAddress=127.0.0.1\nAccountingFile=" + path.toUtf8() + '\n'),
+                1, str("Cannot write the accounting log ") + path);
+        };
+        accounting("accounting log is a folder", f.dir.path());
+        accounting("accounting folder missing", f.dir.filePath(str("missing/accounting.csv")));
         QVERIFY(m_occupant.listen(QHostAddress::LocalHost));
         const QString port = QString::number(m_occupant.serverPort());
         row("port in use",
