@@ -386,6 +386,76 @@ private Q_SLOTS:
         QTRY_COMPARE(downs.size(), 1);
         QCOMPARE(downs.first().first().toString(), str("Connection to Backup lost"));
     }
+
+    void onlyTheDialSeesThePassword_data()
+    {
+        QTest::addColumn<int>("check");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("dialSees");
+        QTest::newRow("entry that asks none")
+            << int(PasswordCheck::None) << str("x\" connect \"/bin/sh") << QString();
+        QTest::newRow("server judges")
+            << int(PasswordCheck::Server) << str("Sesame") << str("Sesame");
+        QTest::newRow("line judges")
+            << int(PasswordCheck::Line) << str(" Owl 42 ") << str(" Owl 42 ");
+    }
+    void onlyTheDialSeesThePassword()
+    {
+        QFETCH(int, check);
+        QFETCH(QString, typed);
+        QFETCH(QString, dialSees);
+        const auto records = [this](const char *name, const char *format) {
+            QFile::remove(f.dir.filePath(str(name)));
+            return str("printf '%1' \"${VELMORA_PASSWORD-unset}\" >> '%2'")
+                .arg(str(format), f.dir.filePath(str(name)));
+        };
+        CommandSettings settings = flagCommands(flag());
+        settings.dial = records("dial", "%s") + str("; touch '%1'").arg(flag());
+        settings.status = records("status", "%s|") + str("; test -e '%1'").arg(flag());
+        settings.hangUp = records("hangup", "%s|") + str("; rm -f '%1'").arg(flag());
+        CommandBackend backend(settings);
+        QSignalSpy ups(&backend, &LineBackend::lineUp);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.start();
+        backend.dial({str("Night"), QString(), PasswordCheck(check)}, typed);
+        QTRY_COMPARE(ups.size(), 1);
+        backend.hangUp();
+        QTRY_COMPARE(downs.size(), 1);
+        const auto recorded = [this](const char *name) {
+            QFile file(f.dir.filePath(str(name)));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : str("none");
+        };
+        QCOMPARE(recorded("dial"), dialSees);
+        QCOMPARE(recorded("hangup"), str("unset|"));
+        const QStringList probes = recorded("status").split(u'|', Qt::SkipEmptyParts);
+        QVERIFY(!probes.isEmpty());
+        for (const QString &seen : probes)
+            QCOMPARE(seen, str("unset"));
+    }
+
+    void aFailedDialsOutputIsMaskedBeforeItIsTrimmed_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("blanks at both ends") << str(" Owl 42 ");
+        QTest::newRow("blank at the end") << str("Owl 42 ");
+        QTest::newRow("blank at the start") << str(" Owl 42");
+    }
+    void aFailedDialsOutputIsMaskedBeforeItIsTrimmed()
+    {
+        QFETCH(QString, password);
+        QString log;
+        Log::setSink([&log](const QString &line) { log += line; });
+        CommandSettings settings = flagCommands(flag());
+        settings.status.clear();
+        settings.dial = str("printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 1");
+        CommandBackend backend(settings);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.dial({str("Night"), QString(), PasswordCheck::Line}, password);
+        QTRY_COMPARE(downs.size(), 1);
+        Log::setSink({});
+        QVERIFY2(log.contains(str("its last line of output: ***")), qPrintable(log));
+        QVERIFY2(!log.contains(str("Owl")), qPrintable(log));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServer)
