@@ -41,6 +41,17 @@ Rights ServerConfig::rightsFor(const QHostAddress &address) const
     return best ? best->rights : Rights();
 }
 
+QString passwordFault(const QString &password)
+{
+    const bool control = std::any_of(password.cbegin(), password.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+               c == QChar::ParagraphSeparator;
+    });
+    return control ? QStringLiteral("a password may not hold control characters (line breaks, "
+                                    "tabs)")
+                   : QString();
+}
+
 namespace {
 
 // The value of one key: stores it and returns an error text, empty when it is acceptable.
@@ -281,7 +292,9 @@ ConfigResult configFromText(const QString &text)
     QList<IniFile::Item> limits;
     for (const IniFile::Item &item : parsed.items) {
         if (item.section == QLatin1String("Phonebook")) {
-            const QString fault = entryNameFault(item.key);
+            QString fault = entryNameFault(item.key);
+            if (fault.isEmpty())
+                fault = passwordFault(item.value);
             if (!fault.isEmpty())
                 return fail(item, fault);
             result.config.phonebook.append(entryFrom(item.key, item.value));

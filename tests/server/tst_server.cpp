@@ -66,6 +66,8 @@ private Q_SLOTS:
         row("limit of zero", "[Phonebook]\nA=\n[MaxOnlineMinutes]\nA=0",
             "line 4: A=\"0\": expected a whole number from 1");
         row("entry with PWD:", "[Phonebook]\nAPWD:B=", "line 2: APWD:B: an entry name may not");
+        row("password with a tab", "[Phonebook]\nA=x\ty",
+            "line 2: A: a password may not hold control characters");
         row("entry with terminator", "[Phonebook]\nA\x1c=", "line 2: A\x1c: an entry name may not");
         row("command without dial", "[Line]\nBackend=command\n[Command]\nHangUp=poff",
             "the command line backend needs Dial and HangUp");
@@ -178,6 +180,13 @@ private Q_SLOTS:
         row("line's right", "CMD_CONNECT:NightPWD:moon", "Connect device|Connected to Night", true);
         row("unknown entry", "CMD_CONNECT:Nowhere", "Cannot dial Nowhere: no such phonebook entry",
             false);
+        row("line break in a password", "CMD_CONNECT:NightPWD:moon\nplugin evil.so",
+            "The password for Night was not accepted: it holds a control character", false);
+        row("tab in a password", "CMD_CONNECT:BranchPWD:sec\tret",
+            "The password for Branch was not accepted: it holds a control character", false);
+        // An entry that asks no password ignores what comes along.
+        row("no password asked", "CMD_CONNECT:OfficePWD:x\ny", "Connect device|Connected to Office",
+            true);
     }
     void dial()
     {

@@ -52,6 +52,9 @@ private Q_SLOTS:
         desk.skipAll();
         desk.sendRaw("MSG_ACKCMD_CONNECT:NightPWD:Night-Owl-42");
         QVERIFY(dialFails("Night"));
+        // A password with a line break is refused before it reaches the line, and not shown.
+        QCOMPARE(answer(desk, str("CMD_CONNECT:NightPWD:Night-Owl-42\nplugin evil.so")),
+                 str("The password for Night was not accepted: it holds a control character"));
         // Garbled and split requests arrive as unknown messages or as a name.
         for (const char *garbled :
              {"xxCMD_CONNECT:BranchPWD:Sesame-1138", "Night-Owl-42", "PWD:Wrong-4711",
@@ -67,6 +70,7 @@ private Q_SLOTS:
         // The command's output did reach the log, masked.
         QVERIFY2(log.contains(str("its last line of output: ***")), qPrintable(log));
         QVERIFY2(log.contains(str("unknown message (11 characters, not shown)")), qPrintable(log));
+        QVERIFY2(log.contains(str("holding a control character (not shown)")), qPrintable(log));
         const QString heard =
             desk.reads().join(u'|') + bystander.reads().join(u'|') + garbledName.reads().join(u'|');
         for (const QString &password : passwords) {
