@@ -219,14 +219,27 @@ private Q_SLOTS:
         static const QRegularExpression recipe(QStringLiteral("^    (Dial|HangUp|Status)=(.+)$"),
                                                QRegularExpression::MultilineOption);
         const QStringList passwords = {
-            str(""),          str("plain"),          str("it's \"quoted\""),
-            str("back\\slash\\"), str("\\\""),        str("\""),
-            str("\\"),        str("'"),              str(" "),
-            str(" lead and trail "), str("two  blanks"), str("#not a comment"),
-            str("a # b"),     str("$(touch pwned) `id`"), str("%s%n%%"),
-            str("\\n\\t\\101\\x41\\s"), str("-- plugin evil.so"),
-            str("password \"x\" plugin evil.so"), str("\u00e9t\u00e9 \u20ac \u0178"),
-            str("x:y=z"),     str("&\\&\\1"),
+            str(""),
+            str("plain"),
+            str("it's \"quoted\""),
+            str("back\\slash\\"),
+            str("\\\""),
+            str("\""),
+            str("\\"),
+            str("'"),
+            str(" "),
+            str(" lead and trail "),
+            str("two  blanks"),
+            str("#not a comment"),
+            str("a # b"),
+            str("$(touch pwned) `id`"),
+            str("%s%n%%"),
+            str("\\n\\t\\101\\x41\\s"),
+            str("-- plugin evil.so"),
+            str("password \"x\" plugin evil.so"),
+            str("\u00e9t\u00e9 \u20ac \u0178"),
+            str("x:y=z"),
+            str("&\\&\\1"),
         };
         int recipes = 0;
         auto it = recipe.globalMatch(QString::fromUtf8(doc.readAll()));
@@ -236,8 +249,7 @@ private Q_SLOTS:
             // A line that does not name the password is run with one, to see it hand none on.
             const bool named = command.contains(str("$VELMORA_PASSWORD"));
             for (qsizetype i = named ? 0 : 2; i < (named ? passwords.size() : 3); ++i)
-                QTest::addRow("recipe %d, password %d", recipes, int(i))
-                    << command << passwords[i];
+                QTest::addRow("recipe %d, password %d", recipes, int(i)) << command << passwords[i];
         }
         // Both examples, each with its status, hang-up and two dial commands.
         QCOMPARE(recipes, 8);

@@ -176,7 +176,7 @@ private Q_SLOTS:
         row("server's right", "CMD_CONNECT:BranchPWD:secPWD:ret",
             "Connect device|Connected to Branch", true);
         row("line's wrong", "CMD_CONNECT:NightPWD:sun",
-            "Connect device|Dialling Night failed: wrong password|Disconnected", true);
+            "Connect device|Disconnected|Dialling Night failed: wrong password", true);
         row("line's right", "CMD_CONNECT:NightPWD:moon", "Connect device|Connected to Night", true);
         row("unknown entry", "CMD_CONNECT:Nowhere", "Cannot dial Nowhere: no such phonebook entry",
             false);

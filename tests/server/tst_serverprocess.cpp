@@ -38,9 +38,8 @@ private Q_SLOTS:
         QVERIFY(desk.link() && bystander.link());
         const auto dialFails = [&](const char *entry) {
             const QString failed = str("Dialling %1 failed: the command ended with code 1");
-            return bystander.expect(failed.arg(str(entry))) &&
-                   bystander.expect(Protocol::StatusDisconnected) &&
-                   desk.expect(Protocol::StatusDisconnected);
+            return bystander.expect(Protocol::StatusDisconnected) &&
+                   bystander.expect(failed.arg(str(entry))) && desk.expect(failed.arg(str(entry)));
         };
         // Right, wrong, then a password of the line, which the failing command echoes.
         QVERIFY(desk.request(str("CMD_CONNECT:BranchPWD:Sesame-1138")) && dialFails("Branch"));
