@@ -42,6 +42,25 @@ ConfigResult configFor(const Options &options)
     return result;
 }
 
+// Qt's own messages join the log in its form, so that the journal reads as one.
+void onQtMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    const QString line = QStringLiteral("Qt: %1").arg(text);
+    switch (type) {
+    case QtDebugMsg:
+    case QtInfoMsg:
+        Log::debug(line);
+        break;
+    case QtWarningMsg:
+        Log::warning(line);
+        break;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        Log::error(line);
+        break;
+    }
+}
+
 } // namespace
 
 quint64 raiseOpenFileLimit()
@@ -60,6 +79,7 @@ quint64 raiseOpenFileLimit()
 
 int runServer(int argc, char *argv[])
 {
+    qInstallMessageHandler(onQtMessage);
     // Qt's own event loop instead of GLib's: GLib adds and removes a socket's watch by walking
     // the list of them all, and with thousands of links every write and read pays for that. The
     // variable goes once the loop exists, so that the line's commands do not inherit it.

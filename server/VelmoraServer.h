@@ -15,7 +15,6 @@
 
 #include <memory>
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTimer>
 #include <vector>
 
@@ -101,7 +100,6 @@ private:
     ClientLink::Limits limits() const;
 
     ServerConfig m_config;
-    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
     std::vector<std::unique_ptr<Acceptor>> m_acceptors;
     Line m_line;
     QList<ClientLink *> m_links;

@@ -192,9 +192,9 @@ private:
     }
 
 private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase()
     {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         QVERIFY(m_dir.isValid());
         const QString stubs = m_dir.filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(stubs));

@@ -3,6 +3,7 @@
 
 #include "ServerTestSupport.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -22,6 +23,8 @@ private:
     QString pidFile() const { return f.dir.filePath(QStringLiteral("pid")); }
 
 private Q_SLOTS:
+    // Qt warns of misuse, such as two watches on one socket: a warning is a fault.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase() { Log::setLevel(Log::Level::Warning); }
     void cleanup()
     {

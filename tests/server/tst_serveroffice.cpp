@@ -5,6 +5,7 @@
 #include "ServerTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 
 using Mode = RawClient::Mode;
@@ -38,6 +39,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Qt warns of misuse, such as two watches on one socket: a warning is a fault.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase()
     {
         Log::setLevel(Log::Level::Info);

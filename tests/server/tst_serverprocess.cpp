@@ -5,6 +5,7 @@
 #include "ServerTestSupport.h"
 
 #include <csignal>
+#include <QRegularExpression>
 #include <QTcpServer>
 
 // The executable as an administrator meets it: what its log may never show, how it keeps
@@ -21,6 +22,7 @@ private:
     QString writeConfig(const QByteArray &text) { return f.writeFile(str("server.conf"), text); }
 
 private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void aPasswordAppearsNowhere()
     {
         // The dial command echoes the password on both outputs, then fails.
