@@ -124,7 +124,7 @@ int runServer(int argc, char *argv[])
                   .arg(config.backend == BackendKind::Command ? QStringLiteral("command")
                                                               : QStringLiteral("simulated"),
                        QString::number(config.phonebook.size())));
-    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
+    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP, SIGUSR1});
     QString error;
     if (!watcher.install(&error)) {
         Log::error(error);
@@ -158,7 +158,8 @@ int runServer(int argc, char *argv[])
         }
         again = true;
         Log::info(QStringLiteral("Signal %1 received").arg(QString::number(number)));
-        server.shutDown();
+        server.shutDown(number == SIGUSR1 ? VelmoraServer::Farewell::EndClients
+                                          : VelmoraServer::Farewell::CloseLinks);
     });
     QObject::connect(&server, &VelmoraServer::stopped, &app, [] {
         Log::info(QStringLiteral("Stopped"));

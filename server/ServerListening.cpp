@@ -159,7 +159,7 @@ void VelmoraServer::reload(const ServerConfig &config)
                        QString::number(m_config.rights.size()), QString::number(m_links.size())));
 }
 
-void VelmoraServer::shutDown()
+void VelmoraServer::shutDown(Farewell farewell)
 {
     if (m_stopping)
         return;
@@ -168,14 +168,24 @@ void VelmoraServer::shutDown()
     m_exchangeTimer.stop();
     m_onlineTimer.stop();
     m_exchange.clear();
-    Log::info(QStringLiteral("Stopping: telling %1 client(s) to end")
-                  .arg(QString::number(m_links.size())));
+    const bool endClients = farewell == Farewell::EndClients;
+    Log::info(endClients ? QStringLiteral("Stopping: telling %1 client(s) to end")
+                               .arg(QString::number(m_links.size()))
+                         : QStringLiteral("Stopping: closing %1 link(s); the clients link again "
+                                          "by themselves")
+                               .arg(QString::number(m_links.size())));
     if (m_links.isEmpty()) {
         QMetaObject::invokeMethod(this, &VelmoraServer::stopped, Qt::QueuedConnection);
         return;
     }
+    // A restart costs the users nothing: a client whose link closes keeps running and links
+    // again. Only an administrator who wants the office's clients gone has them told to end.
     const QByteArray shutdown = Cp1252::encode(Protocol::MsgShutdown);
-    for (ClientLink *link : std::as_const(m_links))
-        link->sendFinal(shutdown);
+    for (ClientLink *link : std::as_const(m_links)) {
+        if (endClients)
+            link->sendFinal(shutdown);
+        else
+            link->end();
+    }
     m_stopTimer.start(m_config.shutdownWaitMs);
 }

@@ -188,8 +188,18 @@ private Q_SLOTS:
         QCOMPARE(process.exitCode(), exitCode);
     }
 
-    void sigtermTellsTheClientsAndExitsCleanly()
+    void stopping_data()
     {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<bool>("clientsEnd");
+        QTest::newRow("SIGTERM: the clients link again later") << int(SIGTERM) << false;
+        QTest::newRow("SIGINT: the clients link again later") << int(SIGINT) << false;
+        QTest::newRow("SIGUSR1: the clients end") << int(SIGUSR1) << true;
+    }
+    void stopping()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(bool, clientsEnd);
         ServerProcess server;
         QVERIFY(server.start({str("--config"),
                               writeConfig("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n"),
@@ -198,12 +208,17 @@ private Q_SLOTS:
         RawClient deaf(server.port(), str("deaf"));
         QVERIFY(polite.link() && deaf.link());
         deaf.setMode(RawClient::Mode::Silent);
-        ::kill(pid_t(server.pid()), SIGTERM);
-        QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
-        polite.send(Protocol::CmdEnd);
+        ::kill(pid_t(server.pid()), signalNumber);
+        if (clientsEnd) {
+            QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
+            polite.send(Protocol::CmdEnd);
+        }
         QVERIFY(polite.waitClosed());
+        QCOMPARE(polite.reads().contains(Protocol::MsgShutdown), clientsEnd);
         // The deaf client never ends; the server stops after its wait all the same.
         QVERIFY(server.ended(5000));
+        QVERIFY(deaf.waitClosed());
+        QCOMPARE(deaf.reads().contains(Protocol::MsgShutdown), clientsEnd);
     }
 };
 
