@@ -93,9 +93,13 @@ int runServer(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     const Options options = parseOptions(QCoreApplication::arguments());
+    // Every line on standard error is a line of the log, a refusal to start too, so that the
+    // journal and a terminal read the same.
     if (!options.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("velmora-server: %1\nTry \"velmora-server --help\".\n")
-                            .arg(options.error));
+        QString why = options.error;
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        Log::error(QStringLiteral("%1; \"velmora-server --help\" lists the options").arg(why));
         return 2;
     }
     if (options.help) {
@@ -110,7 +114,7 @@ int runServer(int argc, char *argv[])
         Log::setLevel(*options.logLevel);
     ConfigResult loaded = configFor(options);
     if (!loaded.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("velmora-server: %1\n").arg(loaded.error));
+        Log::error(loaded.error);
         return 2;
     }
     ServerConfig config = loaded.config;

@@ -158,8 +158,8 @@ private Q_SLOTS:
             return QStringList{str("--config"), f.writeFile(str(name), text)};
         };
         row("help", {str("--help")}, 0, str("--port <N>"));
-        row("unknown option", {str("--bogus")}, 2, str("velmora-server: Unknown option 'bogus'."));
-        row("bad port", {str("-p"), str("http")}, 2, str("velmora-server: --port needs a number"));
+        row("unknown option", {str("--bogus")}, 2, str("error   Unknown option 'bogus'; "));
+        row("bad port", {str("-p"), str("http")}, 2, str("error   --port needs a number"));
         const QStringList bad =
             file("bad.conf", "[Server]\nAddress=127.0.0.1\nAckTimeoutMs=soon\n");
         row("bad file", bad, 2, bad[1] + str(": line 3: AckTimeoutMs=\"soon\": expected a whole"));
@@ -186,6 +186,9 @@ private Q_SLOTS:
         QVERIFY2(out.contains(output), qPrintable(out));
         QVERIFY(!out.contains(str("Sesame")));
         QCOMPARE(process.exitCode(), exitCode);
+        // A refusal is a line of the log like any other, time stamp and level first.
+        if (exitCode != 0)
+            QVERIFY(inLogForm(out));
     }
 
     void stopping_data()
