@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "ServerTestSupport.h"
 #include "ShellCommand.h"
 
 #include <QDir>
@@ -11,11 +12,6 @@
 #include <QTest>
 
 namespace {
-
-QString str(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 bool isBlank(char c)
 {
@@ -163,10 +159,11 @@ bool hasPair(const QList<QByteArray> &arguments, const char *option, const char 
 
 } // namespace
 
-// Every command line that docs/server.md offers an administrator, run as the server runs it,
-// with programs of the same names that record their arguments and their standard input: for a
-// password of any printable characters, the line hands exactly one password, exactly as typed,
-// to the program that reads it, and shows it on no command line.
+// What the line's commands are handed. Only the dial command sees a password, and what it
+// echoes is masked in the log. Every command line that docs/server.md offers an administrator,
+// run as the server runs it with programs of the same names that record their arguments and
+// their standard input: for a password of any printable characters, the line hands exactly one
+// password, exactly as typed, to the program that reads it, and shows it on no command line.
 class TestRecipes : public QObject
 {
     Q_OBJECT
@@ -174,6 +171,7 @@ class TestRecipes : public QObject
 private:
     QTemporaryDir m_dir;
     QString records() const { return m_dir.filePath(QStringLiteral("records")); }
+    QString flag() const { return m_dir.filePath(QStringLiteral("up")); }
 
     QList<Call> calls() const
     {
@@ -195,6 +193,7 @@ private Q_SLOTS:
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase()
     {
+        Log::setLevel(Log::Level::Warning);
         QVERIFY(m_dir.isValid());
         const QString stubs = m_dir.filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(stubs));
@@ -298,6 +297,76 @@ private Q_SLOTS:
         QCOMPARE(handed.size(), command.contains(str("$VELMORA_PASSWORD")) ? 1 : 0);
         for (const QByteArray &value : std::as_const(handed))
             QCOMPARE(QString::fromUtf8(value), password);
+    }
+
+    void onlyTheDialSeesThePassword_data()
+    {
+        QTest::addColumn<int>("check");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("dialSees");
+        QTest::newRow("entry that asks none")
+            << int(PasswordCheck::None) << str("x\" connect \"/bin/sh") << QString();
+        QTest::newRow("server judges")
+            << int(PasswordCheck::Server) << str("Sesame") << str("Sesame");
+        QTest::newRow("line judges")
+            << int(PasswordCheck::Line) << str(" Owl 42 ") << str(" Owl 42 ");
+    }
+    void onlyTheDialSeesThePassword()
+    {
+        QFETCH(int, check);
+        QFETCH(QString, typed);
+        QFETCH(QString, dialSees);
+        const auto records = [this](const char *name, const char *format) {
+            QFile::remove(m_dir.filePath(str(name)));
+            return str("printf '%1' \"${VELMORA_PASSWORD-unset}\" >> '%2'")
+                .arg(str(format), m_dir.filePath(str(name)));
+        };
+        CommandSettings settings = flagCommands(flag());
+        settings.dial = records("dial", "%s") + str("; touch '%1'").arg(flag());
+        settings.status = records("status", "%s|") + str("; test -e '%1'").arg(flag());
+        settings.hangUp = records("hangup", "%s|") + str("; rm -f '%1'").arg(flag());
+        CommandBackend backend(settings);
+        QSignalSpy ups(&backend, &LineBackend::lineUp);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.start();
+        backend.dial({str("Night"), QString(), PasswordCheck(check)}, typed);
+        QTRY_COMPARE(ups.size(), 1);
+        backend.hangUp();
+        QTRY_COMPARE(downs.size(), 1);
+        const auto recorded = [this](const char *name) {
+            QFile file(m_dir.filePath(str(name)));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : str("none");
+        };
+        QCOMPARE(recorded("dial"), dialSees);
+        QCOMPARE(recorded("hangup"), str("unset|"));
+        const QStringList probes = recorded("status").split(u'|', Qt::SkipEmptyParts);
+        QVERIFY(!probes.isEmpty());
+        for (const QString &seen : probes)
+            QCOMPARE(seen, str("unset"));
+    }
+
+    void aFailedDialsOutputIsMaskedBeforeItIsTrimmed_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("blanks at both ends") << str(" Owl 42 ");
+        QTest::newRow("blank at the end") << str("Owl 42 ");
+        QTest::newRow("blank at the start") << str(" Owl 42");
+    }
+    void aFailedDialsOutputIsMaskedBeforeItIsTrimmed()
+    {
+        QFETCH(QString, password);
+        QString log;
+        Log::setSink([&log](const QString &line) { log += line; });
+        CommandSettings settings = flagCommands(flag());
+        settings.status.clear();
+        settings.dial = str("printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 1");
+        CommandBackend backend(settings);
+        QSignalSpy downs(&backend, &LineBackend::lineDown);
+        backend.dial({str("Night"), QString(), PasswordCheck::Line}, password);
+        QTRY_COMPARE(downs.size(), 1);
+        Log::setSink({});
+        QVERIFY2(log.contains(str("its last line of output: ***")), qPrintable(log));
+        QVERIFY2(!log.contains(str("Owl")), qPrintable(log));
     }
 };
 
