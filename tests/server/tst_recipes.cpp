@@ -4,6 +4,7 @@
 #include "ServerTestSupport.h"
 #include "ShellCommand.h"
 
+#include <cctype>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
