@@ -43,6 +43,25 @@ ConfigResult configFor(const Options &options)
     return result;
 }
 
+// Qt's own messages join the log in its form, so that the journal reads as one.
+void onQtMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    const QString line = QStringLiteral("Qt: %1").arg(text);
+    switch (type) {
+    case QtDebugMsg:
+    case QtInfoMsg:
+        Log::debug(line);
+        break;
+    case QtWarningMsg:
+        Log::warning(line);
+        break;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        Log::error(line);
+        break;
+    }
+}
+
 } // namespace
 
 quint64 raiseOpenFileLimit()
@@ -61,6 +80,7 @@ quint64 raiseOpenFileLimit()
 
 int runServer(int argc, char *argv[])
 {
+    qInstallMessageHandler(onQtMessage);
     // Qt's own event loop instead of GLib's: GLib adds and removes a socket's watch by walking
     // the list of them all, and with thousands of links every write and read pays for that. The
     // variable goes once the loop exists, so that the line's commands do not inherit it.
@@ -74,9 +94,13 @@ int runServer(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     const Options options = parseOptions(QCoreApplication::arguments());
+    // Every line on standard error is a line of the log, a refusal to start too, so that the
+    // journal and a terminal read the same.
     if (!options.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("velmora-server: %1\nTry \"velmora-server --help\".\n")
-                            .arg(options.error));
+        QString why = options.error;
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        Log::error(QStringLiteral("%1; \"velmora-server --help\" lists the options").arg(why));
         return 2;
     }
     if (options.help) {
@@ -91,7 +115,7 @@ int runServer(int argc, char *argv[])
         Log::setLevel(*options.logLevel);
     ConfigResult loaded = configFor(options);
     if (!loaded.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("velmora-server: %1\n").arg(loaded.error));
+        Log::error(loaded.error);
         return 2;
     }
     ServerConfig config = loaded.config;
@@ -112,7 +136,7 @@ int runServer(int argc, char *argv[])
                                           "without AccountingFile there is no accounting log)"));
         return 1;
     }
-    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
+    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP, SIGUSR1});
     if (!watcher.install(&error)) {
         Log::error(error);
         return 1;
@@ -145,7 +169,8 @@ int runServer(int argc, char *argv[])
         }
         again = true;
         Log::info(QStringLiteral("Signal %1 received").arg(QString::number(number)));
-        server.shutDown();
+        server.shutDown(number == SIGUSR1 ? VelmoraServer::Farewell::EndClients
+                                          : VelmoraServer::Farewell::CloseLinks);
     });
     QObject::connect(&server, &VelmoraServer::stopped, &app, [] {
         Log::info(QStringLiteral("Stopped"));

@@ -108,6 +108,10 @@ struct ConfigResult
     QString error; // empty when the configuration is sound
 };
 
+// Why a password cannot be taken, or nothing when it can: a control character (a line break, a
+// tab) could add lines or options to whatever a dial command writes the password into.
+QString passwordFault(const QString &password);
+
 // Reads the text of a configuration file; every fault names its line, quotes the offending
 // value (never a password) and says what was expected.
 ConfigResult configFromText(const QString &text);

@@ -9,41 +9,12 @@
 #include "Protocol.h"
 #include "VelmoraServer.h"
 
-#include <netinet/in.h>
+#include <QTcpServer>
 #include <QTcpSocket>
-#include <sys/socket.h>
 
 namespace {
 
 constexpr qint64 kAcceptErrorLogIntervalMs = 60000;
-
-QString hostAndPort(const QString &host, bool v6, quint16 port)
-{
-    return (v6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
-           QString::number(port);
-}
-
-// What the system really listens on: an "any" socket of IPv6 that also takes IPv4 is both.
-QString listening(const QTcpServer &listener)
-{
-    const quint16 port = listener.serverPort();
-    const QHostAddress address = listener.serverAddress();
-    sockaddr_storage storage = {};
-    socklen_t length = sizeof(storage);
-    const int fd = int(listener.socketDescriptor());
-    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&storage), &length) == 0 &&
-        storage.ss_family == AF_INET6) {
-        const auto *in6 = reinterpret_cast<const sockaddr_in6 *>(&storage);
-        int v6only = 1;
-        socklen_t size = sizeof(v6only);
-        if (IN6_IS_ADDR_UNSPECIFIED(&in6->sin6_addr) &&
-            ::getsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, &size) == 0 && v6only == 0)
-            return hostAndPort(QStringLiteral("0.0.0.0"), false, port) + QStringLiteral(" and ") +
-                   hostAndPort(QStringLiteral("::"), true, port);
-    }
-    return hostAndPort(address.toString(), address.protocol() == QAbstractSocket::IPv6Protocol,
-                       port);
-}
 
 } // namespace
 
@@ -69,15 +40,19 @@ bool VelmoraServer::start(QString *error)
             *error = QStringLiteral("Cannot listen on %1 port %2: %3")
                          .arg(address.toString(), QString::number(port), why);
             m_acceptors.clear();
-            m_listeners.clear();
             return false;
         }
         // With port 0 the first address takes any free port, and the others the same one.
         port = listener->serverPort();
         auto acceptor = std::make_unique<Acceptor>(listener.get());
+        if (!acceptor->isValid()) {
+            *error = QStringLiteral("Cannot listen on %1 port %2: no file descriptor left")
+                         .arg(address.toString(), QString::number(port));
+            m_acceptors.clear();
+            return false;
+        }
         connect(acceptor.get(), &Acceptor::accepted, this, &VelmoraServer::onNewConnection);
         connect(acceptor.get(), &Acceptor::failed, this, &VelmoraServer::onAcceptError);
-        m_listeners.push_back(std::move(listener));
         m_acceptors.push_back(std::move(acceptor));
     }
     Log::notice(QStringLiteral("Listening on %1").arg(endpoint()));
@@ -87,14 +62,14 @@ bool VelmoraServer::start(QString *error)
 
 quint16 VelmoraServer::port() const
 {
-    return m_listeners.empty() ? 0 : m_listeners.front()->serverPort();
+    return m_acceptors.empty() ? 0 : m_acceptors.front()->port();
 }
 
 QString VelmoraServer::endpoint() const
 {
     QStringList endpoints;
-    for (const auto &listener : m_listeners)
-        endpoints.append(listening(*listener));
+    for (const auto &acceptor : m_acceptors)
+        endpoints.append(acceptor->endpoint());
     return endpoints.join(QStringLiteral(", "));
 }
 
@@ -184,25 +159,33 @@ void VelmoraServer::reload(const ServerConfig &config)
                        QString::number(m_config.rights.size()), QString::number(m_links.size())));
 }
 
-void VelmoraServer::shutDown()
+void VelmoraServer::shutDown(Farewell farewell)
 {
     if (m_stopping)
         return;
     m_stopping = true;
     m_acceptors.clear();
-    for (const auto &listener : m_listeners)
-        listener->close();
     m_exchangeTimer.stop();
     m_onlineTimer.stop();
     m_exchange.clear();
-    Log::info(QStringLiteral("Stopping: telling %1 client(s) to end")
-                  .arg(QString::number(m_links.size())));
+    const bool endClients = farewell == Farewell::EndClients;
+    Log::info(endClients ? QStringLiteral("Stopping: telling %1 client(s) to end")
+                               .arg(QString::number(m_links.size()))
+                         : QStringLiteral("Stopping: closing %1 link(s); the clients link again "
+                                          "by themselves")
+                               .arg(QString::number(m_links.size())));
     if (m_links.isEmpty()) {
         QMetaObject::invokeMethod(this, &VelmoraServer::stopped, Qt::QueuedConnection);
         return;
     }
+    // A restart costs the users nothing: a client whose link closes keeps running and links
+    // again. Only an administrator who wants the office's clients gone has them told to end.
     const QByteArray shutdown = Cp1252::encode(Protocol::MsgShutdown);
-    for (ClientLink *link : std::as_const(m_links))
-        link->sendFinal(shutdown);
+    for (ClientLink *link : std::as_const(m_links)) {
+        if (endClients)
+            link->sendFinal(shutdown);
+        else
+            link->end();
+    }
     m_stopTimer.start(m_config.shutdownWaitMs);
 }

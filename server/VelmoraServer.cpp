@@ -228,6 +228,18 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
                       .arg(link->name(), entry->name, m_line.statusLine()));
         return;
     }
+    // A line break or another control character could add lines or options to what a dial
+    // command writes the password into; such a password never reaches the line.
+    if (entry->check != PasswordCheck::None && request.password &&
+        !passwordFault(*request.password).isEmpty()) {
+        Log::warning(QStringLiteral("%1 (%2) gave a password for %3 holding a control character "
+                                    "(not shown); it is not accepted")
+                         .arg(link->name(), link->peerAddress().toString(), entry->name));
+        send(link, QStringLiteral("The password for %1 was not accepted: it holds a control "
+                                  "character")
+                       .arg(entry->name));
+        return;
+    }
     if (entry->check != PasswordCheck::None && request.password) {
         const qint64 wait = m_throttle.remainingMs(link->peerAddress(), m_clock.elapsed());
         if (wait > 0) {

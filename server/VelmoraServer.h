@@ -15,7 +15,6 @@
 
 #include <memory>
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTimer>
 #include <vector>
 
@@ -45,9 +44,14 @@ public:
     // change to them is logged and left for then.
     void reload(const ServerConfig &config);
 
-    // Tells every client to end ("MSG_SHUTDOWN") and emits stopped once they have left or the
+    // How a stopping server parts from its clients.
+    enum class Farewell {
+        CloseLinks, // the links close; the clients go on and link again
+        EndClients, // every client is told to end ("MSG_SHUTDOWN")
+    };
+    // Stops accepting, parts from every client and emits stopped once they have left or the
     // configured wait has passed.
-    void shutDown();
+    void shutDown(Farewell farewell);
 
 Q_SIGNALS:
     void stopped();
@@ -101,7 +105,6 @@ private:
     ClientLink::Limits limits() const;
 
     ServerConfig m_config;
-    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
     std::vector<std::unique_ptr<Acceptor>> m_acceptors;
     Line m_line;
     QList<ClientLink *> m_links;

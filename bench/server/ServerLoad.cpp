@@ -205,7 +205,7 @@ public:
     void stop()
     {
         const qint64 start = m_clock.elapsed();
-        ::kill(pid_t(m_server.processId()), SIGTERM);
+        ::kill(pid_t(m_server.processId()), SIGUSR1);
         if (!waitUntil([&] { return m_server.state() == QProcess::NotRunning; }, 30000))
             fail(QStringLiteral("the server did not stop"));
         const qint64 stopped = m_clock.elapsed() - start;
@@ -218,7 +218,7 @@ public:
             5000);
         const auto closed = std::count_if(m_clients.begin(), m_clients.end(),
                                           [](const auto &c) { return c->isClosed(); });
-        say(QStringLiteral("Stopped with SIGTERM in %1 ms, exit code %2; %3 links closed by "
+        say(QStringLiteral("Stopped with SIGUSR1 in %1 ms, exit code %2; %3 links closed by "
                            "\"CMD_END\"")
                 .arg(stopped)
                 .arg(m_server.exitCode())

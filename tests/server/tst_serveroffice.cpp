@@ -5,6 +5,7 @@
 #include "ServerTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 
 using Mode = RawClient::Mode;
@@ -38,6 +39,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Qt warns of misuse, such as two watches on one socket: a warning is a fault.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase()
     {
         Log::setLevel(Log::Level::Info);
@@ -196,9 +199,9 @@ private Q_SLOTS:
         QCOMPARE(c(1).next(), Protocol::MsgDisconnectPrefix + str("30"));
         QVERIFY(QFile::remove(flag));
         QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(c(1).next(), str("Connection to Office lost"));
         QCOMPARE(c(1).next(), QString(Protocol::StatusDisconnected));
-        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        QCOMPARE(c(1).next(), str("Connection to Office lost"));
+        QVERIFY(c(0).expect(str("Connection to Office lost")));
     }
 
     void refusedRights()
