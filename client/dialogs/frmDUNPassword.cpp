@@ -3,6 +3,7 @@
 
 #include "frmDUNPassword.h"
 
+#include "MessageBox.h"
 #include "Twips.h"
 
 #include <QLabel>
@@ -11,7 +12,7 @@
 
 frmDUNPassword::frmDUNPassword()
 {
-    setWindowTitle(QStringLiteral("Velmora Client"));
+    setWindowTitle(MessageBox::applicationTitle());
     Twips::setFixedClientSize(this, 4275, 1395);
 
     lblLegend =
