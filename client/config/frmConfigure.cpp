@@ -408,13 +408,13 @@ void frmConfigure::cmdAction_Click(int Index)
 
 void frmConfigure::reject()
 {
-    cmdAction_Click(1);
+    cmdAction_Click(ActionCancel);
 }
 
 void frmConfigure::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    cmdAction_Click(1);
+    cmdAction_Click(ActionCancel);
 }
 
 bool frmConfigure::saveSettings()
