@@ -28,6 +28,7 @@ public:
     QLabel *imgIcon = nullptr;
     QLabel *lblMsg = nullptr;
     // cmdAction(0) is designed; the others are made per call.
+    static constexpr int DesignedButton = 0;
     QList<QPushButton *> cmdAction;
     // The symbols by their message-box style numbers: 16, 32, 48 and 64.
     std::map<int, QLabel *> imgIcons;

@@ -47,7 +47,7 @@ void frmMain::onUsers(const QString &message)
         focus = composer->txtMsg;
     }
     composer = showComposer(focus);
-    if (composer && composer->Tag == QLatin1String("0") && !m_unloaded) {
+    if (composer && composer->answeredWith(frmUsers::ActionOk) && !m_unloaded) {
         QStringList recipients;
         for (int i = 0; i < composer->lstUsers->count(); ++i) {
             if (composer->lstUsers->item(i)->isSelected())
@@ -84,7 +84,7 @@ void frmMain::lblMsg_Change()
                     composer->lstUsers->model()->index(0, 0), QItemSelectionModel::NoUpdate);
                 composer->lstUsers->setEnabled(false);
                 composer = showComposer(composer->txtMsg);
-                if (composer && composer->Tag == QLatin1String("0") && !m_unloaded)
+                if (composer && composer->answeredWith(frmUsers::ActionOk) && !m_unloaded)
                     fSendMessage(Protocol::userMessageRequest(
                         {composer->lstUsers->currentItem()->text()}, composer->messageText()));
                 frmUsers::unload();

@@ -23,6 +23,10 @@ public:
     // Escape answers as the cancelling button does.
     void reject() override;
 
+    // Whether the window answered with the button at Index of its cmdAction: the dialogs whose
+    // buttons answer with their own index.
+    bool answeredWith(int Index) const { return Tag == QString::number(Index); }
+
 protected:
     // Fixed frame with a title, a system menu and a close box; no help button.
     static constexpr Qt::WindowFlags frameFlags =
