@@ -41,13 +41,22 @@ void VelmoraServer::handleDisconnect(ClientLink *link)
     if (!allowed(link, m_config.rightsFor(link->peerAddress()).hangUp,
                  QStringLiteral("Hanging up")))
         return;
-    account(QStringLiteral("hang-up request"), link);
     if (m_exchange.active()) {
+        // Asked again by the same desk: one request, accounted once.
+        if (m_exchange.requesters().contains(link)) {
+            report(link, Log::Level::Info,
+                   QStringLiteral("%1 asks again to hang up").arg(link->name()));
+            return;
+        }
+        account(QStringLiteral("hang-up request"), link);
         Log::info(QStringLiteral("%1 also asks to hang up").arg(link->name()));
+        // Its own question, still queued, would open a countdown for a vote it has joined.
+        link->withdraw(ClientLink::Tag::DisconnectRequest);
         m_exchange.addRequester(link);
         reviewExchange();
         return;
     }
+    account(QStringLiteral("hang-up request"), link);
     startExchange(link);
 }
 
@@ -85,7 +94,8 @@ void VelmoraServer::onDelivered(ClientLink *link, ClientLink::Tag tag)
 void VelmoraServer::handleAnswer(ClientLink *link, Kind kind)
 {
     if (!m_exchange.active() || !m_exchange.answer(link)) {
-        Log::info(
+        report(
+            link, Log::Level::Info,
             QStringLiteral("%1 answered a hang-up request that is not pending").arg(link->name()));
         return;
     }

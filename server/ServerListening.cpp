@@ -114,10 +114,12 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
     const QString refusal = m_stopping ? QStringLiteral("stopping") : m_admission.refusal(address);
     if (!refusal.isEmpty()) {
         // Closed unanswered: a stranger learns nothing, not even that this is the server.
-        if (m_admission.logDue(address, m_clock.elapsed()))
-            Log::warning(QStringLiteral("Refused a link from %1: %2 (logged once a minute per "
-                                        "address)")
-                             .arg(address.toString(), refusal));
+        const qint64 now = m_clock.elapsed();
+        for (const QString &line : m_admission.refused(address, refusal, now))
+            Log::warning(line);
+        const qint64 due = m_admission.summaryDue();
+        if (due >= 0 && !m_refusalTimer.isActive())
+            m_refusalTimer.start(std::chrono::milliseconds(std::max<qint64>(0, due - now)));
         socket->abort();
         socket->deleteLater();
         return;
@@ -137,6 +139,8 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
 void VelmoraServer::onClosed(ClientLink *link)
 {
     m_links.removeOne(link);
+    if (!link->identity().isEmpty())
+        m_byIdentity.remove(link->identity(), link);
     m_admission.unlinked(link->peerAddress());
     Log::info(QStringLiteral("%1 unlinked (%2 linked)")
                   .arg(link->describe(), QString::number(m_links.size())));
@@ -167,6 +171,15 @@ void VelmoraServer::reload(const ServerConfig &config)
     const qint64 oldCap = onlineCapMs();
     m_config = next;
     applySettings();
+    // A link the new allow-list no longer admits goes, as it could not link now; rights are
+    // looked up for every request, so the new ones apply to the links that stay.
+    qsizetype closed = 0;
+    for (ClientLink *link : std::as_const(m_links)) {
+        if (!link->isClosed() && !m_admission.allowed(link->peerAddress())) {
+            link->drop(QStringLiteral("its address is no longer in AllowFrom"));
+            ++closed;
+        }
+    }
     // A changed limit applies to the call in progress, over the period already begun. Once the
     // old limit has been reached its vote decides, and a refusal times the new limit.
     const qint64 cap = onlineCapMs();
@@ -179,9 +192,10 @@ void VelmoraServer::reload(const ServerConfig &config)
         timeOnlineLimit(m_onlineSince);
     }
     Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
-                             "%3 links kept")
+                             "%3 links kept, %4 closed")
                   .arg(QString::number(m_config.phonebook.size()),
-                       QString::number(m_config.rights.size()), QString::number(m_links.size())));
+                       QString::number(m_config.rights.size()),
+                       QString::number(m_links.size() - closed), QString::number(closed)));
 }
 
 void VelmoraServer::shutDown()

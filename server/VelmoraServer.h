@@ -10,11 +10,13 @@
 #include "ClientRequests.h"
 #include "DisconnectExchange.h"
 #include "Line.h"
+#include "Log.h"
 #include "PasswordThrottle.h"
 #include "ServerConfig.h"
 
 #include <memory>
 #include <QElapsedTimer>
+#include <QMultiHash>
 #include <QTcpServer>
 #include <QTimer>
 #include <vector>
@@ -40,9 +42,10 @@ public:
     qsizetype linkCount() const { return m_links.size(); }
     Line::State lineState() const { return m_line.state(); }
 
-    // Takes a new configuration without dropping a link: phonebook, rights, allow-list, caps,
-    // limits and timings. The addresses, the port and the line's settings need a restart; a
-    // change to them is logged and left for then.
+    // Takes a new configuration: phonebook, rights, allow-list, caps, limits and timings. A
+    // link from an address the new allow-list does not hold is closed; the others stay. The
+    // addresses, the port and the line's settings need a restart; a change to them is logged
+    // and left for then.
     void reload(const ServerConfig &config);
 
     // Tells every client to end ("MSG_SHUTDOWN") and emits stopped once they have left or the
@@ -81,7 +84,8 @@ private:
     void handleDisconnect(ClientLink *link);
     void handleAnswer(ClientLink *link, ClientRequests::Kind kind);
     void handleUserMessage(ClientLink *link, const QString &body);
-    void warnUnknown(ClientLink *link, const QString &message);
+    // Logs what link did wrong, within its few lines a minute, so that no desk fills the log.
+    void report(ClientLink *link, Log::Level level, const QString &text);
     // False, after telling the client and the log, when the desk may not do what it asked.
     bool allowed(ClientLink *link, bool right, const QString &what);
 
@@ -105,6 +109,8 @@ private:
     std::vector<std::unique_ptr<Acceptor>> m_acceptors;
     Line m_line;
     QList<ClientLink *> m_links;
+    // The identified links by identity: a message's recipients are looked up, never searched.
+    QMultiHash<QString, ClientLink *> m_byIdentity;
     Admission m_admission;
     PasswordThrottle m_throttle;
     Accounting m_accounting;
@@ -114,6 +120,7 @@ private:
     QElapsedTimer m_clock;
     QTimer m_stopTimer;
     qint64 m_lastAcceptErrorLog = -1;
+    QTimer m_refusalTimer; // ends the minute of refusals with its summary
     QTimer m_onlineTimer;
     QElapsedTimer m_upSince;
     qint64 m_onlineSince = 0; // when the call's current period of its time limit began

@@ -84,18 +84,6 @@ private Q_SLOTS:
         QCOMPARE(anyContains(list, QHostAddress(address)), held);
     }
 
-    void theMostSpecificRangeDecidesTheRights()
-    {
-        ServerConfig config;
-        config.rights = {{*AddressRange::parse(str("192.168.1.200")), {false, false, false, true}},
-                         {*AddressRange::parse(str("192.168.0.0/16")), {true, false, true, true}}};
-        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.200"))),
-                 (Rights{false, false, false, true}));
-        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.20"))),
-                 (Rights{true, false, true, true}));
-        QCOMPARE(config.rightsFor(QHostAddress(str("10.0.0.1"))), Rights());
-    }
-
     void whoMayLinkAndStay()
     {
         ServerConfig config = fastConfig();
