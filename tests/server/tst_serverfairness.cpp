@@ -27,7 +27,10 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { Log::setSink([this](const QString &line) { m_log.append(line); }); }
+    void initTestCase()
+    {
+        Log::setSink([this](const QString &line) { m_log.append(line); });
+    }
     void cleanupTestCase() { Log::setSink({}); }
     void init() { Log::setLevel(Log::Level::Info); }
     void cleanup()
@@ -101,8 +104,8 @@ private Q_SLOTS:
         admission.setSettings({{}, 10, 10});
         qsizetype lines = 0;
         for (quint32 i = 0; i < 2000; ++i)
-            lines += admission.refused(QHostAddress(0x0a000000 + i), str("not in AllowFrom"), i)
-                         .size();
+            lines +=
+                admission.refused(QHostAddress(0x0a000000 + i), str("not in AllowFrom"), i).size();
         QCOMPARE(lines, Admission::LoggedPerWindow);
         QCOMPARE(admission.summaryDue(), Admission::LogWindowMs);
         QCOMPARE(admission.summary(Admission::LogWindowMs - 1), QString());

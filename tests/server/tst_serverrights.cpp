@@ -31,9 +31,9 @@ private:
     static QString rightsText(const Rights &r)
     {
         QStringList words;
-        for (const auto &[held, word] : {std::pair{r.dial, "dial"}, std::pair{r.hangUp, "hangup"},
-                                         std::pair{r.refuse, "refuse"},
-                                         std::pair{r.message, "message"}}) {
+        for (const auto &[held, word] :
+             {std::pair{r.dial, "dial"}, std::pair{r.hangUp, "hangup"},
+              std::pair{r.refuse, "refuse"}, std::pair{r.message, "message"}}) {
             if (held)
                 words.append(str(word));
         }
@@ -112,10 +112,10 @@ private Q_SLOTS:
         QFETCH(QString, second);
         QFETCH(bool, sameHost);
         Admission admission;
-        admission.setSettings({{{QHostAddress(QHostAddress::AnyIPv4), 0},
-                                {QHostAddress(QHostAddress::AnyIPv6), 0}},
-                               100,
-                               2});
+        admission.setSettings(
+            {{{QHostAddress(QHostAddress::AnyIPv4), 0}, {QHostAddress(QHostAddress::AnyIPv6), 0}},
+             100,
+             2});
         admission.linked(QHostAddress(first));
         admission.linked(QHostAddress(first));
         QCOMPARE(admission.refusal(QHostAddress(second)).isEmpty(), !sameHost);
