@@ -51,6 +51,7 @@ void VelmoraServer::applySettings()
 {
     m_admission.setSettings({m_config.allowFrom, m_config.maxLinks, m_config.maxLinksPerAddress});
     m_throttle.setFirstDelay(m_config.wrongPasswordDelayMs);
+    m_vote.setCountdownSeconds(m_config.disconnectSeconds);
     m_accounting.setPath(m_config.accountingFile);
 }
 
@@ -100,7 +101,7 @@ QString VelmoraServer::endpoint() const
 
 void VelmoraServer::onAcceptError(const QString &why)
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = m_clock.nowMs();
     if (m_lastAcceptErrorLog >= 0 && now - m_lastAcceptErrorLog < kAcceptErrorLogIntervalMs)
         return;
     m_lastAcceptErrorLog = now;
@@ -114,7 +115,7 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
     const QString refusal = m_stopping ? QStringLiteral("stopping") : m_admission.refusal(address);
     if (!refusal.isEmpty()) {
         // Closed unanswered: a stranger learns nothing, not even that this is the server.
-        const qint64 now = m_clock.elapsed();
+        const qint64 now = m_clock.nowMs();
         for (const QString &line : m_admission.refused(address, refusal, now))
             Log::warning(line);
         const qint64 due = m_admission.summaryDue();
@@ -145,10 +146,7 @@ void VelmoraServer::onClosed(ClientLink *link)
     Log::info(QStringLiteral("%1 unlinked (%2 linked)")
                   .arg(link->describe(), QString::number(m_links.size())));
     link->deleteLater();
-    if (m_exchange.active()) {
-        m_exchange.forget(link);
-        reviewExchange();
-    }
+    m_vote.forget(link);
     if (m_stopping && m_links.isEmpty() && m_stopTimer.isActive()) {
         m_stopTimer.stop();
         Q_EMIT stopped();
@@ -168,7 +166,6 @@ void VelmoraServer::reload(const ServerConfig &config)
     next.backend = m_config.backend;
     next.simulated = m_config.simulated;
     next.command = m_config.command;
-    const qint64 oldCap = onlineCapMs();
     m_config = next;
     applySettings();
     // A link the new allow-list no longer admits goes, as it could not link now; rights are
@@ -183,14 +180,11 @@ void VelmoraServer::reload(const ServerConfig &config)
     // A changed limit applies to the call in progress, over the period already begun. Once the
     // old limit has been reached its vote decides, and a refusal times the new limit.
     const qint64 cap = onlineCapMs();
-    if (cap != oldCap && m_line.state() == Line::State::Up && !m_stopping &&
-        (m_onlineTimer.isActive() || oldCap == 0)) {
+    if (m_vote.setCap(cap))
         Log::info(cap > 0
                       ? QStringLiteral("The call on %1 is now limited to %2 minute(s)")
                             .arg(m_line.entry(), QString::number(cap / 60000.0))
                       : QStringLiteral("The call on %1 is no longer limited").arg(m_line.entry()));
-        timeOnlineLimit(m_onlineSince);
-    }
     Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
                              "%3 links kept, %4 closed")
                   .arg(QString::number(m_config.phonebook.size()),
@@ -206,9 +200,7 @@ void VelmoraServer::shutDown()
     m_acceptors.clear();
     for (const auto &listener : m_listeners)
         listener->close();
-    m_exchangeTimer.stop();
-    m_onlineTimer.stop();
-    m_exchange.clear();
+    m_vote.stop();
     Log::info(QStringLiteral("Stopping: telling %1 client(s) to end")
                   .arg(QString::number(m_links.size())));
     if (m_links.isEmpty()) {

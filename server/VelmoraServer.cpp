@@ -61,17 +61,14 @@ VelmoraServer::VelmoraServer(const ServerConfig &config, QObject *parent)
     , m_config(config)
     , m_line(makeBackend(config))
 {
-    m_clock.start();
     applySettings();
     connect(&m_line, &Line::status, this, &VelmoraServer::onLineStatus);
     connect(&m_line, &Line::stateChanged, this, &VelmoraServer::onLineState);
-    m_exchangeTimer.setSingleShot(true);
-    connect(&m_exchangeTimer, &QTimer::timeout, this, &VelmoraServer::reviewExchange);
-    m_onlineTimer.setSingleShot(true);
-    connect(&m_onlineTimer, &QTimer::timeout, this, &VelmoraServer::onOnlineLimit);
+    connect(&m_vote, &HangUpVote::settled, this, &VelmoraServer::onVoteSettled);
+    connect(&m_vote, &HangUpVote::limitReached, this, &VelmoraServer::onOnlineLimit);
     m_refusalTimer.setSingleShot(true);
     connect(&m_refusalTimer, &QTimer::timeout, this, [this] {
-        const QString summary = m_admission.summary(m_clock.elapsed());
+        const QString summary = m_admission.summary(m_clock.nowMs());
         if (!summary.isEmpty())
             Log::warning(summary);
     });
@@ -253,7 +250,7 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
         return;
     }
     if (entry->check != PasswordCheck::None && request.password) {
-        const qint64 wait = m_throttle.remainingMs(link->peerAddress(), m_clock.elapsed());
+        const qint64 wait = m_throttle.remainingMs(link->peerAddress(), m_clock.nowMs());
         if (wait > 0) {
             const QString seconds = QString::number((wait + 999) / 1000);
             report(link, Log::Level::Warning,
@@ -272,7 +269,7 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
         if (request.password) {
             Log::warning(QStringLiteral("%1 (%2) gave a wrong password for %3")
                              .arg(link->name(), link->peerAddress().toString(), entry->name));
-            m_throttle.failed(link->peerAddress(), m_clock.elapsed());
+            m_throttle.failed(link->peerAddress(), m_clock.nowMs());
         }
         send(link, Protocol::MsgPassword);
         return;

@@ -24,9 +24,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("password");
         const auto row = [](const char *message, Kind kind, const char *argument,
                             const char *password) {
-            QTest::addRow("%s", message) << QString::fromUtf8(message) << kind
-                                         << QString::fromUtf8(argument)
-                                         << QString::fromUtf8(password);
+            QTest::addRow("%s", message)
+                << QString::fromUtf8(message) << kind << QString::fromUtf8(argument)
+                << QString::fromUtf8(password);
         };
         row("MSG_ACK", Kind::Ack, "", "-");
         row("ID:reception-pc", Kind::Identity, "reception-pc", "-");
@@ -71,13 +71,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("acks");
         QTest::addColumn<QString>("rest");
         QTest::newRow("ack alone") << QStringLiteral("MSG_ACK") << 1 << QString();
-        QTest::newRow("ack and reply") << QStringLiteral("MSG_ACKID:host") << 1
-                                       << QStringLiteral("ID:host");
+        QTest::newRow("ack and reply")
+            << QStringLiteral("MSG_ACKID:host") << 1 << QStringLiteral("ID:host");
         QTest::newRow("two acks") << QStringLiteral("MSG_ACKMSG_ACKCMD_OK") << 2
                                   << QStringLiteral("CMD_OK");
         // An acknowledgement after a request is part of the request, not a second one.
-        QTest::newRow("trailing ack") << QStringLiteral("CMD_OKMSG_ACK") << 0
-                                      << QStringLiteral("CMD_OKMSG_ACK");
+        QTest::newRow("trailing ack")
+            << QStringLiteral("CMD_OKMSG_ACK") << 0 << QStringLiteral("CMD_OKMSG_ACK");
         QTest::newRow("nothing") << QString() << 0 << QString();
     }
     void splitLeadingAcks()
@@ -99,17 +99,25 @@ private Q_SLOTS:
         QTest::newRow("one") << QStringLiteral("beta#hi") << QStringList{QStringLiteral("beta")}
                              << QStringLiteral("hi");
         QTest::newRow("two, text with #")
-            << QStringLiteral("alpha#beta#gamma#1") << QStringList{QStringLiteral("alpha"), QStringLiteral("beta")}
+            << QStringLiteral("alpha#beta#gamma#1")
+            << QStringList{QStringLiteral("alpha"), QStringLiteral("beta")}
             << QStringLiteral("gamma#1");
         // The first field is a recipient whatever its name.
-        QTest::newRow("unknown first") << QStringLiteral("nobody#beta#hi")
-                                       << QStringList{QStringLiteral("nobody"), QStringLiteral("beta")} << QStringLiteral("hi");
+        QTest::newRow("unknown first")
+            << QStringLiteral("nobody#beta#hi")
+            << QStringList{QStringLiteral("nobody"), QStringLiteral("beta")}
+            << QStringLiteral("hi");
         QTest::newRow("repeated") << QStringLiteral("beta#beta#beta#hi")
-                                  << QStringList{QStringLiteral("beta"), QStringLiteral("beta"), QStringLiteral("beta")} << QStringLiteral("hi");
-        QTest::newRow("no #") << QStringLiteral("hello") << QStringList() << QStringLiteral("hello");
-        QTest::newRow("empty text") << QStringLiteral("beta#") << QStringList{QStringLiteral("beta")} << QString();
-        QTest::newRow("empty first") << QStringLiteral("#beta#x") << QStringList{QStringLiteral(""), QStringLiteral("beta")}
-                                     << QStringLiteral("x");
+                                  << QStringList{QStringLiteral("beta"), QStringLiteral("beta"),
+                                                 QStringLiteral("beta")}
+                                  << QStringLiteral("hi");
+        QTest::newRow("no #") << QStringLiteral("hello") << QStringList()
+                              << QStringLiteral("hello");
+        QTest::newRow("empty text")
+            << QStringLiteral("beta#") << QStringList{QStringLiteral("beta")} << QString();
+        QTest::newRow("empty first")
+            << QStringLiteral("#beta#x") << QStringList{QStringLiteral(""), QStringLiteral("beta")}
+            << QStringLiteral("x");
     }
     void splitUserMessage()
     {
@@ -128,8 +136,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("no password") << QStringLiteral("CMD_CONNECT:Office")
-                                     << QStringLiteral("CMD_CONNECT:Office");
+        QTest::newRow("no password")
+            << QStringLiteral("CMD_CONNECT:Office") << QStringLiteral("CMD_CONNECT:Office");
         QTest::newRow("password") << QStringLiteral("CMD_CONNECT:BranchPWD:secret")
                                   << QStringLiteral("CMD_CONNECT:BranchPWD:***");
         QTest::newRow("repeated") << QStringLiteral("CMD_CONNECT:BPWD:aPWD:b")
