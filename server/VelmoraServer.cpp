@@ -329,13 +329,14 @@ void VelmoraServer::handleUserMessage(ClientLink *link, const QString &body)
                    .arg(link->name(), someOf(full)));
         // One such line waits at most, however fast the sender goes on.
         link->withdraw(ClientLink::Tag::Notice);
-        send(link,
-             QStringLiteral("Message not delivered to %1: too many messages are waiting "
-                            "for it")
-                 .arg(full.size() == 1
-                          ? full.first()
-                          : QStringLiteral("%1 desks").arg(QString::number(full.size()))),
-             ClientLink::Tag::Notice);
+        const QString notice =
+            full.size() == 1 ? QStringLiteral("Message not delivered to %1: too many messages "
+                                              "are waiting for it")
+                                   .arg(full.first())
+                             : QStringLiteral("Message not delivered to %1 desks: too many "
+                                              "messages are waiting for them")
+                                   .arg(QString::number(full.size()));
+        send(link, notice, ClientLink::Tag::Notice);
     }
 }
 
