@@ -133,9 +133,8 @@ ClientLink::Outgoing ClientLink::dequeue()
     if (next.sender) {
         --m_fromDesks;
         m_fromDesksBytes -= next.bytes.size();
-        const auto it = m_perSender.find(next.sender);
-        if (it != m_perSender.end() && --*it <= 0)
-            m_perSender.erase(it);
+        if (--m_perSender[next.sender] <= 0)
+            m_perSender.remove(next.sender);
     }
     return next;
 }
