@@ -1,9 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "Acceptor.h"
 #include "Admission.h"
 #include "ServerTestSupport.h"
 
+#include <QTcpServer>
 #include <QTest>
 
 using Mode = RawClient::Mode;
@@ -113,6 +115,28 @@ private Q_SLOTS:
                  str("Refused 1995 more link(s) in the last minute, not logged one by one: 1995 "
                      "not in AllowFrom"));
         QCOMPARE(admission.summaryDue(), -1);
+    }
+
+    void oneAcceptTurnIsBounded()
+    {
+        // Links waiting in the backlog are taken a bounded number a turn of the event loop.
+        QTcpServer listener;
+        listener.setListenBacklogSize(256);
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        Acceptor acceptor(&listener);
+        std::vector<std::unique_ptr<QTcpSocket>> waiting;
+        std::vector<std::unique_ptr<QTcpSocket>> accepted;
+        QObject::connect(&acceptor, &Acceptor::accepted, &acceptor,
+                         [&accepted](QTcpSocket *socket) { accepted.emplace_back(socket); });
+        for (int i = 0; i < 2 * Acceptor::PerTurn; ++i) {
+            waiting.push_back(std::make_unique<QTcpSocket>());
+            waiting.back()->connectToHost(QHostAddress::LocalHost, listener.serverPort());
+            QVERIFY(waiting.back()->waitForConnected(5000));
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!accepted.empty());
+        QVERIFY(accepted.size() <= std::size_t(Acceptor::PerTurn));
+        QTRY_COMPARE(accepted.size(), std::size_t(2 * Acceptor::PerTurn));
     }
 
     void repeatsAreLoggedSparingly_data()
