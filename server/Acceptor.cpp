@@ -69,7 +69,9 @@ QString Acceptor::endpoint() const
 
 void Acceptor::onReadable()
 {
-    for (;;) {
+    // A bounded turn: under a flood of links the event loop still serves the linked desks
+    // between turns, and the notifier comes back while links are waiting.
+    for (int taken = 0; taken < PerTurn; ++taken) {
         const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)

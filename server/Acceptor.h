@@ -21,6 +21,8 @@ class Acceptor : public QObject
 
 public:
     static constexpr int RetryMs = 1000;
+    // The most links taken in one turn of the event loop.
+    static constexpr int PerTurn = 32;
 
     // Takes over the socket that listener listens on, and closes listener. Check isValid().
     explicit Acceptor(QTcpServer *listener, QObject *parent = nullptr);

@@ -25,13 +25,16 @@ void printTo(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-// The configuration to run with, or an error text. The default file may be missing, the
-// built-in settings then apply; a file named on the command line must exist.
-ConfigResult configFor(const Options &options)
+// The configuration to run with, or an error text. At start the default file may be missing,
+// the built-in settings then apply; a file named on the command line must exist. A reload never
+// falls back to the built-in settings, which would give every desk every right.
+ConfigResult configFor(const Options &options, bool reloading = false)
 {
     const bool named = !options.configPath.isEmpty();
     const QString path = named ? options.configPath : QString(DefaultConfigPath);
     if (!named && !QFileInfo::exists(path)) {
+        if (reloading)
+            return {{}, QStringLiteral("%1 does not exist").arg(path)};
         Log::warning(
             QStringLiteral("%1 does not exist; running with the built-in settings").arg(path));
         return {};
@@ -150,7 +153,7 @@ int runServer(int argc, char *argv[])
         if (number == SIGHUP) {
             // A bad new file changes nothing: the server goes on with what it has.
             Log::info(QStringLiteral("SIGHUP received: reading the configuration again"));
-            const ConfigResult reloaded = configFor(options);
+            const ConfigResult reloaded = configFor(options, true);
             if (!reloaded.error.isEmpty())
                 Log::error(QStringLiteral("The new configuration is refused, the old one stays "
                                           "in force: %1")

@@ -38,7 +38,13 @@ Rights ServerConfig::rightsFor(const QHostAddress &address) const
         if (rule.range.contains(address) && (!best || rule.range.prefix > best->range.prefix))
             best = &rule;
     }
-    return best ? best->rights : Rights();
+    if (best)
+        return best->rights;
+    // Fails closed: a rule for one address must not be escaped by another address of the
+    // same machine (its IPv6 loopback, say).
+    if (rights.isEmpty() && !otherRights)
+        return Rights();
+    return otherRights.value_or(Rights{false, false, false, true});
 }
 
 QString passwordFault(const QString &password)
@@ -224,6 +230,8 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Server/MaxQueuedBytes"),
          integer(&ServerConfig::maxQueuedBytes, 64 * 1024, 256 * 1024 * 1024)},
         {QStringLiteral("Server/MaxMissedAcks"), integer(&ServerConfig::maxMissedAcks, 1, 1000)},
+        {QStringLiteral("Server/IdentifyTimeoutMs"),
+         integer(&ServerConfig::identifyTimeoutMs, 100, 3600000)},
         {QStringLiteral("Server/WrongPasswordDelayMs"),
          integer(&ServerConfig::wrongPasswordDelayMs, 0, 600000)},
         {QStringLiteral("Server/AccountingFile"), setAccountingFile},
@@ -397,11 +405,19 @@ ConfigResult configFromText(const QString &text)
             limits.append(item);
             continue;
         }
+        if (item.section == QLatin1String("Rights") && item.key == QLatin1String("*")) {
+            Rights other;
+            const QString fault = setRights(other, item.value);
+            if (!fault.isEmpty())
+                return failValue(item, fault);
+            result.config.otherRights = other;
+            continue;
+        }
         if (item.section == QLatin1String("Rights")) {
             const std::optional<AddressRange> range = AddressRange::parse(item.key);
             if (!range)
                 return fail(item, QStringLiteral("expected an address range such as "
-                                                 "192.168.0.0/16 before \"=\"") +
+                                                 "192.168.0.0/16, or *, before \"=\"") +
                                       hostNameNote(item.key));
             RightsRule rule{*range, {}};
             const QString fault = setRights(rule.rights, item.value);

@@ -22,6 +22,7 @@ void VelmoraServer::applySettings()
 {
     m_admission.setSettings({m_config.allowFrom, m_config.maxLinks, m_config.maxLinksPerAddress});
     m_throttle.setFirstDelay(m_config.wrongPasswordDelayMs);
+    m_vote.setCountdownSeconds(m_config.disconnectSeconds);
     m_accounting.setPath(m_config.accountingFile);
 }
 
@@ -75,7 +76,7 @@ QString VelmoraServer::endpoint() const
 
 void VelmoraServer::onAcceptError(const QString &why)
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = m_clock.nowMs();
     if (m_lastAcceptErrorLog >= 0 && now - m_lastAcceptErrorLog < kAcceptErrorLogIntervalMs)
         return;
     m_lastAcceptErrorLog = now;
@@ -89,10 +90,12 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
     const QString refusal = m_stopping ? QStringLiteral("stopping") : m_admission.refusal(address);
     if (!refusal.isEmpty()) {
         // Closed unanswered: a stranger learns nothing, not even that this is the server.
-        if (m_admission.logDue(address, m_clock.elapsed()))
-            Log::warning(QStringLiteral("Refused a link from %1: %2 (logged once a minute per "
-                                        "address)")
-                             .arg(address.toString(), refusal));
+        const qint64 now = m_clock.nowMs();
+        for (const QString &line : m_admission.refused(address, refusal, now))
+            Log::warning(line);
+        const qint64 due = m_admission.summaryDue();
+        if (due >= 0 && !m_refusalTimer.isActive())
+            m_refusalTimer.start(std::chrono::milliseconds(std::max<qint64>(0, due - now)));
         socket->abort();
         socket->deleteLater();
         return;
@@ -112,14 +115,13 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
 void VelmoraServer::onClosed(ClientLink *link)
 {
     m_links.removeOne(link);
+    if (!link->identity().isEmpty())
+        m_byIdentity.remove(link->identity(), link);
     m_admission.unlinked(link->peerAddress());
     Log::info(QStringLiteral("%1 unlinked (%2 linked)")
                   .arg(link->describe(), QString::number(m_links.size())));
     link->deleteLater();
-    if (m_exchange.active()) {
-        m_exchange.forget(link);
-        reviewExchange();
-    }
+    m_vote.forget(link);
     if (m_stopping && m_links.isEmpty() && m_stopTimer.isActive()) {
         m_stopTimer.stop();
         Q_EMIT stopped();
@@ -139,24 +141,30 @@ void VelmoraServer::reload(const ServerConfig &config)
     next.backend = m_config.backend;
     next.simulated = m_config.simulated;
     next.command = m_config.command;
-    const qint64 oldCap = onlineCapMs();
     m_config = next;
     applySettings();
+    // A link the new allow-list no longer admits goes, as it could not link now; rights are
+    // looked up for every request, so the new ones apply to the links that stay.
+    qsizetype closed = 0;
+    for (ClientLink *link : std::as_const(m_links)) {
+        if (!link->isClosed() && !m_admission.allowed(link->peerAddress())) {
+            link->drop(QStringLiteral("its address is no longer in AllowFrom"));
+            ++closed;
+        }
+    }
     // A changed limit applies to the call in progress, over the period already begun. Once the
     // old limit has been reached its vote decides, and a refusal times the new limit.
     const qint64 cap = onlineCapMs();
-    if (cap != oldCap && m_line.state() == Line::State::Up && !m_stopping &&
-        (m_onlineTimer.isActive() || oldCap == 0)) {
+    if (m_vote.setCap(cap))
         Log::info(cap > 0
                       ? QStringLiteral("The call on %1 is now limited to %2 minute(s)")
                             .arg(m_line.entry(), QString::number(cap / 60000.0))
                       : QStringLiteral("The call on %1 is no longer limited").arg(m_line.entry()));
-        timeOnlineLimit(m_onlineSince);
-    }
     Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
-                             "%3 links kept")
+                             "%3 links kept, %4 closed")
                   .arg(QString::number(m_config.phonebook.size()),
-                       QString::number(m_config.rights.size()), QString::number(m_links.size())));
+                       QString::number(m_config.rights.size()),
+                       QString::number(m_links.size() - closed), QString::number(closed)));
 }
 
 void VelmoraServer::shutDown(Farewell farewell)
@@ -165,9 +173,7 @@ void VelmoraServer::shutDown(Farewell farewell)
         return;
     m_stopping = true;
     m_acceptors.clear();
-    m_exchangeTimer.stop();
-    m_onlineTimer.stop();
-    m_exchange.clear();
+    m_vote.stop();
     const bool endClients = farewell == Farewell::EndClients;
     Log::info(endClients ? QStringLiteral("Stopping: telling %1 client(s) to end")
                                .arg(QString::number(m_links.size()))

@@ -272,8 +272,13 @@ private Q_SLOTS:
             c(2).close();
         else if (lastOne != str("silence"))
             QVERIFY(c(2).request(lastOne));
-        // Only silence waits for the end of the countdown (1 s and a grace of 1 s).
-        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, lastOne == str("silence") ? 3000 : 900));
+        // Silence lasts the countdown (1 s) and a grace of 1 s.
+        if (lastOne == str("silence")) {
+            f.server->clock().advance(1900);
+            QVERIFY(saidNothingMore(c(0)));
+            f.server->clock().advance(100);
+        }
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, 900));
         QVERIFY(c(0).expect(Protocol::StatusDisconnected));
         QVERIFY(c(1).expect(Protocol::StatusDisconnecting) &&
                 c(1).expect(Protocol::StatusDisconnected));
