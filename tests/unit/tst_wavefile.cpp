@@ -3,7 +3,13 @@
 
 #include "Sound.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -40,6 +46,31 @@ QByteArray riff(const char *kind, const QByteArray &chunks)
     return QByteArray("RIFF") + u32(quint32(4 + chunks.size())) + QByteArray(kind) + chunks;
 }
 
+QByteArray pcmWave()
+{
+    return riff("WAVE", chunk("fmt ", format(1)) + chunk("data", QByteArray(1600, '\0')));
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+bool soundLibraryLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcanberra.so");
+}
+
+// Where the desktop's sound server listens for the user's programs.
+QString soundServerSocket()
+{
+    return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
+}
+
 } // namespace
 
 class TestWaveFile : public QObject
@@ -47,6 +78,12 @@ class TestWaveFile : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(soundServerSocket()).path()));
+        QLocalServer::removeServer(soundServerSocket());
+    }
+
     void playableWaves_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -83,7 +120,59 @@ private Q_SLOTS:
         QVERIFY(!Sound::isPlayableWave(dir.filePath(QStringLiteral("gone.wav"))));
         QVERIFY(!Sound::isPlayableWave(dir.path()));
     }
+
+    // The sound library is loaded with the first wave played, and only for a wave that can
+    // play on a sound server that is there: until then the program does not pay for it.
+    void nothingLoadedWithoutAWaveAndAServer_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("serverListening");
+        QTest::newRow("text, server there") << QByteArray("not a wave at all") << true;
+        QTest::newRow("adpcm wave, server there")
+            << riff("WAVE", chunk("fmt ", format(2)) + chunk("data", "ab")) << true;
+        QTest::newRow("empty file, server there") << QByteArray() << true;
+        QTest::newRow("pcm wave, no server") << pcmWave() << false;
+    }
+    void nothingLoadedWithoutAWaveAndAServer()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, serverListening);
+        QLocalServer server;
+        if (serverListening)
+            QVERIFY(server.listen(soundServerSocket()));
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("alert.wav"), bytes);
+        QStringList told;
+        Sound::setObserver([&told](const QString &wave) { told.append(wave); });
+        Sound::playWave(path);
+        Sound::playWave(dir.filePath(QStringLiteral("gone.wav")));
+        Sound::setObserver(nullptr);
+        QCOMPARE(told, QStringList({path, dir.filePath(QStringLiteral("gone.wav"))}));
+        QVERIFY(!soundLibraryLoaded());
+        QVERIFY(!server.hasPendingConnections());
+    }
+
+    // A stand-in for the sound server that takes the connection and hangs up at once, as a
+    // server does that stops or restarts: every wave still reaches the server, the one after
+    // a failure too, and nothing is reported.
+    void wavesGoToTheSoundServer()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QLocalServer server;
+        QVERIFY(server.listen(soundServerSocket()));
+        QSignalSpy connections(&server, &QLocalServer::newConnection);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("alert.wav"), pcmWave());
+        for (int wave = 1; wave <= 2; ++wave) {
+            Sound::playWave(path);
+            QVERIFY(connections.wait(30000));
+            std::unique_ptr<QLocalSocket> link(server.nextPendingConnection());
+            QVERIFY(link);
+            link->abort();
+        }
+        QVERIFY(soundLibraryLoaded());
+    }
 };
 
-QTEST_APPLESS_MAIN(TestWaveFile)
+QTEST_GUILESS_MAIN(TestWaveFile)
 #include "tst_wavefile.moc"
