@@ -4,7 +4,6 @@
 #include "frmMain.h"
 
 #include "Artwork.h"
-#include "PaintCache.h"
 #include "SingleInstance.h"
 #include "Twips.h"
 
@@ -75,10 +74,6 @@ void frmMain::createControls()
         imgIcon[i]->setAccessibleName(QStringLiteral("Server state %1").arg(i));
         imgIcon[i]->hide();
     }
-    // A status line changes the status label and, every other line, the connect button's
-    // caption, back and forth between a few texts: their paintings are kept.
-    PaintCache::install(lblConnection);
-    PaintCache::install(cmdAction[0]);
     setTabOrder(chkLock, chkAlert);
     setTabOrder(chkAlert, cmdAction[2]);
     setTabOrder(cmdAction[2], cmdAction[0]);
