@@ -39,10 +39,10 @@ struct Request
 };
 
 // Plays the waves through libcanberra, the desktop's event-sound library. It is opened with the
-// first wave, not linked: linked, it and the libraries it needs (ALSA, Vorbis, its cache) would
-// be loaded at every start for a sound most runs never play. A thread of its own talks to the
-// sound server, so a server that is slow to answer never holds up the windows; a wave asked for
-// while another is on its way replaces the one still waiting.
+// first wave, not linked: linked, it and the libraries it needs (Vorbis, Ogg, its cache's
+// database, a module loader) would be loaded at every start for a sound most runs never play.
+// A thread of its own talks to the sound server, so a server that is slow to answer never holds
+// up the windows; a wave asked for while another is on its way replaces the one still waiting.
 class Player
 {
 public:
