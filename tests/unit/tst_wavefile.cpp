@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -38,6 +40,9 @@ QByteArray format(quint16 tag)
     qToLittleEndian(tag, body.data());
     qToLittleEndian<quint16>(1, body.data() + 2);
     qToLittleEndian<quint32>(8000, body.data() + 4);
+    qToLittleEndian<quint32>(16000, body.data() + 8);
+    qToLittleEndian<quint16>(2, body.data() + 12);
+    qToLittleEndian<quint16>(16, body.data() + 14);
     return body;
 }
 
@@ -46,9 +51,11 @@ QByteArray riff(const char *kind, const QByteArray &chunks)
     return QByteArray("RIFF") + u32(quint32(4 + chunks.size())) + QByteArray(kind) + chunks;
 }
 
-QByteArray pcmWave()
+// Silence of the given length at 8 kHz, 16 bits, one channel.
+QByteArray pcmWave(int seconds = 0)
 {
-    return riff("WAVE", chunk("fmt ", format(1)) + chunk("data", QByteArray(1600, '\0')));
+    return riff("WAVE", chunk("fmt ", format(1)) +
+                            chunk("data", QByteArray(seconds > 0 ? 16000 * seconds : 1600, '\0')));
 }
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
@@ -69,6 +76,20 @@ bool soundLibraryLoaded()
 QString soundServerSocket()
 {
     return qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
+}
+
+// The files of the streams the sound server is playing.
+QStringList playingFiles()
+{
+    QProcess list;
+    list.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    if (!list.waitForFinished() || list.exitCode() != 0)
+        return {};
+    QStringList files;
+    static const QRegularExpression file(QStringLiteral("media\\.filename = \"([^\"]*)\""));
+    for (const QRegularExpressionMatch &match : file.globalMatch(QString::fromUtf8(list.readAll())))
+        files.append(match.captured(1));
+    return files;
 }
 
 } // namespace
@@ -171,6 +192,36 @@ private Q_SLOTS:
             link->abort();
         }
         QVERIFY(soundLibraryLoaded());
+    }
+
+    // A real sound server, started here with a sink that plays into nothing at the pace of a
+    // sound card: the wave plays, and a new wave cuts short the one still playing. Should the
+    // test be killed, the server ends by itself once nothing has been linked to it for a while.
+    void wavesPlayOnARealSoundServer()
+    {
+        QProcess server;
+        // Its warnings (run as root, no session bus) say nothing about the client.
+        server.setStandardOutputFile(QProcess::nullDevice());
+        server.setStandardErrorFile(QProcess::nullDevice());
+        server.start(QStringLiteral("pulseaudio"),
+                     {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                      QStringLiteral("--exit-idle-time=20"), QStringLiteral("--disable-shm=yes"),
+                      QStringLiteral("-L"), QStringLiteral("module-null-sink"),
+                      QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix")});
+        QVERIFY(server.waitForStarted());
+        const auto stop = qScopeGuard([&server] {
+            server.terminate();
+            server.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(soundServerSocket()), 10000);
+
+        QTemporaryDir dir;
+        const QString first = writeFile(dir, QStringLiteral("first.wav"), pcmWave(30));
+        const QString second = writeFile(dir, QStringLiteral("second.wav"), pcmWave(30));
+        Sound::playWave(first);
+        QTRY_COMPARE_WITH_TIMEOUT(playingFiles(), QStringList{first}, 10000);
+        Sound::playWave(second);
+        QTRY_COMPARE_WITH_TIMEOUT(playingFiles(), QStringList{second}, 10000);
     }
 };
 
