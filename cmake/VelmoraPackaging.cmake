@@ -159,7 +159,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME velmora-client)
-set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "qt6-wayland")
+# The sound library is opened with the first wave played, so dpkg-shlibdeps does not see it.
+set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "qt6-wayland, libcanberra-pulse")
 set(CPACK_COMPONENT_CLIENT_DESCRIPTION [=[shows and controls an office's shared dial-up line
 The Velmora Client is a small desktop program for the users of an office
 network that shares one dial-up line through a Velmora Server. It shows
