@@ -65,6 +65,8 @@ frmFlexiBox::frmFlexiBox()
     // A received text is worth copying; the mouse can select it, the keys stay with the buttons.
     lblMsg->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdAction.append(new QPushButton(this));
+    // Neither a default nor a cancel button: Enter answers only on a button, Escape nowhere.
+    cmdAction[0]->setAutoDefault(false);
     Twips::place(cmdAction[0], 2400, 780, FlexiBoxLayout::ButtonWidth,
                  FlexiBoxLayout::ButtonHeight);
     connect(cmdAction[0], &QPushButton::clicked, this, [this] { cmdAction_Click(0); });
@@ -125,6 +127,7 @@ void frmFlexiBox::layOut(const QString &ptMsg, const QStringList &captions, bool
     for (qsizetype i = 1; i < r.buttonLefts.size(); ++i) {
         auto *button = new QPushButton(captions.at(i), this);
         button->setFont(cmdAction[0]->font());
+        button->setAutoDefault(false);
         button->hide();
         setTabOrder(cmdAction.last(), button);
         const int index = int(i);

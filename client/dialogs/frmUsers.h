@@ -38,7 +38,6 @@ public:
 
 protected:
     void cancelByUser() override { cmdAction_Click(1); }
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     friend class SharedForm<frmUsers>;
