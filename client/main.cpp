@@ -17,7 +17,10 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine::Outcome command =
-        CommandLine::parse(arguments, QStringLiteral(VELMORA_VERSION));
+        CommandLine::parse(arguments, QStringLiteral(VELMORA_VERSION),
+                           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+                               !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                               !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"));
     if (!command.run) {
         std::fputs(command.out.toLocal8Bit().constData(), stdout);
         std::fputs(command.err.toLocal8Bit().constData(), stderr);

@@ -62,7 +62,8 @@ CommandLine::Outcome refused(const QString &reason)
 
 } // namespace
 
-CommandLine::Outcome CommandLine::parse(const QStringList &arguments, const QString &version)
+CommandLine::Outcome CommandLine::parse(const QStringList &arguments, const QString &version,
+                                        bool displayKnown)
 {
     QCommandLineParser parser;
     // Qt's own options are words after one dash: -platform xcb.
@@ -104,6 +105,13 @@ CommandLine::Outcome CommandLine::parse(const QStringList &arguments, const QStr
     if (!parser.positionalArguments().isEmpty())
         return refused(QStringLiteral("unexpected argument \"") +
                        parser.positionalArguments().constFirst() + u'"');
+    // Qt would abort on a display it cannot open; a terminal without one gets a sentence instead.
+    if (!displayKnown && !parser.isSet(QStringLiteral("platform"))) {
+        outcome.exitCode = 1;
+        outcome.err = ProgramName + QStringLiteral(": no display to show the window on: neither "
+                                                   "DISPLAY nor WAYLAND_DISPLAY is set\n");
+        return outcome;
+    }
     outcome.run = true;
     return outcome;
 }

@@ -20,7 +20,8 @@ struct Outcome
     QString err;
 };
 
-// arguments as main() has them, the program's name first.
-Outcome parse(const QStringList &arguments, const QString &version);
+// arguments as main() has them, the program's name first. displayKnown: the environment names a
+// display or a window system (DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM).
+Outcome parse(const QStringList &arguments, const QString &version, bool displayKnown);
 
 } // namespace CommandLine

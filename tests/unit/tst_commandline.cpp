@@ -39,6 +39,9 @@ private Q_SLOTS:
         row("argument", {QStringLiteral("file.txt")}, 1, QString(),
             QStringLiteral("unexpected argument \"file.txt\"\n") + tryHelp);
         row("Qt option without its value", {QStringLiteral("-style")}, 1, QString(), tryHelp);
+        row("no display", {}, 1, QString(),
+            QStringLiteral("velmora-client: no display to show the window on: neither DISPLAY nor "
+                           "WAYLAND_DISPLAY is set\n"));
     }
     void answersWithoutADisplay()
     {
