@@ -57,6 +57,14 @@ Read splitLeadingAcks(const QString &read)
     return result;
 }
 
+QString masked(const QString &message)
+{
+    const qsizetype secret = message.indexOf(Protocol::PasswordSeparator);
+    if (secret < 0)
+        return message;
+    return message.left(secret + Protocol::PasswordSeparator.size()) + QStringLiteral("***");
+}
+
 UserMessage splitUserMessage(const QString &body,
                              const std::function<bool(const QString &)> &isName)
 {

@@ -50,6 +50,10 @@ struct Read
 };
 Read splitLeadingAcks(const QString &read);
 
+// The message with everything after its first "PWD:" written as "***": whatever a desk sends,
+// a request glued to another or a message text holding one, a password may follow a "PWD:".
+QString masked(const QString &message);
+
 // Recipients each ended by "#", then the text, which may itself hold "#". Since nothing marks
 // the last recipient, a field counts as one while isName accepts it; the first field always
 // does, because a client never sends a message without a recipient. Without any "#" the whole

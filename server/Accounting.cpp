@@ -20,7 +20,24 @@ QString field(const QString &text)
     return QLatin1Char('"') + value + QLatin1Char('"');
 }
 
+QString cannotWrite(const QFile &file)
+{
+    return QStringLiteral("Cannot write the accounting log %1: %2")
+        .arg(file.fileName(), file.errorString());
+}
+
 } // namespace
+
+bool Accounting::writable(const QString &path, QString *error)
+{
+    if (path.isEmpty())
+        return true;
+    QFile file(path);
+    if (file.open(QIODevice::Append | QIODevice::Text))
+        return true;
+    *error = cannotWrite(file);
+    return false;
+}
 
 void Accounting::record(const QString &event, const QString &identity, const QString &address,
                         const QString &entry, qint64 seconds, qint64 received, qint64 sent)
@@ -30,8 +47,7 @@ void Accounting::record(const QString &event, const QString &identity, const QSt
     QFile file(m_path);
     if (!file.open(QIODevice::Append | QIODevice::Text)) {
         if (!m_failing)
-            Log::error(QStringLiteral("Cannot write the accounting log %1: %2")
-                           .arg(m_path, file.errorString()));
+            Log::error(cannotWrite(file));
         m_failing = true;
         return;
     }

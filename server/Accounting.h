@@ -17,6 +17,9 @@ class Accounting
 {
 public:
     void setPath(const QString &path) { m_path = path; }
+    // Whether the file at path can be written, opened as each line opens it (and so made when
+    // missing); false with the reason in error. No path needs nothing.
+    static bool writable(const QString &path, QString *error);
     // seconds: how long the line was up, for the "down" event; negative for none.
     // received, sent: the call's bytes, for the "down" event; negative for none.
     void record(const QString &event, const QString &identity, const QString &address,

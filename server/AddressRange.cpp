@@ -3,6 +3,8 @@
 
 #include "AddressRange.h"
 
+#include <algorithm>
+#include <iterator>
 #include <QRegularExpression>
 
 bool AddressRange::contains(const QHostAddress &address) const
@@ -67,6 +69,16 @@ QHostAddress AddressRange::plain(const QHostAddress &address)
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
     return isV4 ? QHostAddress(v4) : address;
+}
+
+QHostAddress AddressRange::host(const QHostAddress &address)
+{
+    const QHostAddress plainAddress = plain(address);
+    if (plainAddress.protocol() != QAbstractSocket::IPv6Protocol)
+        return plainAddress;
+    Q_IPV6ADDR bytes = plainAddress.toIPv6Address();
+    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8(0));
+    return QHostAddress(bytes);
 }
 
 bool anyContains(const QList<AddressRange> &ranges, const QHostAddress &address)

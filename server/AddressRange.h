@@ -27,6 +27,10 @@ struct AddressRange
     static QList<AddressRange> local();
     // An IPv4-mapped IPv6 address as the IPv4 address it stands for; any other as it is.
     static QHostAddress plain(const QHostAddress &address);
+    // The host an address stands for when links and wrong passwords are counted: an IPv4
+    // address itself, an IPv6 address by its /64, since one machine may take any address of
+    // its network's /64 for each link.
+    static QHostAddress host(const QHostAddress &address);
 };
 
 bool anyContains(const QList<AddressRange> &ranges, const QHostAddress &address);

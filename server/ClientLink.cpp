@@ -9,6 +9,7 @@
 #include "Log.h"
 #include "Protocol.h"
 
+#include <algorithm>
 #include <QTcpSocket>
 #include <QTimerEvent>
 #include <sys/socket.h>
@@ -36,6 +37,8 @@ ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent
                   : m_address.toString()) +
              QLatin1Char(':') + QString::number(m_socket->peerPort());
     m_window.start();
+    if (m_limits.identifyTimeoutMs > 0)
+        m_identifyTimer.start(m_limits.identifyTimeoutMs, this);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientLink::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &ClientLink::finish);
 }
@@ -50,7 +53,19 @@ QString ClientLink::name() const
     return m_identity.isEmpty() ? m_address.toString() : m_identity;
 }
 
-ClientLink::Warning ClientLink::unknownMessageWarning()
+void ClientLink::setIdentity(const QString &identity)
+{
+    m_identity = identity;
+    m_identified = true;
+    m_identifyTimer.stop();
+}
+
+void ClientLink::setOffered(const QStringList &names)
+{
+    m_offered = QSet<QString>(names.cbegin(), names.cend());
+}
+
+ClientLink::Warning ClientLink::warning()
 {
     if (!m_warningWindow.isValid() || m_warningWindow.elapsed() >= 60000) {
         m_warningWindow.start();
@@ -78,19 +93,75 @@ void ClientLink::send(const QByteArray &message, Tag tag)
                  .arg(QString::number(m_queue.size()), QString::number(m_queuedBytes)));
         return;
     }
-    m_queue.enqueue({message, tag});
-    m_queuedBytes += message.size();
+    enqueue({message, tag, nullptr});
     pump();
+}
+
+bool ClientLink::sendFrom(const QObject *sender, const QByteArray &message)
+{
+    if (m_closed || m_ending)
+        return true;
+    // The server's own messages keep the other half; a client that takes none of them still
+    // loses its link as before.
+    const int share = std::max(1, m_limits.maxQueued / 8);
+    if (m_queue.size() >= m_limits.maxQueued ||
+        m_queuedBytes + message.size() > m_limits.maxQueuedBytes ||
+        m_fromDesks >= m_limits.maxQueued / 2 ||
+        m_fromDesksBytes + message.size() > m_limits.maxQueuedBytes / 2 ||
+        m_perSender.value(sender) >= share)
+        return false;
+    enqueue({message, Tag::Plain, sender});
+    pump();
+    return true;
+}
+
+void ClientLink::enqueue(const Outgoing &message)
+{
+    m_queue.enqueue(message);
+    m_queuedBytes += message.bytes.size();
+    if (message.sender) {
+        ++m_fromDesks;
+        m_fromDesksBytes += message.bytes.size();
+        ++m_perSender[message.sender];
+    }
+}
+
+ClientLink::Outgoing ClientLink::dequeue()
+{
+    const Outgoing next = m_queue.dequeue();
+    m_queuedBytes -= next.bytes.size();
+    if (next.sender) {
+        --m_fromDesks;
+        m_fromDesksBytes -= next.bytes.size();
+        if (--m_perSender[next.sender] <= 0)
+            m_perSender.remove(next.sender);
+    }
+    return next;
+}
+
+void ClientLink::clearQueue()
+{
+    m_queue.clear();
+    m_queuedBytes = 0;
+    m_fromDesks = 0;
+    m_fromDesksBytes = 0;
+    m_perSender.clear();
 }
 
 bool ClientLink::withdraw(Tag tag)
 {
-    const qsizetype before = m_queue.size();
-    m_queue.removeIf([tag](const Outgoing &o) { return o.tag == tag; });
-    m_queuedBytes = 0;
-    for (const Outgoing &o : std::as_const(m_queue))
-        m_queuedBytes += o.bytes.size();
-    return m_queue.size() != before;
+    QQueue<Outgoing> kept;
+    bool withdrawn = false;
+    while (!m_queue.isEmpty()) {
+        const Outgoing next = dequeue();
+        if (next.tag == tag)
+            withdrawn = true;
+        else
+            kept.enqueue(next);
+    }
+    for (const Outgoing &message : std::as_const(kept))
+        enqueue(message);
+    return withdrawn;
 }
 
 void ClientLink::acknowledge()
@@ -108,8 +179,7 @@ void ClientLink::acknowledge()
 void ClientLink::end()
 {
     m_ending = true;
-    m_queue.clear();
-    m_queuedBytes = 0;
+    clearQueue();
     pump();
 }
 
@@ -117,9 +187,8 @@ void ClientLink::sendFinal(const QByteArray &message)
 {
     if (m_closed || m_ending)
         return;
-    m_queue.clear();
-    m_queue.enqueue({message, Tag::Plain});
-    m_queuedBytes = message.size();
+    clearQueue();
+    enqueue({message, Tag::Plain, nullptr});
     pump();
 }
 
@@ -199,8 +268,7 @@ void ClientLink::pump()
         --m_acksOwed;
         write(kAck);
     } else {
-        const Outgoing next = m_queue.dequeue();
-        m_queuedBytes -= next.bytes.size();
+        const Outgoing next = dequeue();
         m_awaitingAck = true;
         m_ackTimer.start(m_limits.ackTimeoutMs, this);
         write(next.bytes);
@@ -220,7 +288,8 @@ void ClientLink::write(const QByteArray &bytes)
         return;
     }
     if (Log::enabled(Log::Level::Debug))
-        Log::debug(QStringLiteral("%1 S: %2").arg(m_peer, Cp1252::decode(bytes)));
+        Log::debug(
+            QStringLiteral("%1 S: %2").arg(m_peer, ClientRequests::masked(Cp1252::decode(bytes))));
     // Straight to the system while Qt holds nothing back for this socket: a message is small
     // and fits the socket's buffer, and Qt's own buffering would copy it and arm a write
     // notifier per link, which a broadcast to thousands of links pays for. What the system
@@ -249,6 +318,10 @@ void ClientLink::timerEvent(QTimerEvent *event)
                       .arg(name(), QString::number(m_limits.ackTimeoutMs)));
         m_awaitingAck = false;
         pump();
+    } else if (event->timerId() == m_identifyTimer.timerId()) {
+        m_identifyTimer.stop();
+        drop(QStringLiteral("it did not identify within %1 ms")
+                 .arg(QString::number(m_limits.identifyTimeoutMs)));
     } else if (event->timerId() == m_gapTimer.timerId()) {
         m_gapTimer.stop();
         pump();
@@ -264,8 +337,8 @@ void ClientLink::finish()
     m_closed = true;
     m_ackTimer.stop();
     m_gapTimer.stop();
-    m_queue.clear();
-    m_queuedBytes = 0;
+    m_identifyTimer.stop();
+    clearQueue();
     QMetaObject::invokeMethod(
         this, [this] { Q_EMIT closed(this); }, Qt::QueuedConnection);
 }

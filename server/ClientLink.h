@@ -6,9 +6,11 @@
 #include <QBasicTimer>
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QQueue>
+#include <QSet>
 #include <QStringList>
 
 class QTcpSocket;
@@ -36,9 +38,12 @@ public:
         // A client that keeps the discipline waits for each acknowledgement before its next
         // request, so it is never owed more than one or two.
         int maxAcksOwed = 32;
+        // A link that has not identified by then is closed: it answers nothing and only holds
+        // a place. 0: never.
+        int identifyTimeoutMs = 15000;
     };
     // Marks queued messages that may have to be withdrawn before they leave.
-    enum class Tag { Plain, DisconnectRequest };
+    enum class Tag { Plain, DisconnectRequest, Notice };
 
     ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent = nullptr);
     ~ClientLink() override;
@@ -50,24 +55,26 @@ public:
     QString identity() const { return m_identity; }
     // Whether an "ID:" came, even one that left no identity: a link is named once.
     bool hasIdentified() const { return m_identified; }
-    void setIdentity(const QString &identity)
-    {
-        m_identity = identity;
-        m_identified = true;
-    }
-    // Whether a warning about an unknown message may be logged; a few a minute per link.
+    void setIdentity(const QString &identity);
+    // Whether a warning about what the client did (an unknown message, a repeated identity, a
+    // refused request...) may be logged; a few a minute per link, the last of them said so.
     enum class Warning { Log, LogLast, Quiet };
-    Warning unknownMessageWarning();
+    Warning warning();
     // The identity, or the peer's address for a client that has not told it.
     QString name() const;
     // For the log: the identity and the peer, or the peer alone.
     QString describe() const;
     // The names last offered to this client as recipients.
-    const QStringList &offered() const { return m_offered; }
-    void setOffered(const QStringList &names) { m_offered = names; }
+    bool wasOffered(const QString &name) const { return m_offered.contains(name); }
+    void setOffered(const QStringList &names);
 
     // Queues a message; it leaves in turn, once the one before it has been acknowledged.
     void send(const QByteArray &message, Tag tag = Tag::Plain);
+    // Queues another desk's message within that sender's share of the queue, and false,
+    // queueing nothing, past it: a recipient that cannot keep up with its senders costs them
+    // their messages, never its link. Messages of other desks take at most half of the queue,
+    // and one sender at most an eighth of it (at least one message).
+    bool sendFrom(const QObject *sender, const QByteArray &message);
     // Withdraws the queued messages of that tag that have not left yet; true when one was.
     bool withdraw(Tag tag);
     // Owes the client a "MSG_ACK"; acknowledgements go ahead of the queue.
@@ -95,7 +102,8 @@ private:
     struct Outgoing
     {
         QByteArray bytes;
-        Tag tag;
+        Tag tag = Tag::Plain;
+        const QObject *sender = nullptr; // another desk's message: only a key, never followed
     };
 
     void onReadyRead();
@@ -103,6 +111,9 @@ private:
     void pump();
     void write(const QByteArray &bytes);
     void finish();
+    void enqueue(const Outgoing &message);
+    Outgoing dequeue();
+    void clearQueue();
     bool flooding(qsizetype bytes);
 
     QTcpSocket *m_socket;
@@ -111,9 +122,12 @@ private:
     QHostAddress m_address;
     QString m_identity;
     bool m_identified = false;
-    QStringList m_offered;
+    QSet<QString> m_offered;
     QQueue<Outgoing> m_queue;
     qsizetype m_queuedBytes = 0;
+    int m_fromDesks = 0; // queued messages of other desks
+    qsizetype m_fromDesksBytes = 0;
+    QHash<const QObject *, int> m_perSender;
     int m_missedAcks = 0;
     QElapsedTimer m_warningWindow;
     int m_warnings = 0;
@@ -124,6 +138,7 @@ private:
     QElapsedTimer m_lastWrite;
     QBasicTimer m_ackTimer;
     QBasicTimer m_gapTimer;
+    QBasicTimer m_identifyTimer;
     QElapsedTimer m_window;
     int m_windowReads = 0;
     qsizetype m_windowBytes = 0;

@@ -3,15 +3,25 @@
 
 #include "IniFile.h"
 
-#include <QSet>
+#include <QHash>
+#include <QRegularExpression>
 
 namespace IniFile {
+
+QString commentNote(const QString &text)
+{
+    static const QRegularExpression trailing(QStringLiteral("\\s[;#]"));
+    return trailing.match(text).hasMatch()
+               ? QStringLiteral("; a comment stands on a line of its own, starting with \";\" or "
+                                "\"#\"")
+               : QString();
+}
 
 Parsed parse(const QString &text)
 {
     Parsed parsed;
     QString section;
-    QSet<QString> seen;
+    QHash<QString, int> seen; // section and key: the line that gave it first
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i + 1);
@@ -26,7 +36,7 @@ Parsed parse(const QString &text)
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             if (!line.endsWith(QLatin1Char(']')) || line.size() < 3)
-                return fail(QStringLiteral("a section header reads [Name]"));
+                return fail(QStringLiteral("a section header reads [Name]") + commentNote(line));
             section = line.mid(1, line.size() - 2).trimmed();
             parsed.sections.append({section, number});
             continue;
@@ -41,8 +51,9 @@ Parsed parse(const QString &text)
             return fail(QStringLiteral("\"%1\" comes before any [section]").arg(key));
         const QString id = section + QChar(0) + key;
         if (seen.contains(id))
-            return fail(QStringLiteral("\"%1\" appears twice in [%2]").arg(key, section));
-        seen.insert(id);
+            return fail(QStringLiteral("\"%1\" appears twice in [%2]; first on line %3")
+                            .arg(key, section, QString::number(seen.value(id))));
+        seen.insert(id, number);
         parsed.items.append({section, key, line.mid(equals + 1).trimmed(), number});
     }
     return parsed;

@@ -6,8 +6,8 @@
 #include <QList>
 #include <QString>
 
-// A small reader for the server's configuration file. It keeps the file's order (the phonebook
-// is offered in the order written) and takes every value literally: no escapes, no lists, no
+// A small reader for the server's configuration file. It keeps the file's order and takes every
+// value literally: no escapes, no lists, no
 // quoting, so that a password or a shell command arrives exactly as typed. Every fault names its
 // line.
 namespace IniFile {
@@ -39,5 +39,9 @@ struct Parsed
 // error. A line of another shape is not quoted in the error: it may be a password that lost its
 // "=".
 Parsed parse(const QString &text);
+
+// A note for the message about a faulty value or header that holds what looks like a comment
+// after it (" ; ..."): comments stand on lines of their own. Empty when there is none.
+QString commentNote(const QString &text);
 
 } // namespace IniFile

@@ -32,7 +32,10 @@ struct Parser
     {
         parser.setApplicationDescription(
             QStringLiteral("Velmora Server: shares one dial-up line among the Velmora Clients "
-                           "of an office."));
+                           "of an office.\n\nSignals:\n"
+                           "  SIGHUP            Reads the configuration again.\n"
+                           "  SIGTERM, SIGINT   Stops; the clients link again once it is back.\n"
+                           "  SIGUSR1           Stops and tells every client to end."));
         parser.addOptions({help, version, config, port, logLevel});
     }
 };

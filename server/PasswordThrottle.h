@@ -3,12 +3,15 @@
 
 #pragma once
 
+#include "AddressRange.h"
+
 #include <QHash>
 #include <QHostAddress>
 
-// Wrong passwords per address: after each one in a row, the next try from that address waits
-// twice as long as before (the first delay, then twice, four times... at most 64 times). Every
-// wrong try of a password that the line judges may be a real, billed call.
+// Wrong passwords per host (an IPv6 host by its /64, which one machine may fill with addresses):
+// after each one in a row, the next try from that address waits twice as long as before (the first
+// delay, then twice, four times... at most 64 times). Every wrong try of a password that the line
+// judges may be a real, billed call.
 class PasswordThrottle
 {
 public:
@@ -16,7 +19,7 @@ public:
     // How long address must still wait before its next try; 0 when it may try now.
     qint64 remainingMs(const QHostAddress &address, qint64 nowMs) const;
     void failed(const QHostAddress &address, qint64 nowMs);
-    void succeeded(const QHostAddress &address) { m_state.remove(address); }
+    void succeeded(const QHostAddress &address) { m_state.remove(AddressRange::host(address)); }
 
 private:
     struct State

@@ -3,6 +3,7 @@
 
 #include "ServerApp.h"
 
+#include "Accounting.h"
 #include "Log.h"
 #include "Options.h"
 #include "ServerConfig.h"
@@ -24,13 +25,16 @@ void printTo(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-// The configuration to run with, or an error text. The default file may be missing, the
-// built-in settings then apply; a file named on the command line must exist.
-ConfigResult configFor(const Options &options)
+// The configuration to run with, or an error text. At start the default file may be missing,
+// the built-in settings then apply; a file named on the command line must exist. A reload never
+// falls back to the built-in settings, which would give every desk every right.
+ConfigResult configFor(const Options &options, bool reloading = false)
 {
     const bool named = !options.configPath.isEmpty();
     const QString path = named ? options.configPath : QString(DefaultConfigPath);
     if (!named && !QFileInfo::exists(path)) {
+        if (reloading)
+            return {{}, QStringLiteral("%1 does not exist").arg(path)};
         Log::warning(
             QStringLiteral("%1 does not exist; running with the built-in settings").arg(path));
         return {};
@@ -40,6 +44,25 @@ ConfigResult configFor(const Options &options)
     if (!result.error.isEmpty())
         result.error = QStringLiteral("%1: %2").arg(path, result.error);
     return result;
+}
+
+// Qt's own messages join the log in its form, so that the journal reads as one.
+void onQtMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    const QString line = QStringLiteral("Qt: %1").arg(text);
+    switch (type) {
+    case QtDebugMsg:
+    case QtInfoMsg:
+        Log::debug(line);
+        break;
+    case QtWarningMsg:
+        Log::warning(line);
+        break;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        Log::error(line);
+        break;
+    }
 }
 
 } // namespace
@@ -60,6 +83,7 @@ quint64 raiseOpenFileLimit()
 
 int runServer(int argc, char *argv[])
 {
+    qInstallMessageHandler(onQtMessage);
     // Qt's own event loop instead of GLib's: GLib adds and removes a socket's watch by walking
     // the list of them all, and with thousands of links every write and read pays for that. The
     // variable goes once the loop exists, so that the line's commands do not inherit it.
@@ -73,9 +97,13 @@ int runServer(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 
     const Options options = parseOptions(QCoreApplication::arguments());
+    // Every line on standard error is a line of the log, a refusal to start too, so that the
+    // journal and a terminal read the same.
     if (!options.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("velmora-server: %1\nTry \"velmora-server --help\".\n")
-                            .arg(options.error));
+        QString why = options.error;
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        Log::error(QStringLiteral("%1; \"velmora-server --help\" lists the options").arg(why));
         return 2;
     }
     if (options.help) {
@@ -90,7 +118,7 @@ int runServer(int argc, char *argv[])
         Log::setLevel(*options.logLevel);
     ConfigResult loaded = configFor(options);
     if (!loaded.error.isEmpty()) {
-        printTo(stderr, QStringLiteral("velmora-server: %1\n").arg(loaded.error));
+        Log::error(loaded.error);
         return 2;
     }
     ServerConfig config = loaded.config;
@@ -106,8 +134,14 @@ int runServer(int argc, char *argv[])
                            ? QStringLiteral("networkmanager")
                            : QStringLiteral("simulated"),
                        QString::number(config.phonebook.size())));
-    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
     QString error;
+    // Found out at the first call, a log that cannot be written would already have lost it.
+    if (!Accounting::writable(config.accountingFile, &error)) {
+        Log::error(error + QStringLiteral(" (the server's user must be able to write it; "
+                                          "without AccountingFile there is no accounting log)"));
+        return 1;
+    }
+    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP, SIGUSR1});
     if (!watcher.install(&error)) {
         Log::error(error);
         return 1;
@@ -121,7 +155,7 @@ int runServer(int argc, char *argv[])
         if (number == SIGHUP) {
             // A bad new file changes nothing: the server goes on with what it has.
             Log::info(QStringLiteral("SIGHUP received: reading the configuration again"));
-            const ConfigResult reloaded = configFor(options);
+            const ConfigResult reloaded = configFor(options, true);
             if (!reloaded.error.isEmpty())
                 Log::error(QStringLiteral("The new configuration is refused, the old one stays "
                                           "in force: %1")
@@ -140,7 +174,8 @@ int runServer(int argc, char *argv[])
         }
         again = true;
         Log::info(QStringLiteral("Signal %1 received").arg(QString::number(number)));
-        server.shutDown();
+        server.shutDown(number == SIGUSR1 ? VelmoraServer::Farewell::EndClients
+                                          : VelmoraServer::Farewell::CloseLinks);
     });
     QObject::connect(&server, &VelmoraServer::stopped, &app, [] {
         Log::info(QStringLiteral("Stopped"));

@@ -6,8 +6,10 @@
 #include <QStringList>
 
 // The whole life of velmora-server: the command line, the configuration, listening, serving
-// until SIGTERM or SIGINT. Returns the exit code: 0 after a clean stop, 1 when the server
-// cannot run (the address cannot be had), 2 for a bad command line or configuration.
+// until SIGTERM or SIGINT (the links close, the clients go on), or SIGUSR1 (every client is
+// told to end). Returns the exit code: 0 after a clean stop, 1 when the server cannot run (the
+// address cannot be had, the accounting log cannot be written), 2 for a bad command line or
+// configuration.
 int runServer(int argc, char *argv[]);
 
 // Raises the soft limit of open files to the hard one, since every client holds a descriptor

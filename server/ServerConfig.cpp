@@ -38,10 +38,78 @@ Rights ServerConfig::rightsFor(const QHostAddress &address) const
         if (rule.range.contains(address) && (!best || rule.range.prefix > best->range.prefix))
             best = &rule;
     }
-    return best ? best->rights : Rights();
+    if (best)
+        return best->rights;
+    // Fails closed: a rule for one address must not be escaped by another address of the
+    // same machine (its IPv6 loopback, say).
+    if (rights.isEmpty() && !otherRights)
+        return Rights();
+    return otherRights.value_or(Rights{false, false, false, true});
+}
+
+QString passwordFault(const QString &password)
+{
+    const bool control = std::any_of(password.cbegin(), password.cend(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+               c == QChar::ParagraphSeparator;
+    });
+    return control ? QStringLiteral("a password may not hold control characters (line breaks, "
+                                    "tabs)")
+                   : QString();
 }
 
 namespace {
+
+// How many letters must be added, removed or replaced to turn a into b, case aside.
+qsizetype editDistance(const QString &a, const QString &b)
+{
+    QList<qsizetype> row(b.size() + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype above = row[j];
+            const bool same = a[i - 1].toCaseFolded() == b[j - 1].toCaseFolded();
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The candidate that name most likely misspells, or nothing when none is near.
+QString nearest(const QString &name, const QStringList &candidates)
+{
+    QString best;
+    qsizetype bestDistance = std::max<qsizetype>(2, name.size() / 3) + 1;
+    for (const QString &candidate : candidates) {
+        const qsizetype d = editDistance(name, candidate);
+        if (d < bestDistance) {
+            best = candidate;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+// A note for an address that is a host name: the server takes none, since a name could point
+// elsewhere tomorrow and looking it up would make the start wait on a name server.
+QString hostNameNote(const QString &value)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9.-]*[A-Za-z][A-Za-z0-9.-]*$"));
+    for (const QString &item : value.split(separators, Qt::SkipEmptyParts)) {
+        const QString host = item.section(QLatin1Char('/'), 0, 0);
+        if (host != QLatin1String("any") && QHostAddress(host).isNull() &&
+            name.match(host).hasMatch())
+            return QStringLiteral("; \"%1\" is a host name, and names are not taken: write an IP "
+                                  "address (127.0.0.1 or ::1 for this machine)")
+                .arg(host);
+    }
+    return QString();
+}
 
 // The value of one key: stores it and returns an error text, empty when it is acceptable.
 using Setter = std::function<QString(ServerConfig &, const QString &)>;
@@ -92,7 +160,8 @@ QString setAddress(ServerConfig &config, const QString &value)
     for (const QString &item : items) {
         QHostAddress address;
         if (!address.setAddress(item) || config.addresses.contains(address))
-            return QStringLiteral("expected \"any\", or one or more different IP addresses");
+            return QStringLiteral("expected \"any\", or one or more different IP addresses") +
+                   hostNameNote(value);
         config.addresses.append(address);
     }
     return QString();
@@ -104,6 +173,8 @@ QString setAllowFrom(ServerConfig &config, const QString &value)
     const QList<AddressRange> ranges = AddressRange::parseList(value, &error);
     if (error.isEmpty())
         config.allowFrom = ranges;
+    else
+        error += hostNameNote(value);
     return error;
 }
 
@@ -161,6 +232,8 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Server/MaxQueuedBytes"),
          integer(&ServerConfig::maxQueuedBytes, 64 * 1024, 256 * 1024 * 1024)},
         {QStringLiteral("Server/MaxMissedAcks"), integer(&ServerConfig::maxMissedAcks, 1, 1000)},
+        {QStringLiteral("Server/IdentifyTimeoutMs"),
+         integer(&ServerConfig::identifyTimeoutMs, 100, 3600000)},
         {QStringLiteral("Server/WrongPasswordDelayMs"),
          integer(&ServerConfig::wrongPasswordDelayMs, 0, 600000)},
         {QStringLiteral("Server/AccountingFile"), setAccountingFile},
@@ -205,9 +278,21 @@ QString entryNameFault(const QString &name)
         return QStringLiteral("an entry name may not contain \"PWD:\"");
     if (name.contains(Protocol::ListTerminator))
         return QStringLiteral("an entry name may not contain the character with code 28");
-    if (Cp1252::decode(Cp1252::encode(name)) != name)
+    QStringList foreign;
+    for (const char32_t code : name.toUcs4()) {
+        const QString character = QString::fromUcs4(&code, 1);
+        const QString shown =
+            QStringLiteral("\"%1\" (U+%2)")
+                .arg(character,
+                     QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        if (Cp1252::decode(Cp1252::encode(character)) != character && !foreign.contains(shown))
+            foreign.append(shown);
+    }
+    if (!foreign.isEmpty())
         return QStringLiteral("an entry name may hold only characters of Windows-1252 (Western "
-                              "European), which the clients can show and send back");
+                              "European), which the clients can show and send back; %1 %2 not")
+            .arg(foreign.join(QStringLiteral(", ")),
+                 foreign.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
     return QString();
 }
 
@@ -245,6 +330,28 @@ const QStringList &knownSections()
     return names;
 }
 
+// Why a key is unknown in its section, with the key most likely meant.
+QString unknownKey(const QString &section, const QString &key)
+{
+    QStringList here;
+    QString elsewhere;
+    for (auto it = setters().cbegin(); it != setters().cend(); ++it) {
+        const QString known = it.key().section(QLatin1Char('/'), 1);
+        if (it.key().section(QLatin1Char('/'), 0, 0) == section)
+            here.append(known);
+        else if (known == key)
+            elsewhere = it.key().section(QLatin1Char('/'), 0, 0);
+    }
+    here.sort();
+    const QString why = QStringLiteral("unknown setting in [%1]; ").arg(section);
+    if (!elsewhere.isEmpty())
+        return why + QStringLiteral("it belongs in [%1]").arg(elsewhere);
+    const QString meant = nearest(key, here);
+    if (!meant.isEmpty())
+        return why + QStringLiteral("did you mean %1?").arg(meant);
+    return why + QStringLiteral("the settings are %1").arg(here.join(QStringLiteral(", ")));
+}
+
 PhonebookEntry entryFrom(const QString &name, const QString &value)
 {
     if (value.isEmpty())
@@ -266,9 +373,13 @@ ConfigResult configFromText(const QString &text)
     }
     for (const IniFile::Section &section : parsed.sections) {
         if (!knownSections().contains(section.name)) {
-            result.error = QStringLiteral("line %1: unknown section [%2]; the sections are [%3]")
-                               .arg(QString::number(section.line), section.name,
-                                    knownSections().join(QStringLiteral("], [")));
+            const QString meant = nearest(section.name, knownSections());
+            result.error =
+                QStringLiteral("line %1: unknown section [%2]; %3")
+                    .arg(QString::number(section.line), section.name,
+                         meant.isEmpty() ? QStringLiteral("the sections are [%1]")
+                                               .arg(knownSections().join(QStringLiteral("], [")))
+                                         : QStringLiteral("did you mean [%1]?").arg(meant));
             return result;
         }
     }
@@ -279,14 +390,17 @@ ConfigResult configFromText(const QString &text)
     };
     // The value is quoted so that the administrator sees what the server read.
     const auto failValue = [&](const IniFile::Item &item, const QString &why) {
-        result.error = QStringLiteral("line %1: %2=\"%3\": %4")
-                           .arg(QString::number(item.line), item.key, item.value, why);
+        result.error = QStringLiteral("line %1: %2=\"%3\": %4%5")
+                           .arg(QString::number(item.line), item.key, item.value, why,
+                                IniFile::commentNote(item.value));
         return result;
     };
     QList<IniFile::Item> limits;
     for (const IniFile::Item &item : parsed.items) {
         if (item.section == QLatin1String("Phonebook")) {
-            const QString fault = entryNameFault(item.key);
+            QString fault = entryNameFault(item.key);
+            if (fault.isEmpty())
+                fault = passwordFault(item.value);
             if (!fault.isEmpty())
                 return fail(item, fault);
             result.config.phonebook.append(entryFrom(item.key, item.value));
@@ -297,11 +411,20 @@ ConfigResult configFromText(const QString &text)
             limits.append(item);
             continue;
         }
+        if (item.section == QLatin1String("Rights") && item.key == QLatin1String("*")) {
+            Rights other;
+            const QString fault = setRights(other, item.value);
+            if (!fault.isEmpty())
+                return failValue(item, fault);
+            result.config.otherRights = other;
+            continue;
+        }
         if (item.section == QLatin1String("Rights")) {
             const std::optional<AddressRange> range = AddressRange::parse(item.key);
             if (!range)
                 return fail(item, QStringLiteral("expected an address range such as "
-                                                 "192.168.0.0/16 before \"=\""));
+                                                 "192.168.0.0/16, or *, before \"=\"") +
+                                      hostNameNote(item.key));
             RightsRule rule{*range, {}};
             const QString fault = setRights(rule.rights, item.value);
             if (!fault.isEmpty())
@@ -311,7 +434,7 @@ ConfigResult configFromText(const QString &text)
         }
         const auto setter = setters().constFind(item.section + QLatin1Char('/') + item.key);
         if (setter == setters().constEnd())
-            return fail(item, QStringLiteral("unknown setting in [%1]").arg(item.section));
+            return fail(item, unknownKey(item.section, item.key));
         const QString fault = (*setter)(result.config, item.value);
         if (!fault.isEmpty())
             return failValue(item, fault);
@@ -336,9 +459,13 @@ ConfigResult configFromText(const QString &text)
     }
     const CommandSettings &command = result.config.command;
     if (result.config.backend == BackendKind::Command &&
-        (command.dial.isEmpty() || command.hangUp.isEmpty()))
-        result.error =
-            QStringLiteral("the command line backend needs Dial and HangUp in [Command]");
+        (command.dial.isEmpty() || command.hangUp.isEmpty())) {
+        const auto backend = std::find_if(parsed.items.cbegin(), parsed.items.cend(), [](auto &i) {
+            return i.section == QLatin1String("Line") && i.key == QLatin1String("Backend");
+        });
+        return fail(*backend, QStringLiteral("the command line backend needs Dial and HangUp in "
+                                             "[Command]"));
+    }
     return result;
 }
 

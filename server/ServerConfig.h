@@ -7,6 +7,7 @@
 #include "LineSettings.h"
 #include "Log.h"
 
+#include <optional>
 #include <QHostAddress>
 #include <QList>
 #include <QString>
@@ -47,9 +48,13 @@ struct ServerConfig
     int maxQueuedMessages = 1000;
     int maxQueuedBytes = 1024 * 1024;
     int maxMissedAcks = 3;
+    int identifyTimeoutMs = 15000;
     int wrongPasswordDelayMs = 2000;
     QString accountingFile; // empty: no accounting log
     QList<RightsRule> rights;
+    // The rights of a desk in none of the ranges of rights, given by "*="; without it, once
+    // any range is named, such a desk may send messages only.
+    std::optional<Rights> otherRights;
     QList<PhonebookEntry> phonebook;
     BackendKind backend = BackendKind::Simulated;
     SimulatedSettings simulated;
@@ -57,7 +62,8 @@ struct ServerConfig
 
     const PhonebookEntry *findEntry(const QString &name) const;
     QStringList entryNames() const;
-    // The rights of the most specific range that holds address; everything without one.
+    // The rights of the most specific range that holds address. Without any rule, every desk
+    // may do everything; once there is one, a desk in no range gets otherRights.
     Rights rightsFor(const QHostAddress &address) const;
 };
 
@@ -68,6 +74,10 @@ struct ConfigResult
     ServerConfig config;
     QString error; // empty when the configuration is sound
 };
+
+// Why a password cannot be taken, or nothing when it can: a control character (a line break, a
+// tab) could add lines or options to whatever a dial command writes the password into.
+QString passwordFault(const QString &password);
 
 // Reads the text of a configuration file; every fault names its line, quotes the offending
 // value (never a password) and says what was expected.

@@ -9,41 +9,12 @@
 #include "Protocol.h"
 #include "VelmoraServer.h"
 
-#include <netinet/in.h>
+#include <QTcpServer>
 #include <QTcpSocket>
-#include <sys/socket.h>
 
 namespace {
 
 constexpr qint64 kAcceptErrorLogIntervalMs = 60000;
-
-QString hostAndPort(const QString &host, bool v6, quint16 port)
-{
-    return (v6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
-           QString::number(port);
-}
-
-// What the system really listens on: an "any" socket of IPv6 that also takes IPv4 is both.
-QString listening(const QTcpServer &listener)
-{
-    const quint16 port = listener.serverPort();
-    const QHostAddress address = listener.serverAddress();
-    sockaddr_storage storage = {};
-    socklen_t length = sizeof(storage);
-    const int fd = int(listener.socketDescriptor());
-    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&storage), &length) == 0 &&
-        storage.ss_family == AF_INET6) {
-        const auto *in6 = reinterpret_cast<const sockaddr_in6 *>(&storage);
-        int v6only = 1;
-        socklen_t size = sizeof(v6only);
-        if (IN6_IS_ADDR_UNSPECIFIED(&in6->sin6_addr) &&
-            ::getsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, &size) == 0 && v6only == 0)
-            return hostAndPort(QStringLiteral("0.0.0.0"), false, port) + QStringLiteral(" and ") +
-                   hostAndPort(QStringLiteral("::"), true, port);
-    }
-    return hostAndPort(address.toString(), address.protocol() == QAbstractSocket::IPv6Protocol,
-                       port);
-}
 
 } // namespace
 
@@ -51,6 +22,7 @@ void VelmoraServer::applySettings()
 {
     m_admission.setSettings({m_config.allowFrom, m_config.maxLinks, m_config.maxLinksPerAddress});
     m_throttle.setFirstDelay(m_config.wrongPasswordDelayMs);
+    m_vote.setCountdownSeconds(m_config.disconnectSeconds);
     m_accounting.setPath(m_config.accountingFile);
     m_line.setPhonebook(m_config.phonebook);
 }
@@ -70,15 +42,19 @@ bool VelmoraServer::start(QString *error)
             *error = QStringLiteral("Cannot listen on %1 port %2: %3")
                          .arg(address.toString(), QString::number(port), why);
             m_acceptors.clear();
-            m_listeners.clear();
             return false;
         }
         // With port 0 the first address takes any free port, and the others the same one.
         port = listener->serverPort();
         auto acceptor = std::make_unique<Acceptor>(listener.get());
+        if (!acceptor->isValid()) {
+            *error = QStringLiteral("Cannot listen on %1 port %2: no file descriptor left")
+                         .arg(address.toString(), QString::number(port));
+            m_acceptors.clear();
+            return false;
+        }
         connect(acceptor.get(), &Acceptor::accepted, this, &VelmoraServer::onNewConnection);
         connect(acceptor.get(), &Acceptor::failed, this, &VelmoraServer::onAcceptError);
-        m_listeners.push_back(std::move(listener));
         m_acceptors.push_back(std::move(acceptor));
     }
     Log::notice(QStringLiteral("Listening on %1").arg(endpoint()));
@@ -88,20 +64,20 @@ bool VelmoraServer::start(QString *error)
 
 quint16 VelmoraServer::port() const
 {
-    return m_listeners.empty() ? 0 : m_listeners.front()->serverPort();
+    return m_acceptors.empty() ? 0 : m_acceptors.front()->port();
 }
 
 QString VelmoraServer::endpoint() const
 {
     QStringList endpoints;
-    for (const auto &listener : m_listeners)
-        endpoints.append(listening(*listener));
+    for (const auto &acceptor : m_acceptors)
+        endpoints.append(acceptor->endpoint());
     return endpoints.join(QStringLiteral(", "));
 }
 
 void VelmoraServer::onAcceptError(const QString &why)
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = m_clock.nowMs();
     if (m_lastAcceptErrorLog >= 0 && now - m_lastAcceptErrorLog < kAcceptErrorLogIntervalMs)
         return;
     m_lastAcceptErrorLog = now;
@@ -115,10 +91,12 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
     const QString refusal = m_stopping ? QStringLiteral("stopping") : m_admission.refusal(address);
     if (!refusal.isEmpty()) {
         // Closed unanswered: a stranger learns nothing, not even that this is the server.
-        if (m_admission.logDue(address, m_clock.elapsed()))
-            Log::warning(QStringLiteral("Refused a link from %1: %2 (logged once a minute per "
-                                        "address)")
-                             .arg(address.toString(), refusal));
+        const qint64 now = m_clock.nowMs();
+        for (const QString &line : m_admission.refused(address, refusal, now))
+            Log::warning(line);
+        const qint64 due = m_admission.summaryDue();
+        if (due >= 0 && !m_refusalTimer.isActive())
+            m_refusalTimer.start(std::chrono::milliseconds(std::max<qint64>(0, due - now)));
         socket->abort();
         socket->deleteLater();
         return;
@@ -138,14 +116,13 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
 void VelmoraServer::onClosed(ClientLink *link)
 {
     m_links.removeOne(link);
+    if (!link->identity().isEmpty())
+        m_byIdentity.remove(link->identity(), link);
     m_admission.unlinked(link->peerAddress());
     Log::info(QStringLiteral("%1 unlinked (%2 linked)")
                   .arg(link->describe(), QString::number(m_links.size())));
     link->deleteLater();
-    if (m_exchange.active()) {
-        m_exchange.forget(link);
-        reviewExchange();
-    }
+    m_vote.forget(link);
     if (m_stopping && m_links.isEmpty() && m_stopTimer.isActive()) {
         m_stopTimer.stop();
         Q_EMIT stopped();
@@ -165,45 +142,57 @@ void VelmoraServer::reload(const ServerConfig &config)
     next.backend = m_config.backend;
     next.simulated = m_config.simulated;
     next.command = m_config.command;
-    const qint64 oldCap = onlineCapMs();
     m_config = next;
     applySettings();
+    // A link the new allow-list no longer admits goes, as it could not link now; rights are
+    // looked up for every request, so the new ones apply to the links that stay.
+    qsizetype closed = 0;
+    for (ClientLink *link : std::as_const(m_links)) {
+        if (!link->isClosed() && !m_admission.allowed(link->peerAddress())) {
+            link->drop(QStringLiteral("its address is no longer in AllowFrom"));
+            ++closed;
+        }
+    }
     // A changed limit applies to the call in progress, over the period already begun. Once the
     // old limit has been reached its vote decides, and a refusal times the new limit.
     const qint64 cap = onlineCapMs();
-    if (cap != oldCap && m_line.state() == Line::State::Up && !m_stopping &&
-        (m_onlineTimer.isActive() || oldCap == 0)) {
+    if (m_vote.setCap(cap))
         Log::info(cap > 0
                       ? QStringLiteral("The call on %1 is now limited to %2 minute(s)")
                             .arg(m_line.entry(), QString::number(cap / 60000.0))
                       : QStringLiteral("The call on %1 is no longer limited").arg(m_line.entry()));
-        timeOnlineLimit(m_onlineSince);
-    }
     Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
-                             "%3 links kept")
+                             "%3 links kept, %4 closed")
                   .arg(QString::number(m_config.phonebook.size()),
-                       QString::number(m_config.rights.size()), QString::number(m_links.size())));
+                       QString::number(m_config.rights.size()),
+                       QString::number(m_links.size() - closed), QString::number(closed)));
 }
 
-void VelmoraServer::shutDown()
+void VelmoraServer::shutDown(Farewell farewell)
 {
     if (m_stopping)
         return;
     m_stopping = true;
     m_acceptors.clear();
-    for (const auto &listener : m_listeners)
-        listener->close();
-    m_exchangeTimer.stop();
-    m_onlineTimer.stop();
-    m_exchange.clear();
-    Log::info(QStringLiteral("Stopping: telling %1 client(s) to end")
-                  .arg(QString::number(m_links.size())));
+    m_vote.stop();
+    const bool endClients = farewell == Farewell::EndClients;
+    Log::info(endClients ? QStringLiteral("Stopping: telling %1 client(s) to end")
+                               .arg(QString::number(m_links.size()))
+                         : QStringLiteral("Stopping: closing %1 link(s); the clients link again "
+                                          "by themselves")
+                               .arg(QString::number(m_links.size())));
     if (m_links.isEmpty()) {
         QMetaObject::invokeMethod(this, &VelmoraServer::stopped, Qt::QueuedConnection);
         return;
     }
+    // A restart costs the users nothing: a client whose link closes keeps running and links
+    // again. Only an administrator who wants the office's clients gone has them told to end.
     const QByteArray shutdown = Cp1252::encode(Protocol::MsgShutdown);
-    for (ClientLink *link : std::as_const(m_links))
-        link->sendFinal(shutdown);
+    for (ClientLink *link : std::as_const(m_links)) {
+        if (endClients)
+            link->sendFinal(shutdown);
+        else
+            link->end();
+    }
     m_stopTimer.start(m_config.shutdownWaitMs);
 }

@@ -20,6 +20,34 @@ namespace {
 // Longer identities are cut: a host name fits, and the lists stay small.
 constexpr qsizetype kMaxIdentity = 64;
 
+// What the log shows of a client's message. Whatever follows a "PWD:" may be a password, in any
+// request; an unknown message may be the tail of a request split in transit, password and all,
+// so only its size is shown. A long message is cut.
+QString forLog(const QString &message, Kind kind)
+{
+    if (kind == Kind::Unknown)
+        return QStringLiteral("(%1 characters, not shown)").arg(QString::number(message.size()));
+    const QString text = ClientRequests::masked(message);
+    constexpr qsizetype kShown = 200;
+    if (text.size() > kShown)
+        return text.left(kShown) +
+               QStringLiteral("... (%1 characters)").arg(QString::number(text.size()));
+    return text;
+}
+
+// Names for one line of the log: the first few and how many more, however many were named.
+QString someOf(const QStringList &names)
+{
+    constexpr qsizetype kNamed = 5;
+    QStringList shown;
+    for (const QString &name : names.mid(0, kNamed))
+        shown.append(forLog(name, Kind::UserMessage));
+    QString text = shown.join(QStringLiteral(", "));
+    if (names.size() > kNamed)
+        text += QStringLiteral(" and %1 more").arg(QString::number(names.size() - kNamed));
+    return text;
+}
+
 std::unique_ptr<LineBackend> makeBackend(const ServerConfig &config)
 {
     if (config.backend == BackendKind::Command)
@@ -29,24 +57,6 @@ std::unique_ptr<LineBackend> makeBackend(const ServerConfig &config)
     return std::make_unique<SimulatedBackend>(config.simulated);
 }
 
-// What the log shows of a client's message. Whatever follows a "PWD:" may be a password, in any
-// request; an unknown message may be the tail of a request split in transit, password and all,
-// so only its size is shown. A long message is cut.
-QString forLog(const QString &message, Kind kind)
-{
-    if (kind == Kind::Unknown)
-        return QStringLiteral("(%1 characters, not shown)").arg(QString::number(message.size()));
-    QString text = message;
-    const qsizetype secret = text.indexOf(Protocol::PasswordSeparator);
-    if (secret >= 0)
-        text = text.left(secret + Protocol::PasswordSeparator.size()) + QStringLiteral("***");
-    constexpr qsizetype kShown = 200;
-    if (text.size() > kShown)
-        return text.left(kShown) +
-               QStringLiteral("... (%1 characters)").arg(QString::number(text.size()));
-    return text;
-}
-
 } // namespace
 
 VelmoraServer::VelmoraServer(const ServerConfig &config, QObject *parent)
@@ -54,14 +64,17 @@ VelmoraServer::VelmoraServer(const ServerConfig &config, QObject *parent)
     , m_config(config)
     , m_line(makeBackend(config))
 {
-    m_clock.start();
     applySettings();
     connect(&m_line, &Line::status, this, &VelmoraServer::onLineStatus);
     connect(&m_line, &Line::stateChanged, this, &VelmoraServer::onLineState);
-    m_exchangeTimer.setSingleShot(true);
-    connect(&m_exchangeTimer, &QTimer::timeout, this, &VelmoraServer::reviewExchange);
-    m_onlineTimer.setSingleShot(true);
-    connect(&m_onlineTimer, &QTimer::timeout, this, &VelmoraServer::onOnlineLimit);
+    connect(&m_vote, &HangUpVote::settled, this, &VelmoraServer::onVoteSettled);
+    connect(&m_vote, &HangUpVote::limitReached, this, &VelmoraServer::onOnlineLimit);
+    m_refusalTimer.setSingleShot(true);
+    connect(&m_refusalTimer, &QTimer::timeout, this, [this] {
+        const QString summary = m_admission.summary(m_clock.nowMs());
+        if (!summary.isEmpty())
+            Log::warning(summary);
+    });
     m_stopTimer.setSingleShot(true);
     connect(&m_stopTimer, &QTimer::timeout, this, [this] {
         Log::warning(QStringLiteral("%1 client(s) did not leave in time")
@@ -87,6 +100,7 @@ ClientLink::Limits VelmoraServer::limits() const
     limits.maxQueued = m_config.maxQueuedMessages;
     limits.maxQueuedBytes = m_config.maxQueuedBytes;
     limits.maxMissedAcks = m_config.maxMissedAcks;
+    limits.identifyTimeoutMs = m_config.identifyTimeoutMs;
     return limits;
 }
 
@@ -135,34 +149,37 @@ void VelmoraServer::onReceived(ClientLink *link, const QString &message)
         break;
     case Kind::Ack:
     case Kind::Unknown:
-        warnUnknown(link, message);
+        report(link, Log::Level::Warning,
+               QStringLiteral("%1 sent an unknown message %2")
+                   .arg(link->name(), forLog(message, Kind::Unknown)));
         break;
     }
 }
 
-void VelmoraServer::warnUnknown(ClientLink *link, const QString &message)
+void VelmoraServer::report(ClientLink *link, Log::Level level, const QString &text)
 {
-    switch (link->unknownMessageWarning()) {
-    case ClientLink::Warning::Log:
-        Log::warning(QStringLiteral("%1 sent an unknown message %2")
-                         .arg(link->name(), forLog(message, Kind::Unknown)));
-        break;
-    case ClientLink::Warning::LogLast:
-        Log::warning(QStringLiteral("%1 sent an unknown message %2; more from it within a minute "
-                                    "are not logged")
-                         .arg(link->name(), forLog(message, Kind::Unknown)));
-        break;
-    case ClientLink::Warning::Quiet:
-        break;
-    }
+    if (!Log::enabled(level))
+        return;
+    const ClientLink::Warning warning = link->warning();
+    if (warning == ClientLink::Warning::Quiet)
+        return;
+    const QString line = warning == ClientLink::Warning::Log
+                             ? text
+                             : text + QStringLiteral("; more from it within a minute are not "
+                                                     "logged");
+    if (level == Log::Level::Info)
+        Log::info(line);
+    else
+        Log::warning(line);
 }
 
 bool VelmoraServer::allowed(ClientLink *link, bool right, const QString &what)
 {
     if (right)
         return true;
-    Log::warning(QStringLiteral("%1 (%2): %3 is not allowed from its address")
-                     .arg(link->name(), link->peerAddress().toString(), what));
+    report(link, Log::Level::Warning,
+           QStringLiteral("%1 (%2): %3 is not allowed from its address")
+               .arg(link->name(), link->peerAddress().toString(), what));
     send(link, QStringLiteral("%1 is not allowed from this desk").arg(what));
     return false;
 }
@@ -170,8 +187,9 @@ bool VelmoraServer::allowed(ClientLink *link, bool right, const QString &what)
 void VelmoraServer::handleIdentity(ClientLink *link, const QString &identity)
 {
     if (link->hasIdentified()) {
-        Log::warning(QStringLiteral("%1 reported an identity again; it keeps the first")
-                         .arg(link->describe()));
+        report(link, Log::Level::Warning,
+               QStringLiteral("%1 reported an identity again; it keeps the first")
+                   .arg(link->describe()));
         return;
     }
     // A garbled request could carry a password into the name that every desk sees.
@@ -191,6 +209,8 @@ void VelmoraServer::handleIdentity(ClientLink *link, const QString &identity)
         Log::warning(QStringLiteral("%1 reported the identity %2; using %3")
                          .arg(link->peer(), forLog(identity, Kind::Identity), clean));
     link->setIdentity(clean);
+    if (!clean.isEmpty())
+        m_byIdentity.insert(clean, link);
     if (clean.isEmpty())
         Log::warning(QStringLiteral("%1 reported no identity; it is not offered as a recipient")
                          .arg(link->peer()));
@@ -219,8 +239,9 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
 {
     const PhonebookEntry *entry = m_config.findEntry(request.argument);
     if (!entry) {
-        Log::warning(QStringLiteral("%1 asked to dial %2, which is not in the phonebook")
-                         .arg(link->name(), forLog(request.argument, Kind::Connect)));
+        report(link, Log::Level::Warning,
+               QStringLiteral("%1 asked to dial %2, which is not in the phonebook")
+                   .arg(link->name(), forLog(request.argument, Kind::Connect)));
         send(link, QStringLiteral("Cannot dial %1: no such phonebook entry").arg(request.argument));
         return;
     }
@@ -231,14 +252,26 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
                       .arg(link->name(), entry->name, m_line.statusLine()));
         return;
     }
+    // A line break or another control character could add lines or options to what a dial
+    // command writes the password into; such a password never reaches the line.
+    if (entry->check != PasswordCheck::None && request.password &&
+        !passwordFault(*request.password).isEmpty()) {
+        Log::warning(QStringLiteral("%1 (%2) gave a password for %3 holding a control character "
+                                    "(not shown); it is not accepted")
+                         .arg(link->name(), link->peerAddress().toString(), entry->name));
+        send(link, QStringLiteral("The password for %1 was not accepted: it holds a control "
+                                  "character")
+                       .arg(entry->name));
+        return;
+    }
     if (entry->check != PasswordCheck::None && request.password) {
-        const qint64 wait = m_throttle.remainingMs(link->peerAddress(), m_clock.elapsed());
+        const qint64 wait = m_throttle.remainingMs(link->peerAddress(), m_clock.nowMs());
         if (wait > 0) {
             const QString seconds = QString::number((wait + 999) / 1000);
-            Log::warning(
-                QStringLiteral("%1 (%2) tried a password for %3 too soon after a wrong "
-                               "one; %4 s to wait")
-                    .arg(link->name(), link->peerAddress().toString(), entry->name, seconds));
+            report(link, Log::Level::Warning,
+                   QStringLiteral("%1 (%2) tried a password for %3 too soon after a wrong "
+                                  "one; %4 s to wait")
+                       .arg(link->name(), link->peerAddress().toString(), entry->name, seconds));
             send(link, QStringLiteral("Wrong password; try again in %1 s").arg(seconds));
             return;
         }
@@ -251,7 +284,7 @@ void VelmoraServer::handleConnect(ClientLink *link, const ClientRequests::Reques
         if (request.password) {
             Log::warning(QStringLiteral("%1 (%2) gave a wrong password for %3")
                              .arg(link->name(), link->peerAddress().toString(), entry->name));
-            m_throttle.failed(link->peerAddress(), m_clock.elapsed());
+            m_throttle.failed(link->peerAddress(), m_clock.nowMs());
         }
         send(link, Protocol::MsgPassword);
         return;
@@ -273,36 +306,58 @@ void VelmoraServer::handleUserMessage(ClientLink *link, const QString &body)
     ClientRequests::UserMessage message = ClientRequests::splitUserMessage(
         body, [this, link](const QString &name) { return isKnownName(link, name); });
     if (message.recipients.isEmpty()) {
-        Log::warning(QStringLiteral("%1 sent a message without a recipient").arg(link->name()));
+        report(link, Log::Level::Warning,
+               QStringLiteral("%1 sent a message without a recipient").arg(link->name()));
         return;
     }
-    // Each recipient gets one copy, however often it was named.
+    // Each recipient gets one copy, however often it was named; the copy is encoded once for
+    // them all, and a text that holds a request glued to it carries no password on.
     message.recipients.removeDuplicates();
-    const QString delivered =
-        Protocol::UserMessagePrefix + link->name() + Protocol::NameTerminator + message.text;
+    const QByteArray delivered =
+        Cp1252::encode(Protocol::UserMessagePrefix + link->name() + Protocol::NameTerminator +
+                       ClientRequests::masked(message.text));
+    QStringList reached;
+    QStringList absent;
+    QStringList full;
     for (const QString &recipient : std::as_const(message.recipients)) {
-        int count = 0;
-        for (ClientLink *other : std::as_const(m_links)) {
-            if (other != link && other->identity() == recipient) {
-                send(other, delivered);
-                ++count;
-            }
+        bool linked = false;
+        bool refused = false;
+        for (auto it = m_byIdentity.constFind(recipient);
+             it != m_byIdentity.cend() && it.key() == recipient; ++it) {
+            if (it.value() == link)
+                continue;
+            linked = true;
+            refused = !it.value()->sendFrom(link, delivered) || refused;
         }
-        if (count == 0)
-            Log::warning(QStringLiteral("%1 sent a message to %2, who is not linked; skipped")
-                             .arg(link->name(), forLog(recipient, Kind::UserMessage)));
-        else
-            Log::info(QStringLiteral("Message from %1 to %2").arg(link->name(), recipient));
+        (!linked ? absent : refused ? full : reached).append(recipient);
+    }
+    if (!reached.isEmpty())
+        Log::info(QStringLiteral("Message from %1 to %2").arg(link->name(), someOf(reached)));
+    if (!absent.isEmpty())
+        report(link, Log::Level::Warning,
+               QStringLiteral("%1 sent a message to %2, not linked; skipped")
+                   .arg(link->name(), someOf(absent)));
+    if (!full.isEmpty()) {
+        report(link, Log::Level::Warning,
+               QStringLiteral("%1 sent a message to %2, who has too many messages waiting; "
+                              "not delivered")
+                   .arg(link->name(), someOf(full)));
+        // One such line waits at most, however fast the sender goes on.
+        link->withdraw(ClientLink::Tag::Notice);
+        const QString notice =
+            full.size() == 1 ? QStringLiteral("Message not delivered to %1: too many messages "
+                                              "are waiting for it")
+                                   .arg(full.first())
+                             : QStringLiteral("Message not delivered to %1 desks: too many "
+                                              "messages are waiting for them")
+                                   .arg(QString::number(full.size()));
+        send(link, notice, ClientLink::Tag::Notice);
     }
 }
 
 bool VelmoraServer::isKnownName(const ClientLink *link, const QString &name) const
 {
-    if (link->offered().contains(name))
-        return true;
-    return std::any_of(m_links.cbegin(), m_links.cend(), [&name](const ClientLink *other) {
-        return !other->identity().isEmpty() && other->identity() == name;
-    });
+    return link->wasOffered(name) || (!name.isEmpty() && m_byIdentity.contains(name));
 }
 
 void VelmoraServer::onLineStatus(const QString &line)

@@ -8,26 +8,34 @@
 #include "Admission.h"
 #include "ClientLink.h"
 #include "ClientRequests.h"
-#include "DisconnectExchange.h"
+#include "HangUpVote.h"
 #include "Line.h"
+#include "Log.h"
+#include "OfficeClock.h"
 #include "PasswordThrottle.h"
 #include "ServerConfig.h"
 
 #include <memory>
 #include <QElapsedTimer>
-#include <QTcpServer>
+#include <QMultiHash>
 #include <QTimer>
 #include <vector>
 
 // The server: the clients' links, the line they share, the requests between them. It runs on
-// one thread, driven by its event loop, and never waits on a client or on the line.
+// one thread, driven by its event loop, and never waits on a client or on the line. Its
+// functions are defined beside what they face: the network in ServerListening.cpp, the desks'
+// requests in VelmoraServer.cpp, the line and the hang-up in ServerHangUp.cpp; the vote and the
+// call's time limit are HangUpVote's, each link's discipline ClientLink's.
 class VelmoraServer : public QObject
 {
     Q_OBJECT
 
 public:
+    // ---- Built and torn down in VelmoraServer.cpp -------------------------------------
     explicit VelmoraServer(const ServerConfig &config, QObject *parent = nullptr);
     ~VelmoraServer() override;
+
+    // ---- Listening, reloading, stopping (ServerListening.cpp) --------------------------
 
     // Listens on every configured address and starts watching the line. False, with the
     // reason, when an address cannot be had; the server then does nothing.
@@ -38,16 +46,24 @@ public:
     // [::]:1000" for every address of both families.
     QString endpoint() const;
     qsizetype linkCount() const { return m_links.size(); }
+    // The clock of the vote, the call's time limit and the password waits.
+    OfficeClock &clock() { return m_clock; }
     Line::State lineState() const { return m_line.state(); }
 
-    // Takes a new configuration without dropping a link: phonebook, rights, allow-list, caps,
-    // limits and timings. The addresses, the port and the line's settings need a restart; a
-    // change to them is logged and left for then.
+    // Takes a new configuration: phonebook, rights, allow-list, caps, limits and timings. A
+    // link from an address the new allow-list does not hold is closed; the others stay. The
+    // addresses, the port and the line's settings need a restart; a change to them is logged
+    // and left for then.
     void reload(const ServerConfig &config);
 
-    // Tells every client to end ("MSG_SHUTDOWN") and emits stopped once they have left or the
+    // How a stopping server parts from its clients.
+    enum class Farewell {
+        CloseLinks, // the links close; the clients go on and link again
+        EndClients, // every client is told to end ("MSG_SHUTDOWN")
+    };
+    // Stops accepting, parts from every client and emits stopped once they have left or the
     // configured wait has passed.
-    void shutDown();
+    void shutDown(Farewell farewell);
 
 Q_SIGNALS:
     void stopped();
@@ -61,62 +77,56 @@ private:
         bool lineJudgesPassword = false;
     };
 
+    // ---- The network (ServerListening.cpp) ---------------------------------------------
     void applySettings();
     void onNewConnection(QTcpSocket *socket);
     void onAcceptError(const QString &why);
-    void onReceived(ClientLink *link, const QString &message);
     void onClosed(ClientLink *link);
-    void onDelivered(ClientLink *link, ClientLink::Tag tag);
-    void onLineStatus(const QString &line);
-    void onLineState(Line::State state);
-    void onOnlineLimit();
-    // The time limit of the call's entry in the configuration in force; 0: none.
-    qint64 onlineCapMs() const;
-    // Times the call's limit from sinceMs (on m_clock), or stops timing it without a limit.
-    void timeOnlineLimit(qint64 sinceMs);
 
+    // ---- The desks' requests (VelmoraServer.cpp) ---------------------------------------
+    ClientLink::Limits limits() const;
+    void onReceived(ClientLink *link, const QString &message);
     void handleIdentity(ClientLink *link, const QString &identity);
     void handleUsers(ClientLink *link);
     void handleConnect(ClientLink *link, const ClientRequests::Request &request);
-    void handleDisconnect(ClientLink *link);
-    void handleAnswer(ClientLink *link, ClientRequests::Kind kind);
     void handleUserMessage(ClientLink *link, const QString &body);
-    void warnUnknown(ClientLink *link, const QString &message);
+    bool isKnownName(const ClientLink *link, const QString &name) const;
+    // Logs what link did wrong, within its few lines a minute, so that no desk fills the log.
+    void report(ClientLink *link, Log::Level level, const QString &text);
     // False, after telling the client and the log, when the desk may not do what it asked.
     bool allowed(ClientLink *link, bool right, const QString &what);
-
-    // Asks every client but requester whether the line may go; requester may be none.
-    void startExchange(ClientLink *requester);
-    void reviewExchange();
-    void hangUpNow();
-    // Ends a refused exchange: requesters hear toRequesters, the clients still counting hear
-    // "MSG_CANCELLED" so that their countdowns close.
-    void refuseExchange(const QString &toRequesters);
-    void abandonExchange();
-    void account(const QString &event, const ClientLink *link, qint64 seconds = -1);
-
+    void onLineStatus(const QString &line);
     static void send(ClientLink *link, const QString &message,
                      ClientLink::Tag tag = ClientLink::Tag::Plain);
-    bool isKnownName(const ClientLink *link, const QString &name) const;
-    ClientLink::Limits limits() const;
+
+    // ---- The line and the hang-up (ServerHangUp.cpp) -----------------------------------
+    void handleDisconnect(ClientLink *link);
+    void handleAnswer(ClientLink *link, ClientRequests::Kind kind);
+    // Asks every client but requester whether the line may go; requester may be none.
+    void startVote(ClientLink *requester);
+    void onDelivered(ClientLink *link, ClientLink::Tag tag);
+    void onVoteSettled(const QString &why);
+    void onOnlineLimit();
+    void onLineState(Line::State state);
+    // The time limit of the call's entry in the configuration in force; 0: none.
+    qint64 onlineCapMs() const;
+    void account(const QString &event, const ClientLink *link, qint64 seconds = -1);
 
     ServerConfig m_config;
-    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
     std::vector<std::unique_ptr<Acceptor>> m_acceptors;
     Line m_line;
     QList<ClientLink *> m_links;
+    // The identified links by identity: a message's recipients are looked up, never searched.
+    QMultiHash<QString, ClientLink *> m_byIdentity;
     Admission m_admission;
     PasswordThrottle m_throttle;
     Accounting m_accounting;
-    DisconnectExchange m_exchange;
-    QTimer m_exchangeTimer;
-    qint64 m_exchangeDue = 0; // when m_exchangeTimer ends, on m_clock
-    QElapsedTimer m_clock;
+    OfficeClock m_clock;
+    HangUpVote m_vote{m_clock};
     QTimer m_stopTimer;
     qint64 m_lastAcceptErrorLog = -1;
-    QTimer m_onlineTimer;
-    QElapsedTimer m_upSince;
-    qint64 m_onlineSince = 0; // when the call's current period of its time limit began
+    QTimer m_refusalTimer;   // ends the minute of refusals with its summary
+    qint64 m_upSinceMs = -1; // when the line came up, on m_clock; -1 while it is not up
     Caller m_caller;
     bool m_stopping = false;
 };

@@ -6,6 +6,8 @@
 #include "Cp1252.h"
 #include "Protocol.h"
 
+#include <algorithm>
+
 LoadClient::LoadClient(int index, const QElapsedTimer &clock, QHash<QString, int> &acked,
                        QObject *parent)
     : QObject(parent)
@@ -78,7 +80,7 @@ void LoadClient::onMessage(const QString &message)
     m_acked.insert(message, m_clock.elapsed());
     ++m_ackCounts[message];
     if (message == Protocol::CmdSendId) {
-        request(Protocol::IdPrefix + QStringLiteral("load-%1").arg(m_index));
+        request(Protocol::IdPrefix + identity());
     } else if (message.startsWith(Protocol::MsgDisconnectPrefix)) {
         request(Protocol::CmdOk);
     } else if (message == Protocol::MsgShutdown) {
@@ -86,6 +88,16 @@ void LoadClient::onMessage(const QString &message)
     } else if (!m_linked && Protocol::classify(message) == Protocol::ServerMessage::Status) {
         m_linked = true;
     }
+}
+
+qint64 LoadClient::receivedWith(const QString &prefix) const
+{
+    qint64 last = -1;
+    for (auto it = m_received.cbegin(); it != m_received.cend(); ++it) {
+        if (it.key().startsWith(prefix))
+            last = std::max(last, it.value());
+    }
+    return last;
 }
 
 QString LoadClient::history() const

@@ -26,10 +26,17 @@ public:
     void request(const QString &message);
     bool isLinked() const { return m_linked; }
     bool isClosed() const { return m_closed; }
+    // No request in flight nor waiting.
+    bool isIdle() const { return !m_awaitingAck && m_requests.isEmpty(); }
+    // The identity it reports: its index in base 36, short enough for a message to name
+    // thousands of recipients.
+    QString identity() const { return QString::number(m_index, 36); }
     // When the message last arrived and when its acknowledgement was written (ms on the shared
     // clock), or -1.
     qint64 receivedAt(const QString &message) const { return m_received.value(message, -1); }
     qint64 ackedAt(const QString &message) const { return m_acked.value(message, -1); }
+    // When a message starting with prefix last arrived, or -1.
+    qint64 receivedWith(const QString &prefix) const;
     // Reads that held an acknowledgement and a message together.
     int mergedReads() const { return m_merged; }
     // The last reads, for a report when something goes wrong.

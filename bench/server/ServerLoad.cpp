@@ -108,9 +108,12 @@ public:
         QFile file(config);
         if (!file.open(QIODevice::WriteOnly))
             fail(QStringLiteral("cannot write %1").arg(config));
-        // Every client links from 127.0.0.1, so the caps must hold them all.
+        // Every client links from 127.0.0.1, so the caps must hold them all. A message of 60 KB
+        // may reach the server in several reads, each counted as a message: the flood limits
+        // are raised so that the message load drops no sender.
         file.write("[Server]\nAddress=127.0.0.1\nDisconnectSeconds=30\n"
                    "MaxLinks=100000\nMaxLinksPerAddress=100000\n"
+                   "MaxMessageBytes=1048576\nMaxMessagesPerSecond=1000\n"
                    "[Simulated]\nDialMs=200\nHangUpMs=200\n[Phonebook]\nOffice=\n");
         file.close();
         m_server.setProcessChannelMode(QProcess::SeparateChannels);
@@ -186,6 +189,57 @@ public:
                                               firstReceipt(disconnected));
     }
 
+    // Five desks send messages naming 20,000 recipients each (every other desk, over and over:
+    // 60 KB), each sender about three a second, for the given time; meanwhile the first desk,
+    // which nobody names, asks for the user list every 100 ms and its round trip is timed.
+    void messages(int seconds)
+    {
+        constexpr int kSenders = 5;
+        constexpr int kRecipients = 20000;
+        constexpr qint64 kSendEveryMs = 300;
+        if (m_count <= kSenders + 1)
+            fail(QStringLiteral("the message load needs more than %1 clients").arg(kSenders + 1));
+        QString names;
+        for (int i = 0; i < kRecipients; ++i)
+            names += m_clients[std::size_t(1 + i % (m_count - 1))]->identity() +
+                     Protocol::NameTerminator;
+        const QString message = Protocol::UserMessagePrefix + names + QStringLiteral("hello");
+        say(QStringLiteral("%1 senders, messages of %2 bytes naming %3 recipients")
+                .arg(kSenders)
+                .arg(message.size())
+                .arg(kRecipients));
+        std::vector<qint64> lastSent(kSenders, -kSendEveryMs);
+        const auto feed = [&] {
+            for (int i = 0; i < kSenders; ++i) {
+                LoadClient &sender = *m_clients[std::size_t(1 + i)];
+                if (sender.isIdle() &&
+                    m_clock.elapsed() - lastSent[std::size_t(i)] >= kSendEveryMs) {
+                    lastSent[std::size_t(i)] = m_clock.elapsed();
+                    sender.request(message);
+                }
+            }
+            return false;
+        };
+        LoadClient &quiet = *m_clients.front();
+        const qint64 end = m_clock.elapsed() + seconds * 1000LL;
+        while (m_clock.elapsed() < end) {
+            const qint64 t0 = m_clock.elapsed();
+            quiet.request(Protocol::CmdUsers);
+            if (!waitUntil(
+                    [&] { return feed() || quiet.receivedWith(Protocol::UsersPrefix) >= t0; },
+                    30000))
+                fail(QStringLiteral("the quiet desk's user list did not come"));
+            m_usersTrip.values.push_back(quiet.receivedWith(Protocol::UsersPrefix) - t0);
+            waitUntil(feed, 100);
+        }
+        const auto dropped = std::count_if(m_clients.begin(), m_clients.end(),
+                                           [](const auto &c) { return c->isClosed(); });
+        say(QStringLiteral("Over %1 s (ms):%2").arg(seconds).arg(QStringLiteral("median"), 52) +
+            QStringLiteral("     max"));
+        say(m_usersTrip.row());
+        say(QStringLiteral("Links lost: %1").arg(dropped));
+    }
+
     void report(int rounds)
     {
         say(QStringLiteral("Over %1 rounds (ms):%2").arg(rounds).arg(QStringLiteral("median"), 47) +
@@ -205,7 +259,7 @@ public:
     void stop()
     {
         const qint64 start = m_clock.elapsed();
-        ::kill(pid_t(m_server.processId()), SIGTERM);
+        ::kill(pid_t(m_server.processId()), SIGUSR1);
         if (!waitUntil([&] { return m_server.state() == QProcess::NotRunning; }, 30000))
             fail(QStringLiteral("the server did not stop"));
         const qint64 stopped = m_clock.elapsed() - start;
@@ -218,7 +272,7 @@ public:
             5000);
         const auto closed = std::count_if(m_clients.begin(), m_clients.end(),
                                           [](const auto &c) { return c->isClosed(); });
-        say(QStringLiteral("Stopped with SIGTERM in %1 ms, exit code %2; %3 links closed by "
+        say(QStringLiteral("Stopped with SIGUSR1 in %1 ms, exit code %2; %3 links closed by "
                            "\"CMD_END\"")
                 .arg(stopped)
                 .arg(m_server.exitCode())
@@ -290,6 +344,7 @@ private:
     Series m_hangUpAll{
         QStringLiteral("hang-up request (all agree) -> last ack of \"Disconnecting\""), {}};
     Series m_disconnectedSpread{QStringLiteral("first \"Disconnected\" -> last ack of it"), {}};
+    Series m_usersTrip{QStringLiteral("quiet desk: \"CMD_USERS\" -> \"USERS:\""), {}};
 };
 
 } // namespace
@@ -313,7 +368,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption logLevel(QStringLiteral("log-level"),
                                       QStringLiteral("The server's log level."),
                                       QStringLiteral("LEVEL"), QStringLiteral("warning"));
-    parser.addOptions({clients, rounds, server, logLevel});
+    const QCommandLineOption messages(
+        QStringLiteral("messages"),
+        QStringLiteral("Instead of the rounds: five desks send messages naming 20,000 "
+                       "recipients for S seconds, and a quiet desk's user list is timed."),
+        QStringLiteral("S"));
+    parser.addOptions({clients, rounds, server, logLevel, messages});
     parser.process(app);
     const int count = std::max(2, parser.value(clients).toInt());
     const int roundCount = std::max(1, parser.value(rounds).toInt());
@@ -339,9 +399,13 @@ int main(int argc, char *argv[])
         Bench bench(parser.value(server), count, parser.value(logLevel));
         bench.startServer();
         bench.link();
-        for (int i = 0; i < roundCount; ++i)
-            bench.round();
-        bench.report(roundCount);
+        if (parser.isSet(messages)) {
+            bench.messages(std::max(1, parser.value(messages).toInt()));
+        } else {
+            for (int i = 0; i < roundCount; ++i)
+                bench.round();
+            bench.report(roundCount);
+        }
         bench.stop();
     } catch (const Failure &failure) {
         std::fprintf(stderr, "bench_server_load: %s\n", qPrintable(failure.text));

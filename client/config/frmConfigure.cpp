@@ -99,19 +99,19 @@ frmConfigure::frmConfigure()
     Twips::setFixedClientSize(this, 5070, 5490);
 
     static constexpr const char *tabCaptions[] = {"&Network", "A&lerts", "&Connections", "&Other"};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < PageCount; ++i) {
         cmdTab[i] = button(this, tabCaptions[i], 120 + 1200 * i, 120, 1215, 375);
         fraTab[i] = new QFrame(this);
         fraTab[i]->setFrameShape(QFrame::StyledPanel);
         Twips::place(fraTab[i], 120, 480, 4815, 4335);
-        fraTab[i]->setVisible(i == 0);
+        fraTab[i]->setVisible(i == PageNetwork);
     }
-    QFont bold = cmdTab[0]->font();
+    QFont bold = cmdTab[PageNetwork]->font();
     bold.setBold(true);
-    cmdTab[0]->setFont(bold);
-    cmdAction[0] = button(this, "OK", 2640, 4980, 1095, 375);
-    cmdAction[0]->setDefault(true);
-    cmdAction[1] = button(this, "Cancel", 3840, 4980, 1095, 375);
+    cmdTab[PageNetwork]->setFont(bold);
+    cmdAction[ActionOk] = button(this, "OK", 2640, 4980, 1095, 375);
+    cmdAction[ActionOk]->setDefault(true);
+    cmdAction[ActionCancel] = button(this, "Cancel", 3840, 4980, 1095, 375);
 
     createNetworkPage();
     createAlertsPage();
@@ -126,81 +126,112 @@ frmConfigure::frmConfigure()
 
 void frmConfigure::createNetworkPage()
 {
-    QFrame *page = fraTab[0];
+    QFrame *page = fraTab[PageNetwork];
     // The legends end at 1620, just left of the fields.
-    lblLegend[3] = legend(page, "Server Name:", 645, 345, 975);
+    lblLegend[LegendServerName] = legend(page, "Server Name:", 645, 345, 975);
     txtServerName = textBox(page, 1680, 300, 1335, 315, 15);
-    lblLegend[0] = legend(page, "Server I.P. Address:", 210, 705, 1410);
+    lblLegend[LegendServerAddress] = legend(page, "Server I.P. Address:", 210, 705, 1410);
     txtIPAddress = textBox(page, 1680, 660, 1335, 315, 15);
-    lblLegend[1] = legend(page, "Server Port:", 780, 1065, 840);
+    lblLegend[LegendServerPort] = legend(page, "Server Port:", 780, 1065, 840);
     // Five digits: an unprivileged server listens above 1023, often on a five-digit port.
     txtPort = textBox(page, 1680, 1020, 495, 315, 4);
-    lblLegend[4] = legend(page, "Client Name:", 720, 1620, 900);
+    lblLegend[LegendClientName] = legend(page, "Client Name:", 720, 1620, 900);
     lblName = legend(page, "Name", 1680, 1620, 420);
-    lblLegend[2] = legend(page, "Client I.P. Address:", 285, 1980, 1335);
+    lblLegend[LegendClientAddress] = legend(page, "Client I.P. Address:", 285, 1980, 1335);
     lblAddress = legend(page, "Client IP Address", 1680, 1980, 1200);
-    for (int i : {0, 1, 2, 3, 4})
+    for (int i : {LegendServerAddress, LegendServerPort, LegendClientAddress, LegendServerName,
+                  LegendClientName})
         lblLegend[i]->setAlignment(Qt::AlignRight | Qt::AlignTop);
 }
 
 void frmConfigure::createAlertsPage()
 {
-    QFrame *page = fraTab[1];
-    chkMsg[0] = checkBox(page, "&Display pop-up message on connection", 180, 240, 3135);
-    chkMsg[1] = checkBox(page, "&Play wave on connection:", 180, 570, 2145);
-    chkMsg[2] = checkBox(page, "&Display pop-up message on disconnection", 180, 1620, 3315);
-    chkMsg[3] = checkBox(page, "&Play wave on disconnection:", 180, 1950, 2335);
-    for (int i = 0; i < 2; ++i) {
-        const int top = i == 0 ? 870 : 2250;
+    QFrame *page = fraTab[PageAlerts];
+    chkMsg[MsgPopUpOnConnect] =
+        checkBox(page, "&Display pop-up message on connection", 180, 240, 3135);
+    chkMsg[MsgWaveOnConnect] = checkBox(page, "&Play wave on connection:", 180, 570, 2145);
+    chkMsg[MsgPopUpOnDisconnect] =
+        checkBox(page, "&Display pop-up message on disconnection", 180, 1620, 3315);
+    chkMsg[MsgWaveOnDisconnect] = checkBox(page, "&Play wave on disconnection:", 180, 1950, 2335);
+    for (int i = 0; i < WaveCount; ++i) {
+        const int top = i == WaveConnect ? 870 : 2250;
         txtWave[i] = textBox(page, 660, top, 3015, 315);
         txtWave[i]->setEnabled(false);
         cmdWave[i] = button(page, "...", 3720, top, 315, 315);
         cmdWave[i]->setEnabled(false);
-        cmdWave[i]->setAccessibleName(i == 0 ? QStringLiteral("Choose the connection wave")
-                                             : QStringLiteral("Choose the disconnection wave"));
+        cmdWave[i]->setAccessibleName(i == WaveConnect
+                                          ? QStringLiteral("Choose the connection wave")
+                                          : QStringLiteral("Choose the disconnection wave"));
         cmdTest[i] = button(page, "Test", 4080, top, 555, 315);
     }
 }
 
 void frmConfigure::createOtherPage()
 {
-    QFrame *page = fraTab[3];
+    QFrame *page = fraTab[PageOther];
     chkBeep =
         checkBox(page, "&Beep for last 10 seconds of disconnection countdown", 180, 240, 4215);
     chkDismiss = checkBox(page, "Automatically dismiss pop-up messages after", 180, 720, 3435);
     txtDismiss = textBox(page, 3630, 690, 375, 285, 3);
     txtDismiss->setEnabled(false);
-    lblLegend[8] = legend(page, "seconds", 4050, 735, 600);
+    lblLegend[LegendSeconds] = legend(page, "seconds", 4050, 735, 600);
     chkMinimize = checkBox(page, "Auto-&minimize after clicking on 'Connect' / 'Disconnect'", 180,
                            1170, 4275);
-    optButton[0] = new QRadioButton(QStringLiteral("Main screen has 'E&xit' button"), page);
-    Twips::place(optButton[0], 180, 1680, 2415, 255);
-    optButton[1] = new QRadioButton(QStringLiteral("Main screen has 'Mi&nimize' button"), page);
-    Twips::place(optButton[1], 180, 1980, 2775, 255);
+    optButton[ButtonExit] =
+        new QRadioButton(QStringLiteral("Main screen has 'E&xit' button"), page);
+    Twips::place(optButton[ButtonExit], 180, 1680, 2415, 255);
+    optButton[ButtonMinimize] =
+        new QRadioButton(QStringLiteral("Main screen has 'Mi&nimize' button"), page);
+    Twips::place(optButton[ButtonMinimize], 180, 1980, 2775, 255);
 }
 
 void frmConfigure::setTabOrders()
 {
-    const QList<QWidget *> order{
-        txtServerName, txtIPAddress,   txtPort,       cmdAction[0],   cmdAction[1],  cmdTab[0],
-        cmdTab[1],     cmdTab[2],      cmdTab[3],     chkMsg[0],      chkMsg[1],     txtWave[0],
-        cmdWave[0],    cmdTest[0],     chkMsg[2],     chkMsg[3],      txtWave[1],    cmdWave[1],
-        cmdTest[1],    chkIncludes[0], lstConnect[0], chkIncludes[1], lstConnect[1], chkIncludes[2],
-        lstConnect[2], chkBeep,        chkDismiss,    txtDismiss,     chkMinimize,   optButton[0],
-        optButton[1]};
+    const QList<QWidget *> order{txtServerName,
+                                 txtIPAddress,
+                                 txtPort,
+                                 cmdAction[ActionOk],
+                                 cmdAction[ActionCancel],
+                                 cmdTab[PageNetwork],
+                                 cmdTab[PageAlerts],
+                                 cmdTab[PageConnections],
+                                 cmdTab[PageOther],
+                                 chkMsg[MsgPopUpOnConnect],
+                                 chkMsg[MsgWaveOnConnect],
+                                 txtWave[WaveConnect],
+                                 cmdWave[WaveConnect],
+                                 cmdTest[WaveConnect],
+                                 chkMsg[MsgPopUpOnDisconnect],
+                                 chkMsg[MsgWaveOnDisconnect],
+                                 txtWave[WaveDisconnect],
+                                 cmdWave[WaveDisconnect],
+                                 cmdTest[WaveDisconnect],
+                                 chkIncludes[FilterAlertConnect],
+                                 lstConnect[FilterAlertConnect],
+                                 chkIncludes[FilterAlertDisconnect],
+                                 lstConnect[FilterAlertDisconnect],
+                                 chkIncludes[FilterConfirmDisconnect],
+                                 lstConnect[FilterConfirmDisconnect],
+                                 chkBeep,
+                                 chkDismiss,
+                                 txtDismiss,
+                                 chkMinimize,
+                                 optButton[ButtonExit],
+                                 optButton[ButtonMinimize]};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
 void frmConfigure::connectHandlers()
 {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < PageCount; ++i) {
         // A page is chosen as the mouse goes down, and by a click from the keyboard.
         connect(cmdTab[i], &QPushButton::pressed, this, [this, i] { cmdTab_Click(i); });
         connect(cmdTab[i], &QPushButton::clicked, this, [this, i] { cmdTab_Click(i); });
     }
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < ActionCount; ++i)
         connect(cmdAction[i], &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
+    for (int i = 0; i < WaveCount; ++i) {
         connect(cmdWave[i], &QPushButton::clicked, this, [this, i] { cmdWave_Click(i); });
         connect(cmdTest[i], &QPushButton::clicked, this, [this, i] { cmdTest_Click(i); });
     }
@@ -217,11 +248,12 @@ void frmConfigure::connectHandlers()
 
     // Dependent controls follow their box whenever its value changes, from code as well.
     connect(chkDismiss, &QCheckBox::toggled, txtDismiss, &QWidget::setEnabled);
-    for (int i = 0; i < 2; ++i) {
-        connect(chkMsg[2 * i + 1], &QCheckBox::toggled, txtWave[i], &QWidget::setEnabled);
-        connect(chkMsg[2 * i + 1], &QCheckBox::toggled, cmdWave[i], &QWidget::setEnabled);
+    for (int i = 0; i < WaveCount; ++i) {
+        QCheckBox *play = chkMsg[i == WaveConnect ? MsgWaveOnConnect : MsgWaveOnDisconnect];
+        connect(play, &QCheckBox::toggled, txtWave[i], &QWidget::setEnabled);
+        connect(play, &QCheckBox::toggled, cmdWave[i], &QWidget::setEnabled);
     }
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < FilterCount; ++i)
         connect(chkIncludes[i], &QCheckBox::toggled, lstConnect[i], &QWidget::setEnabled);
 
     for (QLineEdit *box : {txtPort, txtDismiss, txtIPAddress})
@@ -273,7 +305,7 @@ void frmConfigure::Form_Load(const ConfigureOpener &opener)
             reportInMessageBox(loadProcedure, error);
         }
     } else {
-        cmdTab[2]->setEnabled(false);
+        cmdTab[PageConnections]->setEnabled(false);
     }
 }
 
@@ -307,42 +339,44 @@ void frmConfigure::loadSettings()
     check(chkMinimize, Settings::Minimize, "0");
     check(chkDismiss, Settings::Dismiss, "0");
     txtDismiss->setText(Settings::text(Settings::DismissTime, QStringLiteral("0")));
-    check(chkMsg[0], Settings::PopUpOnConnect, "1");
-    check(chkMsg[1], Settings::WaveOnConnect, "0");
+    check(chkMsg[MsgPopUpOnConnect], Settings::PopUpOnConnect, "1");
+    check(chkMsg[MsgWaveOnConnect], Settings::WaveOnConnect, "0");
     // The end of a long path is the part worth seeing.
-    txtWave[0]->setText(Settings::text(Settings::ConnectWave));
-    txtWave[0]->end(false);
-    check(chkMsg[2], Settings::PopUpOnDisconnect, "0");
-    check(chkMsg[3], Settings::WaveOnDisconnect, "0");
-    txtWave[1]->setText(Settings::text(Settings::DisconnectWave));
-    txtWave[1]->end(false);
-    check(chkIncludes[0], Settings::AlertCIfIncludes, "0");
-    check(chkIncludes[1], Settings::AlertDIfIncludes, "0");
-    check(chkIncludes[2], Settings::ConfirmIfIncludes, "0");
+    txtWave[WaveConnect]->setText(Settings::text(Settings::ConnectWave));
+    txtWave[WaveConnect]->end(false);
+    check(chkMsg[MsgPopUpOnDisconnect], Settings::PopUpOnDisconnect, "0");
+    check(chkMsg[MsgWaveOnDisconnect], Settings::WaveOnDisconnect, "0");
+    txtWave[WaveDisconnect]->setText(Settings::text(Settings::DisconnectWave));
+    txtWave[WaveDisconnect]->end(false);
+    check(chkIncludes[FilterAlertConnect], Settings::AlertCIfIncludes, "0");
+    check(chkIncludes[FilterAlertDisconnect], Settings::AlertDIfIncludes, "0");
+    check(chkIncludes[FilterConfirmDisconnect], Settings::ConfirmIfIncludes, "0");
     guarded([&] {
         const qint16 n = Settings::leadingInteger16(Settings::MainScreenExit, QStringLiteral("0"));
-        optButton[n == 0 ? 0 : 1]->setChecked(true);
+        optButton[n == 0 ? ButtonExit : ButtonMinimize]->setChecked(true);
     });
 }
 
 void frmConfigure::cmdTab_Click(int Index)
 {
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < PageCount; ++k) {
         QFont font = cmdTab[k]->font();
         font.setBold(k == Index);
         cmdTab[k]->setFont(font);
         fraTab[k]->setVisible(k == Index);
     }
-    QWidget *first[] = {txtServerName, chkMsg[0], chkIncludes[0], chkBeep};
+    QWidget *first[] = {txtServerName, chkMsg[MsgPopUpOnConnect], chkIncludes[FilterAlertConnect],
+                        chkBeep};
     first[Index]->setFocus();
 }
 
 void frmConfigure::cmdWave_Click(int Index)
 {
     frmWav *chooser = frmWav::instance();
-    chooser->setWindowTitle(Index == 0 ? QStringLiteral("Select Wave to Play When Server Connects")
-                                       : QStringLiteral("Select Wave to Play When Server "
-                                                        "Disconnects"));
+    chooser->setWindowTitle(Index == WaveConnect
+                                ? QStringLiteral("Select Wave to Play When Server Connects")
+                                : QStringLiteral("Select Wave to Play When Server "
+                                                 "Disconnects"));
     if (!txtWave[Index]->text().isEmpty())
         chooser->moveTo(txtWave[Index]->text());
     chooser->setWindowModality(Qt::ApplicationModal);
@@ -367,20 +401,20 @@ void frmConfigure::cmdTest_Click(int Index)
 
 void frmConfigure::cmdAction_Click(int Index)
 {
-    if (Index == 0 && !saveSettings())
+    if (Index == ActionOk && !saveSettings())
         return;
     unload();
 }
 
 void frmConfigure::reject()
 {
-    cmdAction_Click(1);
+    cmdAction_Click(ActionCancel);
 }
 
 void frmConfigure::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    cmdAction_Click(1);
+    cmdAction_Click(ActionCancel);
 }
 
 bool frmConfigure::saveSettings()
@@ -388,14 +422,14 @@ bool frmConfigure::saveSettings()
     // Enter saves without leaving the seconds box, so its focus-loss rule runs here as well.
     if (chkDismiss->isChecked())
         txtDismiss_LostFocus();
-    if (chkMsg[1]->isChecked() && txtWave[0]->text().isEmpty()) {
+    if (chkMsg[MsgWaveOnConnect]->isChecked() && txtWave[WaveConnect]->text().isEmpty()) {
         MessageBox::show(QStringLiteral("Either specify a wave file to play when the server "
                                         "connects or turn off the 'Play wave when server "
                                         "connects' option."),
                          MessageBox::Exclamation);
         return false;
     }
-    if (chkMsg[3]->isChecked() && txtWave[1]->text().isEmpty()) {
+    if (chkMsg[MsgWaveOnDisconnect]->isChecked() && txtWave[WaveDisconnect]->text().isEmpty()) {
         MessageBox::show(QStringLiteral("Either specify a wave file to play when the server "
                                         "disconnects or turn off the 'Play wave when server "
                                         "disconnects' option."),
@@ -410,18 +444,18 @@ bool frmConfigure::saveSettings()
         Settings::save(Settings::Minimize, flag(chkMinimize));
         Settings::save(Settings::Dismiss, flag(chkDismiss));
         Settings::save(Settings::DismissTime, txtDismiss->text());
-        Settings::save(Settings::PopUpOnConnect, flag(chkMsg[0]));
-        Settings::save(Settings::WaveOnConnect, flag(chkMsg[1]));
-        Settings::save(Settings::PopUpOnDisconnect, flag(chkMsg[2]));
-        Settings::save(Settings::WaveOnDisconnect, flag(chkMsg[3]));
-        Settings::save(Settings::ConnectWave, txtWave[0]->text());
-        Settings::save(Settings::DisconnectWave, txtWave[1]->text());
-        Settings::save(Settings::AlertCIfIncludes, flag(chkIncludes[0]));
-        Settings::save(Settings::AlertDIfIncludes, flag(chkIncludes[1]));
-        Settings::save(Settings::ConfirmIfIncludes, flag(chkIncludes[2]));
+        Settings::save(Settings::PopUpOnConnect, flag(chkMsg[MsgPopUpOnConnect]));
+        Settings::save(Settings::WaveOnConnect, flag(chkMsg[MsgWaveOnConnect]));
+        Settings::save(Settings::PopUpOnDisconnect, flag(chkMsg[MsgPopUpOnDisconnect]));
+        Settings::save(Settings::WaveOnDisconnect, flag(chkMsg[MsgWaveOnDisconnect]));
+        Settings::save(Settings::ConnectWave, txtWave[WaveConnect]->text());
+        Settings::save(Settings::DisconnectWave, txtWave[WaveDisconnect]->text());
+        Settings::save(Settings::AlertCIfIncludes, flag(chkIncludes[FilterAlertConnect]));
+        Settings::save(Settings::AlertDIfIncludes, flag(chkIncludes[FilterAlertDisconnect]));
+        Settings::save(Settings::ConfirmIfIncludes, flag(chkIncludes[FilterConfirmDisconnect]));
         saveLists();
         restartCheck();
-        const bool exitButton = optButton[0]->isChecked();
+        const bool exitButton = optButton[ButtonExit]->isChecked();
         Settings::save(Settings::MainScreenExit,
                        exitButton ? QStringLiteral("0") : QStringLiteral("1"));
         if (m_exitButton)

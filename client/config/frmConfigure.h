@@ -40,11 +40,52 @@ class frmConfigure : public QDialog, public SharedForm<frmConfigure>
     Q_OBJECT
 
 public:
+    // ---- Indices into the control arrays -------------------------------------------------
+    // The pages: cmdTab and fraTab.
+    enum PageIndex : int {
+        PageNetwork = 0,
+        PageAlerts = 1,
+        PageConnections = 2,
+        PageOther = 3,
+        PageCount = 4
+    };
+    // cmdAction.
+    enum ActionIndex : int { ActionOk = 0, ActionCancel = 1, ActionCount = 2 };
+    // lblLegend; 5 to 7 are not used.
+    enum LegendIndex : int {
+        LegendServerAddress = 0,
+        LegendServerPort = 1,
+        LegendClientAddress = 2,
+        LegendServerName = 3,
+        LegendClientName = 4,
+        LegendSeconds = 8,
+        LegendCount = 9
+    };
+    // chkMsg.
+    enum MsgIndex : int {
+        MsgPopUpOnConnect = 0,
+        MsgWaveOnConnect = 1,
+        MsgPopUpOnDisconnect = 2,
+        MsgWaveOnDisconnect = 3,
+        MsgCount = 4
+    };
+    // The two waves: txtWave, cmdWave and cmdTest.
+    enum WaveIndex : int { WaveConnect = 0, WaveDisconnect = 1, WaveCount = 2 };
+    // The three filters: chkIncludes and lstConnect.
+    enum FilterIndex : int {
+        FilterAlertConnect = 0,
+        FilterAlertDisconnect = 1,
+        FilterConfirmDisconnect = 2,
+        FilterCount = 3
+    };
+    // optButton: what the main window's second button does.
+    enum ButtonIndex : int { ButtonExit = 0, ButtonMinimize = 1, ButtonCount = 2 };
+
     // ---- Controls, by their design names ------------------------------------------------
-    std::array<QPushButton *, 4> cmdTab{};
-    std::array<QFrame *, 4> fraTab{};
-    std::array<QPushButton *, 2> cmdAction{};
-    std::array<QLabel *, 9> lblLegend{};
+    std::array<QPushButton *, PageCount> cmdTab{};
+    std::array<QFrame *, PageCount> fraTab{};
+    std::array<QPushButton *, ActionCount> cmdAction{};
+    std::array<QLabel *, LegendCount> lblLegend{};
     // "&Network"
     QLineEdit *txtServerName = nullptr;
     QLineEdit *txtIPAddress = nullptr;
@@ -52,19 +93,19 @@ public:
     QLabel *lblName = nullptr;
     QLabel *lblAddress = nullptr;
     // "A&lerts"
-    std::array<QCheckBox *, 4> chkMsg{};
-    std::array<QLineEdit *, 2> txtWave{};
-    std::array<QPushButton *, 2> cmdWave{};
-    std::array<QPushButton *, 2> cmdTest{};
+    std::array<QCheckBox *, MsgCount> chkMsg{};
+    std::array<QLineEdit *, WaveCount> txtWave{};
+    std::array<QPushButton *, WaveCount> cmdWave{};
+    std::array<QPushButton *, WaveCount> cmdTest{};
     // "&Connections"
-    std::array<QCheckBox *, 3> chkIncludes{};
-    std::array<QListWidget *, 3> lstConnect{};
+    std::array<QCheckBox *, FilterCount> chkIncludes{};
+    std::array<QListWidget *, FilterCount> lstConnect{};
     // "&Other"
     QCheckBox *chkBeep = nullptr;
     QCheckBox *chkDismiss = nullptr;
     QLineEdit *txtDismiss = nullptr;
     QCheckBox *chkMinimize = nullptr;
-    std::array<QRadioButton *, 2> optButton{};
+    std::array<QRadioButton *, ButtonCount> optButton{};
 
     // Fills the controls from the settings and, while the link is up, asks the server for its
     // entry names. The main window runs it before it shows the dialog.

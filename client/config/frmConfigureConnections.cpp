@@ -23,13 +23,13 @@ constexpr QLatin1String listKeys[] = {Settings::AlertConnections, Settings::Aler
 
 void frmConfigure::createConnectionsPage()
 {
-    QFrame *page = fraTab[2];
+    QFrame *page = fraTab[PageConnections];
     static constexpr const char *captions[] = {
         "Only &alert me if connnected to:", "Only al&ert me if disconnected from:",
         "Only &confirm disconnection if connected to:"};
     static constexpr int tops[] = {240, 1620, 3000};
     static constexpr int widths[] = {3345, 2775, 3915};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < FilterCount; ++i) {
         chkIncludes[i] = new QCheckBox(QString::fromLatin1(captions[i]), page);
         Twips::place(chkIncludes[i], 180, tops[i], widths[i], 255);
         lstConnect[i] = new QListWidget(page);
@@ -44,7 +44,7 @@ void frmConfigure::fListConnections(const QString &ptConnections)
     m_listsFilled = true;
     QStringList names = Protocol::parseList(ptConnections);
     Alphabetical::sort(names);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < FilterCount; ++i) {
         QListWidget *list = lstConnect[i];
         list->clear();
         list->addItems(names);
@@ -64,7 +64,7 @@ void frmConfigure::saveLists()
 {
     if (!m_listsFilled)
         return;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < FilterCount; ++i) {
         QStringList selected;
         for (int row = 0; row < lstConnect[i]->count(); ++row) {
             if (lstConnect[i]->item(row)->isSelected())

@@ -51,17 +51,17 @@ frmWav::frmWav()
     Twips::place(filWav, 3720, 120, 3495, 2625);
     filWav->setSelectionMode(QAbstractItemView::SingleSelection);
     static constexpr const char *captions[] = {"&Test", "OK", "Cancel"};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < ActionCount; ++i) {
         cmdAction[i] = new QPushButton(QString::fromLatin1(captions[i]), this);
         Twips::place(cmdAction[i], 3720 + 1200 * i, 2880, 1095, 375);
         connect(cmdAction[i], &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
     }
-    cmdAction[1]->setDefault(true);
+    cmdAction[ActionOk]->setDefault(true);
     setTabOrder(drvWav, dirWav);
     setTabOrder(dirWav, filWav);
-    setTabOrder(filWav, cmdAction[0]);
-    setTabOrder(cmdAction[0], cmdAction[1]);
-    setTabOrder(cmdAction[1], cmdAction[2]);
+    setTabOrder(filWav, cmdAction[ActionTest]);
+    setTabOrder(cmdAction[ActionTest], cmdAction[ActionOk]);
+    setTabOrder(cmdAction[ActionOk], cmdAction[ActionCancel]);
 
     m_driveRoots = machineDrives();
     drvWav->addItems(m_driveRoots);
@@ -121,16 +121,16 @@ void frmWav::dirWav_Change()
 
 void frmWav::filWav_DblClick()
 {
-    cmdAction_Click(0);
+    cmdAction_Click(ActionTest);
 }
 
 void frmWav::cmdAction_Click(int Index)
 {
     switch (Index) {
-    case 0:
+    case ActionTest:
         Sound::playWave(selectedPath());
         break;
-    case 1:
+    case ActionOk:
         answer(selectedPath());
         break;
     default:

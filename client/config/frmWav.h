@@ -27,7 +27,9 @@ public:
     QComboBox *drvWav = nullptr;
     FolderList *dirWav = nullptr;
     QListWidget *filWav = nullptr;
-    std::array<QPushButton *, 3> cmdAction{};
+    // The buttons of cmdAction, by index.
+    enum ActionIndex : int { ActionTest = 0, ActionOk = 1, ActionCancel = 2, ActionCount = 3 };
+    std::array<QPushButton *, ActionCount> cmdAction{};
 
     // The folder whose wave files filWav lists.
     QString filWavPath() const { return m_fileFolder; }
@@ -44,7 +46,7 @@ public:
     void cmdAction_Click(int Index);
 
 protected:
-    void cancelByUser() override { cmdAction_Click(2); }
+    void cancelByUser() override { cmdAction_Click(ActionCancel); }
 
 private:
     friend class SharedForm<frmWav>;

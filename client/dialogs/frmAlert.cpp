@@ -52,7 +52,7 @@ frmAlert::~frmAlert()
 {
     // The filter must not outlive this class: a focus change reported while the base classes
     // tear the buttons down would reach a half-destroyed window.
-    cmdAction[1]->removeEventFilter(this);
+    cmdAction[ActionCancel]->removeEventFilter(this);
 }
 
 void frmAlert::createControls()
@@ -73,14 +73,14 @@ void frmAlert::createControls()
     countFont.setPointSize(24);
     countFont.setBold(true);
     lblCountdown->setFont(countFont);
-    cmdAction[0] = button(this, QStringLiteral("&OK"), 1080);
-    cmdAction[1] = button(this, QStringLiteral("&Cancel"), 2280);
+    cmdAction[ActionOk] = button(this, QStringLiteral("&OK"), 1080);
+    cmdAction[ActionCancel] = button(this, QStringLiteral("&Cancel"), 2280);
     // Left of the client area, never seen: it takes the first focus, so a key typed as the
     // window pops up presses a button that does nothing.
     cmdDummy = button(this, QStringLiteral("Do not delete"), -1200);
 
-    setTabOrder(cmdDummy, cmdAction[0]);
-    setTabOrder(cmdAction[0], cmdAction[1]);
+    setTabOrder(cmdDummy, cmdAction[ActionOk]);
+    setTabOrder(cmdAction[ActionOk], cmdAction[ActionCancel]);
     cmdDummy->setFocus();
 
     timCountdown = new QTimer(this);
@@ -88,14 +88,14 @@ void frmAlert::createControls()
 
     for (int i = 0; i < static_cast<int>(cmdAction.size()); ++i)
         connect(cmdAction[i], &QPushButton::clicked, this, [this, i] { cmdAction_Click(i); });
-    cmdAction[1]->installEventFilter(this);
+    cmdAction[ActionCancel]->installEventFilter(this);
     connect(timCountdown, &QTimer::timeout, this, &frmAlert::timCountdown_Timer);
     timCountdown->start();
 }
 
 void frmAlert::cmdAction_Click(int Index)
 {
-    Tag = Index == 0 ? QStringLiteral("OK") : QStringLiteral("CANCEL");
+    Tag = Index == ActionOk ? QStringLiteral("OK") : QStringLiteral("CANCEL");
     hide();
 }
 
@@ -103,8 +103,8 @@ void frmAlert::cmdAction_LostFocus(int Index)
 {
     // Tabbing on from "Cancel" goes back to "OK", never to the hidden button. Moving the focus
     // inside a hidden window only chooses where it lands when the window shows again.
-    if (Index == 1)
-        cmdAction[0]->setFocus(Qt::TabFocusReason);
+    if (Index == ActionCancel)
+        cmdAction[ActionOk]->setFocus(Qt::TabFocusReason);
 }
 
 void frmAlert::timCountdown_Timer()
@@ -140,8 +140,8 @@ bool frmAlert::eventFilter(QObject *watched, QEvent *event)
 {
     // Only a move within the window counts: losing the focus because another window came to
     // the front leaves it where the user put it.
-    if (watched == cmdAction[1] && event->type() == QEvent::FocusOut &&
+    if (watched == cmdAction[ActionCancel] && event->type() == QEvent::FocusOut &&
         static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
-        cmdAction_LostFocus(1);
+        cmdAction_LostFocus(ActionCancel);
     return QDialog::eventFilter(watched, event);
 }

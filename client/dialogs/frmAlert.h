@@ -29,7 +29,9 @@ public:
     QLabel *lblLegend = nullptr;
     QGroupBox *fraContainer = nullptr;
     QLabel *lblCountdown = nullptr;
-    std::array<QPushButton *, 2> cmdAction{};
+    // The buttons of cmdAction, by index.
+    enum ActionIndex : int { ActionOk = 0, ActionCancel = 1, ActionCount = 2 };
+    std::array<QPushButton *, ActionCount> cmdAction{};
     QPushButton *cmdDummy = nullptr;
     QTimer *timCountdown = nullptr;
 

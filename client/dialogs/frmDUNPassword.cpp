@@ -3,6 +3,7 @@
 
 #include "frmDUNPassword.h"
 
+#include "MessageBox.h"
 #include "Twips.h"
 
 #include <QLabel>
@@ -11,7 +12,7 @@
 
 frmDUNPassword::frmDUNPassword()
 {
-    setWindowTitle(QStringLiteral("Velmora Client"));
+    setWindowTitle(MessageBox::applicationTitle());
     Twips::setFixedClientSize(this, 4275, 1395);
 
     lblLegend =
@@ -20,14 +21,14 @@ frmDUNPassword::frmDUNPassword()
     txtPassword = new QLineEdit(this);
     Twips::place(txtPassword, 990, 420, 2295, 315);
     txtPassword->setEchoMode(QLineEdit::Password);
-    cmdAction[0] = new QPushButton(QStringLiteral("OK"), this);
-    Twips::place(cmdAction[0], 990, 900, 1095, 375);
-    cmdAction[0]->setDefault(true);
-    cmdAction[1] = new QPushButton(QStringLiteral("Cancel"), this);
-    Twips::place(cmdAction[1], 2190, 900, 1095, 375);
+    cmdAction[ActionOk] = new QPushButton(QStringLiteral("OK"), this);
+    Twips::place(cmdAction[ActionOk], 990, 900, 1095, 375);
+    cmdAction[ActionOk]->setDefault(true);
+    cmdAction[ActionCancel] = new QPushButton(QStringLiteral("Cancel"), this);
+    Twips::place(cmdAction[ActionCancel], 2190, 900, 1095, 375);
 
-    setTabOrder(txtPassword, cmdAction[0]);
-    setTabOrder(cmdAction[0], cmdAction[1]);
+    setTabOrder(txtPassword, cmdAction[ActionOk]);
+    setTabOrder(cmdAction[ActionOk], cmdAction[ActionCancel]);
     txtPassword->setFocus();
 
     for (int i = 0; i < static_cast<int>(cmdAction.size()); ++i)

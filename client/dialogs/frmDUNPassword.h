@@ -23,12 +23,14 @@ class frmDUNPassword : public AnsweringDialog, public SharedForm<frmDUNPassword>
 public:
     QLabel *lblLegend = nullptr;
     QLineEdit *txtPassword = nullptr;
-    std::array<QPushButton *, 2> cmdAction{};
+    // The buttons of cmdAction, by index; each answers with its index.
+    enum ActionIndex : int { ActionOk = 0, ActionCancel = 1, ActionCount = 2 };
+    std::array<QPushButton *, ActionCount> cmdAction{};
 
     void cmdAction_Click(int Index);
 
 protected:
-    void cancelByUser() override { cmdAction_Click(1); }
+    void cancelByUser() override { cmdAction_Click(ActionCancel); }
 
 private:
     friend class SharedForm<frmDUNPassword>;

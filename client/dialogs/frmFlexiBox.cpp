@@ -65,12 +65,16 @@ frmFlexiBox::frmFlexiBox()
     // A received text is worth copying; the mouse can select it, the keys stay with the buttons.
     lblMsg->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdAction.append(new QPushButton(this));
-    Twips::place(cmdAction[0], 2400, 780, FlexiBoxLayout::ButtonWidth,
+    // Neither a default nor a cancel button: Enter answers only on a button, Escape nowhere.
+    cmdAction[DesignedButton]->setAutoDefault(false);
+    Twips::place(cmdAction[DesignedButton], 2400, 780, FlexiBoxLayout::ButtonWidth,
                  FlexiBoxLayout::ButtonHeight);
-    connect(cmdAction[0], &QPushButton::clicked, this, [this] { cmdAction_Click(0); });
+    connect(cmdAction[DesignedButton], &QPushButton::clicked, this,
+            [this] { cmdAction_Click(DesignedButton); });
 
     int left = 3660;
-    for (const int style : {16, 32, 48, 64}) {
+    for (const int style : {MessageBox::Critical, MessageBox::Question, MessageBox::Exclamation,
+                            MessageBox::Information}) {
         QLabel *symbol = new QLabel(this);
         Twips::place(symbol, left, 720, SymbolTwips, SymbolTwips);
         setSymbol(symbol, style);
@@ -78,8 +82,8 @@ frmFlexiBox::frmFlexiBox()
         imgIcons[style] = symbol;
         left += 540;
     }
-    setSymbol(imgIcon, 64);
-    cmdAction[0]->setFocus();
+    setSymbol(imgIcon, MessageBox::Information);
+    cmdAction[DesignedButton]->setFocus();
 }
 
 void frmFlexiBox::setSymbol(QLabel *target, int style)
@@ -121,10 +125,11 @@ void frmFlexiBox::layOut(const QString &ptMsg, const QStringList &captions, bool
     in.frameWidth = Twips::fromPixels(frameGeometry().width() - width(), this);
     const FlexiBoxLayout::Result r = FlexiBoxLayout::layOut(in);
 
-    cmdAction[0]->setText(captions.first());
+    cmdAction[DesignedButton]->setText(captions.first());
     for (qsizetype i = 1; i < r.buttonLefts.size(); ++i) {
         auto *button = new QPushButton(captions.at(i), this);
-        button->setFont(cmdAction[0]->font());
+        button->setFont(cmdAction[DesignedButton]->font());
+        button->setAutoDefault(false);
         button->hide();
         setTabOrder(cmdAction.last(), button);
         const int index = int(i);
@@ -159,7 +164,7 @@ qint16 runFlexiBox(const QString &ptMsg, const QStringList &captions, bool singl
     box->show();
     box->raise();
     box->activateWindow();
-    box->cmdAction[0]->setFocus();
+    box->cmdAction[frmFlexiBox::DesignedButton]->setFocus();
     const frmFlexiBox *answered = waitForAnswer<frmFlexiBox>();
     return answered ? answered->Tag.toShort() : qint16(1);
 }

@@ -28,6 +28,7 @@ public:
     QLabel *imgIcon = nullptr;
     QLabel *lblMsg = nullptr;
     // cmdAction(0) is designed; the others are made per call.
+    static constexpr int DesignedButton = 0;
     QList<QPushButton *> cmdAction;
     // The symbols by their message-box style numbers: 16, 32, 48 and 64.
     std::map<int, QLabel *> imgIcons;
@@ -40,6 +41,10 @@ public:
 
     // The message as the label was given it, line breaks as they came.
     QString message() const { return m_message; }
+
+    // Escape is not an answer: the box has no cancel button, so only its buttons and its
+    // close box answer.
+    void reject() override {}
 
 protected:
     void cancelByUser() override { cmdAction_Click(1); }

@@ -23,7 +23,7 @@ frmMsg::frmMsg()
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint |
                            Qt::WindowStaysOnTopHint)
 {
-    setWindowTitle(QStringLiteral("Velmora Client"));
+    setWindowTitle(MessageBox::applicationTitle());
     setWindowIcon(Artwork::applicationIcon());
     Twips::setFixedClientSize(this, 5595, 1815);
 

@@ -16,14 +16,14 @@ frmPhonebook::frmPhonebook()
     lstPhonebook = new QListWidget(this);
     Twips::place(lstPhonebook, 120, 120, 3795, 2010);
     lstPhonebook->setSelectionMode(QAbstractItemView::SingleSelection);
-    cmdAction[0] = new QPushButton(QStringLiteral("Connect"), this);
-    Twips::place(cmdAction[0], 1620, 2280, 1095, 375);
-    cmdAction[0]->setDefault(true);
-    cmdAction[1] = new QPushButton(QStringLiteral("Cancel"), this);
-    Twips::place(cmdAction[1], 2820, 2280, 1095, 375);
+    cmdAction[ActionConnect] = new QPushButton(QStringLiteral("Connect"), this);
+    Twips::place(cmdAction[ActionConnect], 1620, 2280, 1095, 375);
+    cmdAction[ActionConnect]->setDefault(true);
+    cmdAction[ActionCancel] = new QPushButton(QStringLiteral("Cancel"), this);
+    Twips::place(cmdAction[ActionCancel], 2820, 2280, 1095, 375);
 
-    setTabOrder(lstPhonebook, cmdAction[0]);
-    setTabOrder(cmdAction[0], cmdAction[1]);
+    setTabOrder(lstPhonebook, cmdAction[ActionConnect]);
+    setTabOrder(cmdAction[ActionConnect], cmdAction[ActionCancel]);
     lstPhonebook->setFocus();
 
     for (int i = 0; i < static_cast<int>(cmdAction.size()); ++i)
@@ -37,12 +37,12 @@ frmPhonebook::frmPhonebook()
 void frmPhonebook::cmdAction_Click(int Index)
 {
     // A list that has the focus has a current row, but only a selected entry can be dialled.
-    if (Index == 0 && lstPhonebook->selectedItems().isEmpty())
+    if (Index == ActionConnect && lstPhonebook->selectedItems().isEmpty())
         return;
     answer(QString::number(Index));
 }
 
 void frmPhonebook::lstPhonebook_DblClick()
 {
-    cmdAction_Click(0);
+    cmdAction_Click(ActionConnect);
 }

@@ -20,14 +20,17 @@ class frmPhonebook : public AnsweringDialog, public SharedForm<frmPhonebook>
     Q_OBJECT
 
 public:
+    // The buttons of cmdAction, by index; each answers with its index.
+    enum ActionIndex : int { ActionConnect = 0, ActionCancel = 1, ActionCount = 2 };
+
     QListWidget *lstPhonebook = nullptr;
-    std::array<QPushButton *, 2> cmdAction{};
+    std::array<QPushButton *, ActionCount> cmdAction{};
 
     void cmdAction_Click(int Index);
     void lstPhonebook_DblClick();
 
 protected:
-    void cancelByUser() override { cmdAction_Click(1); }
+    void cancelByUser() override { cmdAction_Click(ActionCancel); }
 
 private:
     friend class SharedForm<frmPhonebook>;

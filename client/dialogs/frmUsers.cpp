@@ -84,31 +84,31 @@ frmUsers::frmUsers()
     setWindowTitle(QStringLiteral("Send Message to Another User"));
     Twips::setFixedClientSize(this, 5475, 2775);
 
-    fraContainer[0] = new QGroupBox(QStringLiteral("Send Message To"), this);
-    Twips::place(fraContainer[0], 120, 60, 1995, 2115);
-    lstUsers = new QListWidget(fraContainer[0]);
+    fraContainer[ContainerUsers] = new QGroupBox(QStringLiteral("Send Message To"), this);
+    Twips::place(fraContainer[ContainerUsers], 120, 60, 1995, 2115);
+    lstUsers = new QListWidget(fraContainer[ContainerUsers]);
     Twips::place(lstUsers, 180, 300, 1635, 1230);
     lstUsers->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    cmdSelect = new QPushButton(QStringLiteral("&Select All"), fraContainer[0]);
+    cmdSelect = new QPushButton(QStringLiteral("&Select All"), fraContainer[ContainerUsers]);
     Twips::place(cmdSelect, 720, 1620, 1095, 375);
 
-    fraContainer[1] = new QGroupBox(QStringLiteral("Message"), this);
-    Twips::place(fraContainer[1], 2340, 60, 3015, 2115);
-    txtMsg = new LimitedTextEdit(MaxLength, fraContainer[1]);
+    fraContainer[ContainerMessage] = new QGroupBox(QStringLiteral("Message"), this);
+    Twips::place(fraContainer[ContainerMessage], 2340, 60, 3015, 2115);
+    txtMsg = new LimitedTextEdit(MaxLength, fraContainer[ContainerMessage]);
     Twips::place(txtMsg, 180, 300, 2655, 1635);
 
-    cmdAction[0] = new QPushButton(QStringLiteral("&OK"), this);
-    Twips::place(cmdAction[0], 3060, 2280, 1095, 375);
-    cmdAction[1] = new QPushButton(QStringLiteral("Cancel"), this);
-    Twips::place(cmdAction[1], 4260, 2280, 1095, 375);
+    cmdAction[ActionOk] = new QPushButton(QStringLiteral("&OK"), this);
+    Twips::place(cmdAction[ActionOk], 3060, 2280, 1095, 375);
+    cmdAction[ActionCancel] = new QPushButton(QStringLiteral("Cancel"), this);
+    Twips::place(cmdAction[ActionCancel], 4260, 2280, 1095, 375);
     // No default button: Enter in the text box starts a new line.
-    for (QPushButton *button : {cmdSelect, cmdAction[0], cmdAction[1]})
+    for (QPushButton *button : {cmdSelect, cmdAction[ActionOk], cmdAction[ActionCancel]})
         button->setAutoDefault(false);
 
     setTabOrder(lstUsers, txtMsg);
-    setTabOrder(txtMsg, cmdAction[0]);
-    setTabOrder(cmdAction[0], cmdAction[1]);
-    setTabOrder(cmdAction[1], cmdSelect);
+    setTabOrder(txtMsg, cmdAction[ActionOk]);
+    setTabOrder(cmdAction[ActionOk], cmdAction[ActionCancel]);
+    setTabOrder(cmdAction[ActionCancel], cmdSelect);
     lstUsers->setFocus();
 
     connect(cmdSelect, &QPushButton::clicked, this, &frmUsers::cmdSelect_Click);
@@ -125,22 +125,10 @@ void frmUsers::cmdSelect_Click()
 
 void frmUsers::cmdAction_Click(int Index)
 {
-    if (Index == 0 && (txtMsg->toPlainText().isEmpty() ||
-                       (lstUsers->isEnabled() && lstUsers->selectedItems().isEmpty())))
+    if (Index == ActionOk && (txtMsg->toPlainText().isEmpty() ||
+                              (lstUsers->isEnabled() && lstUsers->selectedItems().isEmpty())))
         return;
     answer(QString::number(Index));
-}
-
-void frmUsers::keyPressEvent(QKeyEvent *event)
-{
-    // Without a default button Enter reaches the window only from a button or the list; on a
-    // button it presses that button, as the user expects.
-    auto *button = qobject_cast<QPushButton *>(focusWidget());
-    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        button->click();
-        return;
-    }
-    AnsweringDialog::keyPressEvent(event);
 }
 
 QString frmUsers::messageText() const

@@ -24,11 +24,16 @@ class frmUsers : public AnsweringDialog, public SharedForm<frmUsers>
 public:
     static constexpr int MaxLength = 250;
 
-    std::array<QGroupBox *, 2> fraContainer{};
+    // The buttons of cmdAction, by index; each answers with its index.
+    enum ActionIndex : int { ActionOk = 0, ActionCancel = 1, ActionCount = 2 };
+    // The frames of fraContainer, by index.
+    enum ContainerIndex : int { ContainerUsers = 0, ContainerMessage = 1, ContainerCount = 2 };
+
+    std::array<QGroupBox *, ContainerCount> fraContainer{};
     QListWidget *lstUsers = nullptr;
     QPushButton *cmdSelect = nullptr;
     QPlainTextEdit *txtMsg = nullptr;
-    std::array<QPushButton *, 2> cmdAction{};
+    std::array<QPushButton *, ActionCount> cmdAction{};
 
     void cmdSelect_Click();
     void cmdAction_Click(int Index);
@@ -37,8 +42,7 @@ public:
     QString messageText() const;
 
 protected:
-    void cancelByUser() override { cmdAction_Click(1); }
-    void keyPressEvent(QKeyEvent *event) override;
+    void cancelByUser() override { cmdAction_Click(ActionCancel); }
 
 private:
     friend class SharedForm<frmUsers>;

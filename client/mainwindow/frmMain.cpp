@@ -4,7 +4,7 @@
 #include "frmMain.h"
 
 #include "Artwork.h"
-#include "PaintCache.h"
+#include "MessageBox.h"
 #include "SingleInstance.h"
 #include "Twips.h"
 
@@ -38,7 +38,7 @@ frmMain::frmMain(QWidget *parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
 {
-    setWindowTitle(QStringLiteral("Velmora Client"));
+    setWindowTitle(MessageBox::applicationTitle());
     setWindowIcon(Artwork::applicationIcon());
     Twips::setFixedClientSize(this, 4935, 2115);
     createControls();
@@ -55,35 +55,32 @@ void frmMain::createControls()
     Twips::place(chkLock, 120, 900, 1515, 195);
     chkAlert = new QCheckBox(QStringLiteral("&Alert me when the server (dis)connects"), this);
     Twips::place(chkAlert, 120, 1200, 3045, 255);
-    cmdAction[2] = button(this, "C&onfigure", 120, 1620);
-    cmdAction[0] = button(this, "&Connect", 1320, 1620);
-    cmdAction[3] = button(this, "&Message", 2520, 1620);
-    cmdAction[1] = button(this, "E&xit", 3720, 1620);
+    cmdAction[ActionConfigure] = button(this, "C&onfigure", 120, 1620);
+    cmdAction[ActionConnect] = button(this, "&Connect", 1320, 1620);
+    cmdAction[ActionMessage] = button(this, "&Message", 2520, 1620);
+    cmdAction[ActionExit] = button(this, "E&xit", 3720, 1620);
     lblLink =
         label(this, "Cannot link to server on 255.255.255.255 port 0000", 120, 120, 4740, 195);
     lblLegend = label(this, "Server status:", 120, 420, 975, 195);
-    lblConnection = label(this, "Unknown", 1140, 420, 3690, 195);
+    lblConnection = label(this, "", 1140, 420, 3690, 195);
+    lblConnection->setText(UnknownStatus);
     lblMsg = label(this, "Do not delete", 2940, 720, 1035, 195);
     lblMsg->hide();
     imgBrindor = label(this, "", 3930, 840, 675, 675);
     imgBrindor->setPixmap(Artwork::logo());
     imgBrindor->setAccessibleName(QStringLiteral("Velmora logo: About"));
     imgBrindor->setCursor(Qt::PointingHandCursor);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = StateUnknown; i <= StateLineUp; ++i) {
         imgIcon[i] = label(this, "", 1740 + 300 * i, 780, 240, 240);
         imgIcon[i]->setPixmap(Artwork::stateIcon(i));
         imgIcon[i]->setAccessibleName(QStringLiteral("Server state %1").arg(i));
         imgIcon[i]->hide();
     }
-    // A status line changes the status label and, every other line, the connect button's
-    // caption, back and forth between a few texts: their paintings are kept.
-    PaintCache::install(lblConnection);
-    PaintCache::install(cmdAction[0]);
     setTabOrder(chkLock, chkAlert);
-    setTabOrder(chkAlert, cmdAction[2]);
-    setTabOrder(cmdAction[2], cmdAction[0]);
-    setTabOrder(cmdAction[0], cmdAction[3]);
-    setTabOrder(cmdAction[3], cmdAction[1]);
+    setTabOrder(chkAlert, cmdAction[ActionConfigure]);
+    setTabOrder(cmdAction[ActionConfigure], cmdAction[ActionConnect]);
+    setTabOrder(cmdAction[ActionConnect], cmdAction[ActionMessage]);
+    setTabOrder(cmdAction[ActionMessage], cmdAction[ActionExit]);
 
     timConnect = new QTimer(this);
     timConnect->setInterval(10000);
@@ -117,6 +114,6 @@ void frmMain::createMenu()
         else
             mnuSysTray[i] = mnuMain->addAction(QString::fromLatin1(captions[i]));
     }
-    mnuSysTray[2]->setCheckable(true);
-    mnuSysTray[3]->setCheckable(true);
+    mnuSysTray[SysTrayLock]->setCheckable(true);
+    mnuSysTray[SysTrayAlert]->setCheckable(true);
 }

@@ -38,8 +38,8 @@ void frmMain::cmdAction_Click(int Index)
 {
     try {
         switch (Index) {
-        case 0:
-            if (cmdAction[0]->text() == QLatin1String("&Connect")) {
+        case ActionConnect:
+            if (cmdAction[ActionConnect]->text() == QLatin1String("&Connect")) {
                 fSendMessage(Protocol::CmdConnections);
             } else if (wskClient->State() == TcpClientSocket::StateConnected) {
                 fSendMessage(Protocol::CmdDisconnect);
@@ -48,18 +48,18 @@ void frmMain::cmdAction_Click(int Index)
             if (Settings::integer32(Settings::Minimize, QStringLiteral("0")) != 0 && !isMinimized())
                 setWindowState(windowState() | Qt::WindowMinimized);
             break;
-        case 1:
-            if (cmdAction[1]->text() == QLatin1String("E&xit")) {
+        case ActionExit:
+            if (cmdAction[ActionExit]->text() == QLatin1String("E&xit")) {
                 if (confirmExit())
                     closeFromCode();
             } else {
                 setWindowState(windowState() | Qt::WindowMinimized);
             }
             break;
-        case 3:
+        case ActionMessage:
             fSendMessage(Protocol::CmdUsers);
             break;
-        case 2:
+        case ActionConfigure:
             configureCommand();
             break;
         }
@@ -75,29 +75,29 @@ void frmMain::cmdAction_Click(int Index)
 void frmMain::mnuSysTray_Click(int Index)
 {
     switch (Index) {
-    case 0:
+    case SysTrayRestore:
         restoreFromElsewhere();
         break;
-    case 2:
+    case SysTrayLock:
         // The box's own click handler sets the menu's check mark.
         chkLock->setChecked(!chkLock->isChecked());
         break;
-    case 3:
+    case SysTrayAlert:
         chkAlert->setChecked(!chkAlert->isChecked());
         break;
-    case 5:
-        cmdAction_Click(2);
+    case SysTrayConfigure:
+        cmdAction_Click(ActionConfigure);
         break;
-    case 6:
-        cmdAction_Click(0);
+    case SysTrayConnect:
+        cmdAction_Click(ActionConnect);
         break;
-    case 7:
-        cmdAction_Click(3);
+    case SysTrayMessage:
+        cmdAction_Click(ActionMessage);
         break;
-    case 9:
+    case SysTrayAbout:
         imgBrindor_Click();
         break;
-    case 11:
+    case SysTrayExit:
         if (confirmExit())
             closeFromCode();
         break;
@@ -124,10 +124,10 @@ void frmMain::imgBrindor_Click()
 
 void frmMain::chkLock_Click()
 {
-    mnuSysTray[2]->setChecked(chkLock->isChecked());
+    mnuSysTray[SysTrayLock]->setChecked(chkLock->isChecked());
 }
 
 void frmMain::chkAlert_Click()
 {
-    mnuSysTray[3]->setChecked(chkAlert->isChecked());
+    mnuSysTray[SysTrayAlert]->setChecked(chkAlert->isChecked());
 }

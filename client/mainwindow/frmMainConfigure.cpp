@@ -27,7 +27,8 @@ void frmMain::configureCommand()
 
 ConfigureOpener frmMain::configureOpener()
 {
-    return {wskClient, [this](const QString &ptMsg) { fSendMessage(ptMsg); }, cmdAction[1]};
+    return {wskClient, [this](const QString &ptMsg) { fSendMessage(ptMsg); },
+            cmdAction[ActionExit]};
 }
 
 void frmMain::showConfiguration(bool modal)

@@ -10,7 +10,8 @@
 
 void frmMain::fillNotifyIconData(const QString &ptTip)
 {
-    gNotifyIconData.hIcon = imgIcon[std::clamp<int>(iState, 0, 3)]->pixmap().toImage();
+    gNotifyIconData.hIcon =
+        imgIcon[std::clamp<int>(iState, StateUnknown, StateLineUp)]->pixmap().toImage();
     gNotifyIconData.szTip = ptTip;
 }
 
@@ -18,7 +19,7 @@ void frmMain::addNotifyIcon()
 {
     m_notifyIcon = new NotifyIcon(mnuMain, this);
     connect(m_notifyIcon, &NotifyIcon::leftClicked, this, &frmMain::restoreFromElsewhere);
-    fillNotifyIconData(QStringLiteral("Unknown"));
+    fillNotifyIconData(UnknownStatus);
     m_notifyIcon->add(gNotifyIconData);
 }
 

@@ -25,11 +25,6 @@ bool less(const QCollator &collator, const QString &a, const QString &b)
 
 namespace Alphabetical {
 
-bool less(const QString &a, const QString &b)
-{
-    return ::less(caseBlindCollator(), a, b);
-}
-
 void sort(QStringList &names)
 {
     const QCollator collator = caseBlindCollator();

@@ -11,8 +11,6 @@
 // themselves (by character code), so a list reads the same however its names arrived.
 namespace Alphabetical {
 
-bool less(const QString &a, const QString &b);
-
 // Sorts the names in place.
 void sort(QStringList &names);
 

@@ -42,11 +42,6 @@ bool waitWithoutLimit(const std::function<bool()> &done)
     return true;
 }
 
-bool waitUntil(const std::function<bool()> &done, int limitSeconds)
-{
-    return waitUntil(done, limitSeconds, Clock::secsSinceEpoch());
-}
-
 bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 start)
 {
     if (limitSeconds <= 0)

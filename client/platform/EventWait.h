@@ -19,11 +19,10 @@ void processEvents(int wakeAfterMs = -1);
 // than a message always ends (a dialog's answer, the socket's own events).
 bool waitWithoutLimit(const std::function<bool()> &done);
 
-// Runs events until done() holds, or until limitSeconds whole seconds of the clock have passed.
-// done() is tested first, then the clock; a limit of 0 or less runs no pass. Returns done().
-bool waitUntil(const std::function<bool()> &done, int limitSeconds);
-// The same, with the limit counted from an earlier moment (whole seconds since the epoch of the
-// clock), for a wait whose clock started before the step that it waits on.
+// Runs events until done() holds, or until limitSeconds whole seconds of the clock have passed
+// since startSecs (whole seconds since the epoch of the clock), which a wait takes from before
+// the step that it waits on. done() is tested first, then the clock; a limit of 0 or less runs
+// no pass. Returns done().
 bool waitUntil(const std::function<bool()> &done, int limitSeconds, qint64 startSecs);
 
 } // namespace EventWait

@@ -23,6 +23,10 @@ public:
     // Escape answers as the cancelling button does.
     void reject() override;
 
+    // Whether the window answered with the button at Index of its cmdAction: the dialogs whose
+    // buttons answer with their own index.
+    bool answeredWith(int Index) const { return Tag == QString::number(Index); }
+
 protected:
     // Fixed frame with a title, a system menu and a close box; no help button.
     static constexpr Qt::WindowFlags frameFlags =
@@ -38,6 +42,9 @@ protected:
     virtual void cancelByUser() = 0;
 
     void closeEvent(QCloseEvent *event) override;
+    // Enter on a button presses it, also where no button is the default; elsewhere it reaches
+    // the default button, if there is one.
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // Waits, running events, until the shared dialog Form has answered. Returns the dialog while it

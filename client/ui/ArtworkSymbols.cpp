@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "Artwork.h"
+#include "MessageBox.h"
 
 #include <algorithm>
 #include <QFont>
@@ -118,13 +119,13 @@ public:
         if (mode == QIcon::Disabled)
             painter->setOpacity(0.45);
         switch (m_style) {
-        case 16:
+        case MessageBox::Critical:
             drawStop(*painter);
             break;
-        case 32:
+        case MessageBox::Question:
             drawQuestion(*painter);
             break;
-        case 48:
+        case MessageBox::Exclamation:
             drawExclamation(*painter);
             break;
         default:

@@ -44,8 +44,9 @@ void CommandBackend::dial(const PhonebookEntry &entry, const QString &password)
     cancelCommands();
     m_phase = Phase::Dialling;
     m_entry = entry.name;
-    m_password = password;
-    m_action = run(m_settings.dial, m_settings.commandTimeoutMs);
+    // Whatever a desk sent along for an entry that asks none is no password of the line's.
+    m_password = entry.check == PasswordCheck::None ? QString() : password;
+    m_action = run(m_settings.dial, m_settings.commandTimeoutMs, WithPassword::Yes);
     connect(m_action, &ShellCommand::finished, this,
             [this](const ShellCommand::Result &r) { onDialled(r); });
     m_action->start();
@@ -58,15 +59,19 @@ void CommandBackend::hangUp()
     m_phase = Phase::HangingUp;
     m_action = run(m_settings.hangUp, m_settings.commandTimeoutMs);
     connect(m_action, &ShellCommand::finished, this,
-            [this](const ShellCommand::Result &r) { onHungUp(r.ok, masked(r.summary())); });
+            [this](const ShellCommand::Result &r) { onHungUp(r.ok, masked(r).summary()); });
     m_action->start();
 }
 
-ShellCommand *CommandBackend::run(const QString &command, int timeoutMs)
+ShellCommand *CommandBackend::run(const QString &command, int timeoutMs, WithPassword password)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("VELMORA_ENTRY"), m_entry);
-    environment.insert(QStringLiteral("VELMORA_PASSWORD"), m_password);
+    // Only the dial needs the password; the other commands run often, and what they start
+    // (logged, traced, its environment read) should never hold it.
+    environment.remove(QStringLiteral("VELMORA_PASSWORD"));
+    if (password == WithPassword::Yes)
+        environment.insert(QStringLiteral("VELMORA_PASSWORD"), m_password);
     return new ShellCommand(command, environment, timeoutMs, this);
 }
 
@@ -93,17 +98,18 @@ void CommandBackend::probe()
     connect(m_probe, &ShellCommand::finished, this, [this](const ShellCommand::Result &r) {
         m_probe->deleteLater();
         m_probe = nullptr;
-        onProbed(r.ok, masked(r.firstLine()));
+        onProbed(r.ok, masked(r).firstLine());
     });
     m_probe->start();
 }
 
-QString CommandBackend::masked(const QString &output) const
+ShellCommand::Result CommandBackend::masked(ShellCommand::Result result) const
 {
-    QString text = output;
+    // The whole output, before any line is picked or trimmed: a password with a blank at either
+    // end would no longer match the trimmed line.
     if (!m_password.isEmpty())
-        text.replace(m_password, QStringLiteral("***"));
-    return text;
+        result.output.replace(m_password, QStringLiteral("***"));
+    return result;
 }
 
 void CommandBackend::onDialled(const ShellCommand::Result &result)
@@ -113,7 +119,7 @@ void CommandBackend::onDialled(const ShellCommand::Result &result)
     if (!result.ok) {
         // The command's output may echo what it was given; only the log sees it, masked.
         Log::warning(QStringLiteral("Dialling %1 failed: %2; its last line of output: %3")
-                         .arg(m_entry, result.failure, masked(result.summary())));
+                         .arg(m_entry, result.failure, masked(result).summary()));
         becomeDown(QStringLiteral("Dialling %1 failed: %2").arg(m_entry, result.failure));
         return;
     }

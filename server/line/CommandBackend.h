@@ -12,9 +12,10 @@
 
 // A line driven by the office's own shell commands (pppd, NetworkManager, a modem script):
 // one to dial, one to hang up and, optionally, one that tells the line's state, run every few
-// seconds. The commands see the entry as $VELMORA_ENTRY and the password given by the client
-// as $VELMORA_PASSWORD. The status command succeeds (exit code 0) while the line is up; its
-// first line of output, when there is one, names the entry.
+// seconds. The commands see the entry as $VELMORA_ENTRY; the dial command alone sees the
+// password given by the client as $VELMORA_PASSWORD, empty for an entry that asks none. The status
+// command succeeds (exit code 0) while the line is up; its first line of output, when there is one,
+// names the entry.
 class CommandBackend : public LineBackend
 {
     Q_OBJECT
@@ -31,11 +32,14 @@ public:
 private:
     enum class Phase { Down, Dialling, AwaitingUp, Up, HangingUp, AwaitingDown };
 
-    ShellCommand *run(const QString &command, int timeoutMs);
+    enum class WithPassword { No, Yes };
+
+    ShellCommand *run(const QString &command, int timeoutMs,
+                      WithPassword password = WithPassword::No);
     void cancelCommands();
     void probe();
-    // The output with the password hidden.
-    QString masked(const QString &output) const;
+    // The result with the password hidden wherever it appears in the output.
+    ShellCommand::Result masked(ShellCommand::Result result) const;
     void onDialled(const ShellCommand::Result &result);
     void onHungUp(bool ok, const QString &why);
     void onProbed(bool up, const QString &entry);

@@ -93,7 +93,10 @@ void Line::setState(State state, const QString &reason)
 {
     m_state = state;
     Q_EMIT stateChanged(state);
+    Q_EMIT status(statusLine());
+    // After the state, so that the reason stays on every desk until the next change: a client
+    // shows the last status line it got, and "Disconnected" after it would hide the reason at
+    // once.
     if (!reason.isEmpty())
         Q_EMIT status(reason);
-    Q_EMIT status(statusLine());
 }

@@ -43,8 +43,8 @@ Q_SIGNALS:
 private:
     void onUp(const QString &entry);
     void onDown(const QString &reason);
-    // Those who follow the state hear of a change before the clients are told the reason and
-    // the new status line.
+    // Those who follow the state hear of a change before the clients are told the new status
+    // line, then the reason.
     void setState(State state, const QString &reason = QString());
 
     std::unique_ptr<LineBackend> m_backend;

@@ -5,6 +5,7 @@
 
 #include "Log.h"
 
+#include <cerrno>
 #include <csignal>
 #include <unistd.h>
 
@@ -55,9 +56,11 @@ ShellCommand::~ShellCommand()
 
 void ShellCommand::signalGroup(int number)
 {
-    if (m_group > 0)
-        ::kill(-m_group, number);
-    else
+    // Right after the start the child may not have made its group yet: then it is alone.
+    if (m_group > 0) {
+        if (::kill(-m_group, number) != 0 && errno == ESRCH)
+            ::kill(m_group, number);
+    } else
         m_process.kill();
 }
 

@@ -185,8 +185,8 @@ private Q_SLOTS:
         ServerProcess second;
         QVERIFY(startServer(second, port));
         QVERIFY(client->logged("R", QStringLiteral("CMD_SEND_ID"), 2));
-        // Stopped, the server tells the client, which says goodbye and ends cleanly.
-        ::kill(pid_t(second.pid()), SIGTERM);
+        // Stopped with SIGUSR1, the server tells the client, which says goodbye and ends cleanly.
+        ::kill(pid_t(second.pid()), SIGUSR1);
         QVERIFY(client->logged("R", QStringLiteral("MSG_SHUTDOWN")));
         QVERIFY(client->logged("S", QStringLiteral("CMD_END")));
         QVERIFY(client->process().waitForFinished(10000));

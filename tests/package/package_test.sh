@@ -54,8 +54,10 @@ server_deb=$(echo "$work"/packages/velmora-server_*.deb)
     fail "expected two packages, got: $(ls "$work/packages")"
 
 step "lintian"
-# The one override the server package ships is explained in docs/packaging.md.
-lintian --fail-on error,warning "$client_deb" "$server_deb" || fail "lintian"
+# Every tag counts, down to the informational and pedantic ones; the overrides the packages
+# ship are explained in docs/packaging.md.
+lintian --info --pedantic --fail-on error,warning,info,pedantic "$client_deb" "$server_deb" ||
+    fail "lintian"
 
 step "Contents"
 for deb in "$client_deb" "$server_deb"; do
@@ -65,9 +67,11 @@ for deb in "$client_deb" "$server_deb"; do
 done
 client_depends=$(dpkg-deb -f "$client_deb" Depends)
 server_depends=$(dpkg-deb -f "$server_deb" Depends)
-for library in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6; do
+for library in libqt6widgets6 libqt6network6 libc6; do
     [[ $client_depends == *"$library "* ]] || fail "velmora-client does not depend on $library"
 done
+[[ $(dpkg-deb -f "$client_deb" Recommends) == *libcanberra-pulse* ]] ||
+    fail "velmora-client does not recommend the sound library"
 [[ $server_depends == *"libqt6network6 "* ]] || fail "velmora-server does not depend on Qt Network"
 [[ $server_depends == *adduser* ]] || fail "velmora-server does not depend on adduser"
 [[ $server_depends != *libqt6gui6* ]] || fail "the headless server depends on Qt GUI"
@@ -91,6 +95,7 @@ done
 unit=$root/usr/lib/systemd/system/velmora-server.service
 grep -qx 'ExecStart=/usr/sbin/velmora-server --config /etc/velmora/velmora-server.conf' "$unit" ||
     fail "the unit does not start the installed server"
+grep -qx 'StateDirectory=velmora' "$unit" || fail "the unit gives the server no state folder"
 if command -v systemd-analyze >/dev/null; then
     systemd-analyze security --offline=yes --threshold=20 "$unit" >"$work/security" 2>&1 ||
         {
@@ -105,6 +110,12 @@ mkdir -p "$home/runtime" "$home/.config/Velmora"
 chmod 700 "$home/runtime"
 config=$root/etc/velmora/velmora-server.conf
 [ "$(stat -c %a "$config")" = 640 ] || fail "the configuration's mode is not 0640"
+# The accounting log where the installed configuration offers it, in the package's state
+# folder: an administrator only takes away the ";".
+state=$root/var/lib/velmora
+grep -qx ';AccountingFile=/var/lib/velmora/accounting.csv' "$config" ||
+    fail "the configuration does not offer the accounting log in /var/lib/velmora"
+sed -i "s|^;AccountingFile=/var/lib/velmora/|AccountingFile=$state/|" "$config"
 run_as=()
 if [ "$(id -u)" -eq 0 ]; then
     # The package's postinst gives the configuration to the service's group; nobody's stands in.
@@ -118,6 +129,18 @@ fi
 in_session=("${run_as[@]}" env -i "HOME=$home" PATH=/usr/bin:/bin LANG=C.UTF-8
     "XDG_RUNTIME_DIR=$home/runtime")
 chown -R "$user_home_owner" "$home"
+if [ "$(id -u)" -eq 0 ]; then
+    # As unpacked, before the postinst gives it to the service's account, the folder is
+    # root's: the server refuses to start rather than lose the calls' records.
+    status=0
+    timeout 20 "${in_session[@]}" "$root/usr/sbin/velmora-server" --config "$config" --port 0 \
+        2>"$work/refused.log" || status=$?
+    [ "$status" -eq 1 ] && grep -q "Cannot write the accounting log $state/" "$work/refused.log" ||
+        fail "the server started ($status) without the right to write its accounting log:" \
+            "$(cat "$work/refused.log")"
+fi
+# What the package's postinst does for the service's account.
+chown "$user_home_owner" "$state"
 if "${run_as[@]}" test -w "$root/usr/bin"; then
     fail "the test user can write the client's folder"
 fi
@@ -191,6 +214,10 @@ run_linked_client() {
 
 run_linked_client X11 "${in_session[@]}" xvfb-run -a -s "-screen 0 800x600x24" \
     "$root/usr/bin/velmora-client"
+# The server's start opened the accounting log, as each of its lines will.
+[ "$(stat -c %U:%G "$state/accounting.csv" 2>/dev/null)" = "$user_home_owner" ] ||
+    [ "$(stat -c %u:%g "$state/accounting.csv" 2>/dev/null)" = "$user_home_owner" ] ||
+    fail "no accounting log made by the server's user in $state"
 
 "${in_session[@]}" weston --backend=headless-backend.so --socket=velmora-test --idle-time=0 \
     >"$work/weston.log" 2>&1 &

@@ -3,6 +3,7 @@
 
 #include "ServerTestSupport.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -22,6 +23,8 @@ private:
     QString pidFile() const { return f.dir.filePath(QStringLiteral("pid")); }
 
 private Q_SLOTS:
+    // Qt warns of misuse, such as two watches on one socket: a warning is a fault.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase() { Log::setLevel(Log::Level::Warning); }
     void cleanup()
     {
@@ -39,12 +42,36 @@ private Q_SLOTS:
         row("key before section", "Port=1", "line 1: \"Port\" comes before any [section]");
         row("no equals", "[Server]\nPort 1000", "line 2: expected key=value");
         row("bad header", "[Server", "line 1: a section header reads [Name]");
-        row("repeated key", "[Server]\nPort=1\n\nPort=2", "line 4: \"Port\" appears twice");
-        row("unknown key", "[Server]\nPrt=1", "line 2: Prt: unknown setting in [Server]");
+        row("repeated key", "[Server]\nPort=1\n\nPort=2",
+            "line 4: \"Port\" appears twice in [Server]; first on line 2");
+        row("misspelt key", "[Server]\nPrt=1",
+            "line 2: Prt: unknown setting in [Server]; did you mean Port?");
+        row("key in the wrong case", "[Server]\nsendgapms=1", "did you mean SendGapMs?");
+        row("key of another section", "[Server]\nDial=pon",
+            "line 2: Dial: unknown setting in [Server]; it belongs in [Command]");
+        row("key like none", "[Line]\nModemDevice=/dev/ttyS0",
+            "line 2: ModemDevice: unknown setting in [Line]; the settings are Backend");
         row("port not a number", "[Server]\nPort=abc",
             "line 2: Port=\"abc\": expected a port number from 1 to 65535");
         row("port 0", "[Server]\nPort=0", "line 2: Port=\"0\": expected a port number from 1");
-        row("bad address", "[Server]\nAddress=nowhere", "line 2: Address=\"nowhere\": expected");
+        row("bad address", "[Server]\nAddress=10.0.0.300",
+            "line 2: Address=\"10.0.0.300\": expected");
+        row("host name as address", "[Server]\nAddress=127.0.0.1 localhost",
+            "expected \"any\", or one or more different IP addresses; \"localhost\" is a host "
+            "name, "
+            "and names are not taken");
+        row("host name in the allow-list", "[Server]\nAllowFrom=10.0.0.0/8 office.example",
+            "\"office.example\" is a host name, and names are not taken");
+        row("host name for rights", "[Rights]\nprinter=message",
+            "line 2: printer: expected an address range such as 192.168.0.0/16, or *, before "
+            "\"=\"; "
+            "\"printer\" is a host name");
+        row("comment after a value", "[Server]\nPort=1000 ; the clients' port",
+            "line 2: Port=\"1000 ; the clients' port\": expected a port number from 1 to 65535; a "
+            "comment stands on a line of its own");
+        row("comment after a header", "[Server] # main",
+            "line 1: a section header reads [Name]; "
+            "a comment stands on a line of its own");
         row("address twice", "[Server]\nAddress=127.0.0.1, 127.0.0.1", "line 2: Address=");
         row("bad range", "[Server]\nAllowFrom=10.0.0.0/8 10.0.0.0/33",
             "line 2: AllowFrom=\"10.0.0.0/8 10.0.0.0/33\": \"10.0.0.0/33\" is not an address");
@@ -54,10 +81,16 @@ private Q_SLOTS:
         row("bad backend", "[Line]\nBackend=modem",
             "line 2: Backend=\"modem\": expected simulated, command or networkmanager");
         row("empty misspelt section", "[Server]\n[Phonebok]\n",
-            "line 2: unknown section [Phonebok]");
-        row("case of a section", "[server]\nPort=1000", "line 1: unknown section [server]");
+            "line 2: unknown section [Phonebok]; did you mean [Phonebook]?");
+        row("case of a section", "[server]\nPort=1000",
+            "line 1: unknown section [server]; did you mean [Server]?");
+        row("section like none", "[Modem]",
+            "line 1: unknown section [Modem]; the sections are "
+            "[Server], [Line]");
         row("name outside Windows-1252", "[Phonebook]\nTokyo \u6771\u4eac=",
-            "line 2: Tokyo \u6771\u4eac: an entry name may hold only characters of Windows-1252");
+            "line 2: Tokyo \u6771\u4eac: an entry name may hold only characters of Windows-1252 "
+            "(Western European), which the clients can show and send back; \"\u6771\" (U+6771), "
+            "\"\u4eac\" (U+4EAC) are not");
         row("bad rights range", "[Rights]\n10.0.0.0/40=dial", "line 2: 10.0.0.0/40: expected");
         row("bad right", "[Rights]\n10.0.0.0/8=dial,fly",
             "line 2: 10.0.0.0/8=\"dial,fly\": expected \"none\" or any of");
@@ -70,16 +103,20 @@ private Q_SLOTS:
         row("empty connection", "[Phonebook]\nA=\n[NetworkManager]\nA=",
             "line 4: A: expected a NetworkManager connection's id or UUID");
         row("entry with PWD:", "[Phonebook]\nAPWD:B=", "line 2: APWD:B: an entry name may not");
+        row("password with a tab", "[Phonebook]\nA=x\ty",
+            "line 2: A: a password may not hold control characters");
         row("entry with terminator", "[Phonebook]\nA\x1c=", "line 2: A\x1c: an entry name may not");
         row("command without dial", "[Line]\nBackend=command\n[Command]\nHangUp=poff",
-            "the command line backend needs Dial and HangUp");
+            "line 2: Backend: the command line backend needs Dial and HangUp");
     }
     void configErrors()
     {
         QFETCH(QString, text);
         QFETCH(QString, error);
         const ConfigResult result = configFromText(text);
-        QVERIFY2(result.error.startsWith(error), qPrintable(result.error));
+        // Every fault names its line.
+        QVERIFY2(result.error.startsWith(str("line ")), qPrintable(result.error));
+        QVERIFY2(result.error.contains(error), qPrintable(result.error));
     }
 
     void configValues()
@@ -178,10 +215,17 @@ private Q_SLOTS:
         row("server's right", "CMD_CONNECT:BranchPWD:secPWD:ret",
             "Connect device|Connected to Branch", true);
         row("line's wrong", "CMD_CONNECT:NightPWD:sun",
-            "Connect device|Dialling Night failed: wrong password|Disconnected", true);
+            "Connect device|Disconnected|Dialling Night failed: wrong password", true);
         row("line's right", "CMD_CONNECT:NightPWD:moon", "Connect device|Connected to Night", true);
         row("unknown entry", "CMD_CONNECT:Nowhere", "Cannot dial Nowhere: no such phonebook entry",
             false);
+        row("line break in a password", "CMD_CONNECT:NightPWD:moon\nplugin evil.so",
+            "The password for Night was not accepted: it holds a control character", false);
+        row("tab in a password", "CMD_CONNECT:BranchPWD:sec\tret",
+            "The password for Branch was not accepted: it holds a control character", false);
+        // An entry that asks no password ignores what comes along.
+        row("no password asked", "CMD_CONNECT:OfficePWD:x\ny", "Connect device|Connected to Office",
+            true);
     }
     void dial()
     {
@@ -233,8 +277,13 @@ private Q_SLOTS:
             c(2).close();
         else if (lastOne != str("silence"))
             QVERIFY(c(2).request(lastOne));
-        // Only silence waits for the end of the countdown (1 s and a grace of 1 s).
-        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, lastOne == str("silence") ? 3000 : 900));
+        // Silence lasts the countdown (1 s) and a grace of 1 s.
+        if (lastOne == str("silence")) {
+            f.server->clock().advance(1900);
+            QVERIFY(saidNothingMore(c(0)));
+            f.server->clock().advance(100);
+        }
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting, 900));
         QVERIFY(c(0).expect(Protocol::StatusDisconnected));
         QVERIFY(c(1).expect(Protocol::StatusDisconnecting) &&
                 c(1).expect(Protocol::StatusDisconnected));

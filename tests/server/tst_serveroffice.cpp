@@ -5,6 +5,7 @@
 #include "ServerTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 
 using Mode = RawClient::Mode;
@@ -38,6 +39,8 @@ private:
     }
 
 private Q_SLOTS:
+    // Qt warns of misuse, such as two watches on one socket: a warning is a fault.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void initTestCase()
     {
         Log::setLevel(Log::Level::Info);
@@ -82,18 +85,6 @@ private Q_SLOTS:
                                              : AddressRange::parseList(ranges, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(anyContains(list, QHostAddress(address)), held);
-    }
-
-    void theMostSpecificRangeDecidesTheRights()
-    {
-        ServerConfig config;
-        config.rights = {{*AddressRange::parse(str("192.168.1.200")), {false, false, false, true}},
-                         {*AddressRange::parse(str("192.168.0.0/16")), {true, false, true, true}}};
-        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.200"))),
-                 (Rights{false, false, false, true}));
-        QCOMPARE(config.rightsFor(QHostAddress(str("192.168.1.20"))),
-                 (Rights{true, false, true, true}));
-        QCOMPARE(config.rightsFor(QHostAddress(str("10.0.0.1"))), Rights());
     }
 
     void whoMayLinkAndStay()
@@ -196,9 +187,9 @@ private Q_SLOTS:
         QCOMPARE(c(1).next(), Protocol::MsgDisconnectPrefix + str("30"));
         QVERIFY(QFile::remove(flag));
         QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(c(1).next(), str("Connection to Office lost"));
         QCOMPARE(c(1).next(), QString(Protocol::StatusDisconnected));
-        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        QCOMPARE(c(1).next(), str("Connection to Office lost"));
+        QVERIFY(c(0).expect(str("Connection to Office lost")));
     }
 
     void refusedRights()
@@ -231,13 +222,17 @@ private Q_SLOTS:
     {
         ServerConfig config = fastConfig();
         config.accountingFile = f.dir.filePath(str("accounting.csv"));
-        config.phonebook[0].maxOnlineMs = 1500;
+        config.phonebook[0].maxOnlineMs = 60000;
         QVERIFY(f.start({str("=SUM(A1)"), str("b\"x")}, config) && f.lineUp());
         QVERIFY(c(1).request(Protocol::CmdDisconnect));
         QCOMPARE(c(0).next(), kQuestion);
         QVERIFY(c(0).request(Protocol::CmdCancel));
         QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        // At its time limit the server asks everybody, and nobody objects.
+        // At its time limit, counted again from the refusal, the server asks everybody, and
+        // nobody objects.
+        f.server->clock().advance(59000);
+        QVERIFY(saidNothingMore(c(0)));
+        f.server->clock().advance(1000);
         QCOMPARE(c(0).next(), kQuestion);
         QCOMPARE(c(1).next(), kQuestion);
         QVERIFY(c(0).request(Protocol::CmdOk) && c(1).request(Protocol::CmdOk));
@@ -249,7 +244,7 @@ private Q_SLOTS:
                               str("up,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
                               str("hang-up request,\"b\"\"x\",127.0.0.1,\"Office\",,,"),
                               str("refused,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
-                              str("time limit,,,\"Office\",,,"), str("down,,,\"Office\",1,,")}));
+                              str("time limit,,,\"Office\",,,"), str("down,,,\"Office\",60,,")}));
     }
 
     void aReloadedTimeLimitAppliesToTheCall_data()
@@ -257,10 +252,10 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("before");
         QTest::addColumn<qint64>("after");
         QTest::addColumn<bool>("asked");
-        QTest::newRow("lowered") << qint64(600000) << qint64(300) << true;
-        QTest::newRow("set") << qint64(0) << qint64(300) << true;
-        QTest::newRow("raised") << qint64(500) << qint64(600000) << false;
-        QTest::newRow("removed") << qint64(500) << qint64(0) << false;
+        QTest::newRow("lowered") << qint64(600000) << qint64(30000) << true;
+        QTest::newRow("set") << qint64(0) << qint64(30000) << true;
+        QTest::newRow("raised") << qint64(30000) << qint64(600000) << false;
+        QTest::newRow("removed") << qint64(30000) << qint64(0) << false;
     }
     void aReloadedTimeLimitAppliesToTheCall()
     {
@@ -272,12 +267,12 @@ private Q_SLOTS:
         QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
         config.phonebook[0].maxOnlineMs = after;
         f.server->reload(config);
+        // A minute on: past the new limit when asked, past the old one when not.
+        f.server->clock().advance(60000);
         if (asked) {
             QCOMPARE(c(0).next(), kQuestion);
             QCOMPARE(c(1).next(), kQuestion);
         } else {
-            // Past the old limit, nobody is asked.
-            QTest::qWait(1000);
             QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
         }
     }
@@ -292,7 +287,7 @@ private Q_SLOTS:
                  str("Wrong password; try again in 1 s"));
         QCOMPARE(f.server->lineState(), Line::State::Down);
         // The next wrong one doubles the wait; another address is not held up.
-        QTest::qWait(900);
+        f.server->clock().advance(900);
         QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")), str("MSG_PASSWORD"));
         QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")),
                  str("Wrong password; try again in 2 s"));

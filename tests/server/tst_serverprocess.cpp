@@ -5,6 +5,7 @@
 #include "ServerTestSupport.h"
 
 #include <csignal>
+#include <QRegularExpression>
 #include <QTcpServer>
 
 // The executable as an administrator meets it: what its log may never show, how it keeps
@@ -21,6 +22,7 @@ private:
     QString writeConfig(const QByteArray &text) { return f.writeFile(str("server.conf"), text); }
 
 private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void aPasswordAppearsNowhere()
     {
         // The dial command echoes the password on both outputs, then fails.
@@ -38,9 +40,8 @@ private Q_SLOTS:
         QVERIFY(desk.link() && bystander.link());
         const auto dialFails = [&](const char *entry) {
             const QString failed = str("Dialling %1 failed: the command ended with code 1");
-            return bystander.expect(failed.arg(str(entry))) &&
-                   bystander.expect(Protocol::StatusDisconnected) &&
-                   desk.expect(Protocol::StatusDisconnected);
+            return bystander.expect(Protocol::StatusDisconnected) &&
+                   bystander.expect(failed.arg(str(entry))) && desk.expect(failed.arg(str(entry)));
         };
         // Right, wrong, then a password of the line, which the failing command echoes.
         QVERIFY(desk.request(str("CMD_CONNECT:BranchPWD:Sesame-1138")) && dialFails("Branch"));
@@ -52,6 +53,9 @@ private Q_SLOTS:
         desk.skipAll();
         desk.sendRaw("MSG_ACKCMD_CONNECT:NightPWD:Night-Owl-42");
         QVERIFY(dialFails("Night"));
+        // A password with a line break is refused before it reaches the line, and not shown.
+        QCOMPARE(answer(desk, str("CMD_CONNECT:NightPWD:Night-Owl-42\nplugin evil.so")),
+                 str("The password for Night was not accepted: it holds a control character"));
         // Garbled and split requests arrive as unknown messages or as a name.
         for (const char *garbled :
              {"xxCMD_CONNECT:BranchPWD:Sesame-1138", "Night-Owl-42", "PWD:Wrong-4711",
@@ -67,6 +71,7 @@ private Q_SLOTS:
         // The command's output did reach the log, masked.
         QVERIFY2(log.contains(str("its last line of output: ***")), qPrintable(log));
         QVERIFY2(log.contains(str("unknown message (11 characters, not shown)")), qPrintable(log));
+        QVERIFY2(log.contains(str("holding a control character (not shown)")), qPrintable(log));
         const QString heard =
             desk.reads().join(u'|') + bystander.reads().join(u'|') + garbledName.reads().join(u'|');
         for (const QString &password : passwords) {
@@ -153,8 +158,8 @@ private Q_SLOTS:
             return QStringList{str("--config"), f.writeFile(str(name), text)};
         };
         row("help", {str("--help")}, 0, str("--port <N>"));
-        row("unknown option", {str("--bogus")}, 2, str("velmora-server: Unknown option 'bogus'."));
-        row("bad port", {str("-p"), str("http")}, 2, str("velmora-server: --port needs a number"));
+        row("unknown option", {str("--bogus")}, 2, str("error   Unknown option 'bogus'; "));
+        row("bad port", {str("-p"), str("http")}, 2, str("error   --port needs a number"));
         const QStringList bad =
             file("bad.conf", "[Server]\nAddress=127.0.0.1\nAckTimeoutMs=soon\n");
         row("bad file", bad, 2, bad[1] + str(": line 3: AckTimeoutMs=\"soon\": expected a whole"));
@@ -162,6 +167,14 @@ private Q_SLOTS:
             str("line 4: not UTF-8 text"));
         row("password without =", file("pwd.conf", "[Phonebook]\nOffice=\nBranch Sesame-1138\n"), 2,
             str("line 3: expected key=value (the line is not shown)"));
+        // Even root cannot open a folder as the log, nor a file in a folder that does not exist.
+        const auto accounting = [&](const char *name, const QString &path) {
+            row(name,
+                file(name, "[Server]\nAddress=127.0.0.1\nAccountingFile=" + path.toUtf8() + '\n'),
+                1, str("Cannot write the accounting log ") + path);
+        };
+        accounting("accounting log is a folder", f.dir.path());
+        accounting("accounting folder missing", f.dir.filePath(str("missing/accounting.csv")));
         QVERIFY(m_occupant.listen(QHostAddress::LocalHost));
         const QString port = QString::number(m_occupant.serverPort());
         row("port in use",
@@ -181,10 +194,23 @@ private Q_SLOTS:
         QVERIFY2(out.contains(output), qPrintable(out));
         QVERIFY(!out.contains(str("Sesame")));
         QCOMPARE(process.exitCode(), exitCode);
+        // A refusal is a line of the log like any other, time stamp and level first.
+        if (exitCode != 0)
+            QVERIFY(inLogForm(out));
     }
 
-    void sigtermTellsTheClientsAndExitsCleanly()
+    void stopping_data()
     {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<bool>("clientsEnd");
+        QTest::newRow("SIGTERM: the clients link again later") << int(SIGTERM) << false;
+        QTest::newRow("SIGINT: the clients link again later") << int(SIGINT) << false;
+        QTest::newRow("SIGUSR1: the clients end") << int(SIGUSR1) << true;
+    }
+    void stopping()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(bool, clientsEnd);
         ServerProcess server;
         QVERIFY(server.start({str("--config"),
                               writeConfig("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n"),
@@ -193,12 +219,17 @@ private Q_SLOTS:
         RawClient deaf(server.port(), str("deaf"));
         QVERIFY(polite.link() && deaf.link());
         deaf.setMode(RawClient::Mode::Silent);
-        ::kill(pid_t(server.pid()), SIGTERM);
-        QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
-        polite.send(Protocol::CmdEnd);
+        ::kill(pid_t(server.pid()), signalNumber);
+        if (clientsEnd) {
+            QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
+            polite.send(Protocol::CmdEnd);
+        }
         QVERIFY(polite.waitClosed());
+        QCOMPARE(polite.reads().contains(Protocol::MsgShutdown), clientsEnd);
         // The deaf client never ends; the server stops after its wait all the same.
         QVERIFY(server.ended(5000));
+        QVERIFY(deaf.waitClosed());
+        QCOMPARE(deaf.reads().contains(Protocol::MsgShutdown), clientsEnd);
     }
 };
 

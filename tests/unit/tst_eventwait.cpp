@@ -25,7 +25,7 @@ private Q_SLOTS:
         QElapsedTimer wall;
         wall.start();
         const std::clock_t cpuStart = std::clock();
-        QVERIFY(EventWait::waitUntil([&] { return flag; }, 10));
+        QVERIFY(EventWait::waitUntil([&] { return flag; }, 10, Clock::secsSinceEpoch()));
         QVERIFY(wall.elapsed() < 2000);
         // Asleep between events: a spinning loop would burn the whole 50 ms of CPU.
         const double cpuMs = 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
@@ -43,10 +43,11 @@ private Q_SLOTS:
         QTimer::singleShot(10, &scope, [&] {
             QTimer::singleShot(10, &scope, [&] { outer = true; });
             QTimer::singleShot(60, &scope, [&] { inner = true; });
-            innerEndedByItsCondition = EventWait::waitUntil([&] { return inner; }, 5);
+            innerEndedByItsCondition =
+                EventWait::waitUntil([&] { return inner; }, 5, Clock::secsSinceEpoch());
             outerHeldWhileInnerWaited = outer;
         });
-        QVERIFY(EventWait::waitUntil([&] { return outer && inner; }, 5));
+        QVERIFY(EventWait::waitUntil([&] { return outer && inner; }, 5, Clock::secsSinceEpoch()));
         QVERIFY(innerEndedByItsCondition);
         QVERIFY(outerHeldWhileInnerWaited);
     }
@@ -56,20 +57,20 @@ private Q_SLOTS:
         // Starting just after a second boundary, a 1-second limit ends at the next boundary.
         QElapsedTimer wall;
         wall.start();
-        QVERIFY(!EventWait::waitUntil([] { return false; }, 1));
+        QVERIFY(!EventWait::waitUntil([] { return false; }, 1, Clock::secsSinceEpoch()));
         QVERIFY(wall.elapsed() <= 1500);
         // A limit of 0 runs no pass at all, but the condition is still asked first.
         int asked = 0;
-        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, 0));
+        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, 0, Clock::secsSinceEpoch()));
         QCOMPARE(asked, 1);
         // Nor does a negative one: a limit never turns into no limit at all.
-        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, -5));
+        QVERIFY(!EventWait::waitUntil([&] { return ++asked > 5; }, -5, Clock::secsSinceEpoch()));
         QCOMPARE(asked, 2);
         // The clock moved forward ends a wait at once.
         const QObject scope;
         QTimer::singleShot(20, &scope, [] { Clock::advance(10'000); });
         wall.restart();
-        QVERIFY(!EventWait::waitUntil([] { return false; }, 10));
+        QVERIFY(!EventWait::waitUntil([] { return false; }, 10, Clock::secsSinceEpoch()));
         QVERIFY(wall.elapsed() < 2000);
     }
 };

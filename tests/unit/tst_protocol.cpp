@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "Cp1252.h"
-#include "EntryFilter.h"
-#include "NotifyIcon.h"
 #include "Protocol.h"
 
 #include <limits>
@@ -23,8 +21,8 @@ constexpr int beyond16Bits = std::numeric_limits<int>::min();
 
 } // namespace
 
-// The wire protocol, and the pure text rules that the link's messages pass through: name
-// lists, the per-entry filters and the tray tip.
+// The wire protocol: the server's messages, name lists, the disconnection question's seconds and
+// the code page.
 class TestProtocol : public QObject
 {
     Q_OBJECT
@@ -123,39 +121,6 @@ private Q_SLOTS:
         QCOMPARE(Cp1252::encode(Cp1252::decode(all)), all);
         QCOMPARE(Cp1252::decode(QByteArray("\x80\xe9\x1c")), QStringLiteral("\u20ac\u00e9\u001c"));
         QCOMPARE(Cp1252::encode(QStringLiteral("\u20acx\u4e2d")), QByteArray("\x80x?"));
-    }
-
-    void entryLists_data()
-    {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("contained");
-        const auto row = [](const char *name, const char *list, const char *entry, bool in) {
-            QTest::newRow(name) << nameList(list) << QString::fromLatin1(entry) << in;
-        };
-        row("second, other case", "Office|Home ISP|", "home isp", true);
-        row("longer name", "Office|Home ISP|", "Home ISP2", false);
-        row("blanks around item", " Office |", "Office", true);
-        row("blank before name", "Office|Home ISP|", " Office", false);
-        row("no final separator", "Office|Home", "home", true);
-        row("tab is part of a name", "Office\t|", "Office", false);
-        row("empty list, no name", "", "", true);
-        row("terminated list, no name", "Office|", "", true);
-        row("unterminated list, no name", "Office", "", false);
-    }
-    void entryLists()
-    {
-        QFETCH(QString, list);
-        QFETCH(QString, entry);
-        QFETCH(bool, contained);
-        QCOMPARE(entryListContains(list, entry), contained);
-    }
-
-    void trayTipsKeepSixtyThreeCharacters()
-    {
-        const QString exact(63, QLatin1Char('x'));
-        QCOMPARE(NotifyIcon::tipText(exact), exact);
-        QCOMPARE(NotifyIcon::tipText(exact + QLatin1String("yz")), exact);
     }
 };
 

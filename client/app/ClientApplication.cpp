@@ -6,6 +6,7 @@
 #include "Artwork.h"
 #include "frmMain.h"
 #include "MainModule.h"
+#include "MessageBox.h"
 #include "RuntimeError.h"
 #include "SignalWatcher.h"
 #include "Twips.h"
@@ -17,7 +18,7 @@
 
 int runClient(QApplication &app)
 {
-    QApplication::setApplicationName(QStringLiteral("Velmora Client"));
+    QApplication::setApplicationName(MessageBox::applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     QApplication::setWindowIcon(Artwork::applicationIcon());
     // The main window hides when minimised and notices come and go; the program ends when

@@ -160,12 +160,12 @@ void frmMain::onPhonebook(const QString &message)
     chooser->lstPhonebook->addItems(entries);
     if (chooser->lstPhonebook->count() == 1) {
         chooser->lstPhonebook->setCurrentRow(0);
-        chooser->Tag = QStringLiteral("0");
+        chooser->Tag = QString::number(frmPhonebook::ActionConnect);
     } else {
         chooser->show();
     }
     chooser = waitForAnswer<frmPhonebook>();
-    if (chooser && chooser->Tag == QLatin1String("0")) {
+    if (chooser && chooser->answeredWith(frmPhonebook::ActionConnect)) {
         const QList<QListWidgetItem *> chosen = chooser->lstPhonebook->selectedItems();
         sPhonebookEntry = chosen.isEmpty() ? QString() : chosen.first()->text();
         dispatchStep([&] { fSendMessage(Protocol::connectRequest(sPhonebookEntry)); });
@@ -179,7 +179,7 @@ void frmMain::onPassword()
         return;
     frmDUNPassword::instance()->show();
     const frmDUNPassword *prompt = waitForAnswer<frmDUNPassword>();
-    if (prompt && prompt->Tag == QLatin1String("0")) {
+    if (prompt && prompt->answeredWith(frmDUNPassword::ActionOk)) {
         const QString password = prompt->txtPassword->text();
         dispatchStep([&] { fSendMessage(Protocol::connectRequest(sPhonebookEntry, password)); });
     }

@@ -20,7 +20,8 @@ class RawClient : public QObject
 public:
     enum class Mode { Disciplined, Silent };
 
-    // from: the loopback address to link from (127.0.0.x), so that tests can vary the source.
+    // from: the loopback address to link from (127.0.0.x, or ::1 to link over IPv6), so that
+    // tests can vary the source.
     explicit RawClient(quint16 port, const QString &identity = QString(),
                        Mode mode = Mode::Disciplined, const QString &from = QString());
 

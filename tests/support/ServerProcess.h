@@ -9,6 +9,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// Whether every line of a server's output is a line of its log, time stamp and level first,
+// and none passes on a warning of Qt's; the lines that are not are written out.
+inline bool inLogForm(const QString &output)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (error  |warning|info   |debug  ) "));
+    bool clean = true;
+    for (const QString &line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (!form.match(line).hasMatch() || line.contains(QLatin1String(" Qt: "))) {
+            qInfo("Not a line of the log's own: %s", qPrintable(line));
+            clean = false;
+        }
+    }
+    return clean;
+}
+
 // The real velmora-server in a process of its own, its log read as it comes.
 class ServerProcess
 {
@@ -65,13 +81,13 @@ public:
     {
         return QTest::qWaitFor([&] { return log().contains(text); }, timeoutMs);
     }
-    // Waits for the server to end; false unless it exits cleanly.
+    // Waits for the server to end; false unless it exits cleanly, its log in its own form.
     bool ended(int timeoutMs = 10000)
     {
         const bool gone =
             QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
-        log();
-        return gone && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+        return gone && m_process.exitStatus() == QProcess::NormalExit &&
+               m_process.exitCode() == 0 && inLogForm(log());
     }
     // Stops the server with SIGTERM; false unless it exits cleanly.
     bool stop()

@@ -68,10 +68,10 @@ void frmMain::runStartup()
 
     // The box's click handler checks the menu item with it.
     chkAlert->setChecked(Settings::integer16(Settings::Alert, QStringLiteral("0")) != 0);
-    cmdAction[1]->setText(Settings::text(Settings::MainScreenExit, QStringLiteral("0")) ==
-                                  QLatin1String("0")
-                              ? QStringLiteral("E&xit")
-                              : QStringLiteral("Mi&nimize"));
+    cmdAction[ActionExit]->setText(Settings::text(Settings::MainScreenExit, QStringLiteral("0")) ==
+                                           QLatin1String("0")
+                                       ? QStringLiteral("E&xit")
+                                       : QStringLiteral("Mi&nimize"));
     show();
     addNotifyIcon();
     // The first attempt does not wait for the timer's first interval.

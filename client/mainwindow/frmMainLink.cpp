@@ -36,10 +36,10 @@ void frmMain::createLink()
 
 void frmMain::enableLinkCommands(bool enabled)
 {
-    cmdAction[0]->setEnabled(enabled);
-    mnuSysTray[6]->setEnabled(enabled);
-    cmdAction[3]->setEnabled(enabled);
-    mnuSysTray[7]->setEnabled(enabled);
+    cmdAction[ActionConnect]->setEnabled(enabled);
+    mnuSysTray[SysTrayConnect]->setEnabled(enabled);
+    cmdAction[ActionMessage]->setEnabled(enabled);
+    mnuSysTray[SysTrayMessage]->setEnabled(enabled);
 }
 
 void frmMain::timConnect_Timer()
@@ -71,11 +71,11 @@ void frmMain::linkAttempt()
 {
     if (wskClient->State() == TcpClientSocket::StateConnected)
         return;
-    if (lblConnection->text() != QLatin1String("Unknown")) {
-        cmdAction[0]->setEnabled(false);
-        iState = 0;
-        lblConnection->setText(QStringLiteral("Unknown"));
-        fUpdateTrayIcon(QStringLiteral("Unknown"));
+    if (lblConnection->text() != UnknownStatus) {
+        cmdAction[ActionConnect]->setEnabled(false);
+        iState = StateUnknown;
+        lblConnection->setText(UnknownStatus);
+        fUpdateTrayIcon(UnknownStatus);
     }
     enableLinkCommands(false);
     wskClient->Close();
@@ -104,7 +104,7 @@ void frmMain::linkAttempt()
         lblLink->setText(QStringLiteral("Linked to server on ") + wskClient->RemoteHostIP() +
                          QStringLiteral(" port ") + QString::number(wskClient->RemotePort()));
         enableLinkCommands(true);
-        iState = 1;
+        iState = StateLineDown;
         break;
     case TcpClientSocket::StateError:
         lblLink->setText(name.isEmpty() ? QStringLiteral("Cannot link to server on ") + address +

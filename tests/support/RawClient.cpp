@@ -15,10 +15,14 @@ RawClient::RawClient(quint16 port, const QString &identity, Mode mode, const QSt
     , m_mode(mode)
 {
     m_clock.start();
+    const QHostAddress source(from);
     if (!from.isEmpty())
-        m_socket.bind(QHostAddress(from));
+        m_socket.bind(source);
     connect(&m_socket, &QTcpSocket::readyRead, this, &RawClient::onReadyRead);
-    m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    m_socket.connectToHost(source.protocol() == QAbstractSocket::IPv6Protocol
+                               ? QStringLiteral("::1")
+                               : QStringLiteral("127.0.0.1"),
+                           port);
 }
 
 bool RawClient::link()

@@ -43,8 +43,8 @@ void giveAlert(const QString &notice, const AlertSettings &keys)
 
 void frmMain::setConnectCaption(const QString &caption)
 {
-    cmdAction[0]->setText(caption);
-    mnuSysTray[6]->setText(caption);
+    cmdAction[ActionConnect]->setText(caption);
+    mnuSysTray[SysTrayConnect]->setText(caption);
 }
 
 void frmMain::onStatusLine(const QString &L)
@@ -64,9 +64,9 @@ void frmMain::onStatusLine(const QString &L)
         // Enabled, not restarted: the display keeps its once-a-second rhythm.
         if (!timOnline->isActive())
             timOnline->start();
-        if (iState != 3) {
+        if (iState != StateLineUp) {
             sConnection = Protocol::connectedEntry(L);
-            iState = 3;
+            iState = StateLineUp;
             // A bad stored setting fails the alert alone: the state, the button and the icon
             // still change.
             dispatchStep([&] {
@@ -81,7 +81,7 @@ void frmMain::onStatusLine(const QString &L)
         const bool lineWasUp = timOnline->isActive();
         timOnline->stop();
         bIRequestedDisconnect = false;
-        iState = 1;
+        iState = StateLineDown;
         // A connected notice still on screen is out of date now.
         if (const frmMsg *notice = frmMsg::loaded();
             notice && (notice->caption().isEmpty() || notice->caption().contains(connectedNotice)))
@@ -94,7 +94,7 @@ void frmMain::onStatusLine(const QString &L)
                            Settings::DisconnectWave});
         });
     } else if (L == Protocol::StatusConnectDevice) {
-        iState = 2;
+        iState = StateDialling;
         setConnectCaption(QStringLiteral("&Disconnect"));
     }
     fUpdateTrayIcon(L);
@@ -104,7 +104,7 @@ void frmMain::timOnline_Timer()
 {
     const QString shown = lblConnection->text();
     if (shown == Protocol::StatusDisconnecting || shown == Protocol::StatusDisconnected ||
-        shown == QLatin1String("Unknown"))
+        shown == UnknownStatus)
         return;
     lblConnection->setText(Protocol::StatusConnectedTo + sConnection + QStringLiteral(" for ") +
                            durationText(Clock::wholeSecondsSince(dtConnected)));

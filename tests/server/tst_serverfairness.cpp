@@ -1,0 +1,171 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "Acceptor.h"
+#include "Admission.h"
+#include "ServerTestSupport.h"
+
+#include <QTcpServer>
+#include <QTest>
+
+using Mode = RawClient::Mode;
+
+// One desk's traffic costs the others nothing: passwords stay out of what is logged and
+// relayed, a full queue costs its senders, a silent link goes, and no desk or scan fills the
+// log.
+class TestServerFairness : public QObject
+{
+    Q_OBJECT
+
+private:
+    ServerFixture f;
+    QStringList m_log;
+
+    RawClient &c(int i) { return f.c(i); }
+    qsizetype logged(const QString &text) const
+    {
+        return std::count_if(m_log.cbegin(), m_log.cend(),
+                             [&text](const QString &line) { return line.contains(text); });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Log::setSink([this](const QString &line) { m_log.append(line); });
+    }
+    void cleanupTestCase() { Log::setSink({}); }
+    void init() { Log::setLevel(Log::Level::Info); }
+    void cleanup()
+    {
+        f.reset();
+        m_log.clear();
+    }
+
+    void aGluedPasswordIsNeitherLoggedNorRelayed()
+    {
+        Log::setLevel(Log::Level::Debug);
+        QVERIFY(f.start({str("alpha"), str("beta")}));
+        QVERIFY(c(0).request(str("CMD_MSG:beta#look CMD_CONNECT:BranchPWD:Sesame-1138")));
+        QCOMPARE(c(1).next(), str("CMD_MSG:alpha#look CMD_CONNECT:BranchPWD:***"));
+        QCOMPARE(logged(str(" S: CMD_MSG:alpha#look CMD_CONNECT:BranchPWD:***")), 1);
+        QCOMPARE(logged(str("Sesame")), 0);
+    }
+
+    void aFullQueueCostsItsSenders()
+    {
+        // The recipient takes a message every 50 ms; three desks write to it 20 times a second.
+        ServerConfig config = fastConfig();
+        config.maxQueuedMessages = 10;
+        config.sendGapMs = 50;
+        QVERIFY(f.start({str("quiet"), str("s1"), str("s2"), str("s3")}, config));
+        for (int round = 0; round < 30; ++round) {
+            for (int sender = 1; sender <= 3; ++sender)
+                c(sender).send(str("CMD_MSG:quiet#%1").arg(round));
+            QTest::qWait(50);
+        }
+        const QString refused = str("Message not delivered to quiet: too many messages are "
+                                    "waiting for it");
+        QTRY_VERIFY(c(1).reads().contains(refused) || c(2).reads().contains(refused) ||
+                    c(3).reads().contains(refused));
+        // The recipient keeps its link and hears every sender.
+        for (int sender = 1; sender <= 3; ++sender) {
+            const QString from = str("CMD_MSG:s%1#").arg(sender);
+            QVERIFY(std::any_of(c(0).reads().cbegin(), c(0).reads().cend(),
+                                [&from](const QString &read) { return read.startsWith(from); }));
+        }
+        QVERIFY(!c(0).isClosed());
+        QCOMPARE(f.server->linkCount(), 4);
+        QCOMPARE(logged(str("Dropping the link")), 0);
+    }
+
+    void aLinkThatNeverIdentifiesIsClosed()
+    {
+        ServerConfig config = fastConfig();
+        config.identifyTimeoutMs = 300;
+        QVERIFY(f.start({str("named")}, config));
+        RawClient silent(f.server->port(), QString(), Mode::Silent);
+        QVERIFY(silent.waitClosed());
+        QCOMPARE(logged(str("it did not identify within 300 ms")), 1);
+        QVERIFY(saidNothingMore(c(0)));
+        QCOMPARE(f.server->linkCount(), 1);
+        // The default is there, so that a link answering nothing never holds a place for good.
+        QCOMPARE(ServerConfig().identifyTimeoutMs, 15000);
+    }
+
+    void refusalsAreSummarised()
+    {
+        ServerConfig config = fastConfig();
+        QString error;
+        config.allowFrom = AddressRange::parseList(str("127.0.0.1"), &error);
+        QVERIFY(f.start({str("alpha")}, config));
+        for (int i = 2; i < 14; ++i)
+            QVERIFY(f.closedUnanswered(str("127.0.0.%1").arg(i)));
+        QCOMPARE(logged(str("Refused a link from")), Admission::LoggedPerWindow);
+        // The rest of the minute is counted, then told in one line.
+        Admission admission;
+        admission.setSettings({{}, 10, 10});
+        qsizetype lines = 0;
+        for (quint32 i = 0; i < 2000; ++i)
+            lines +=
+                admission.refused(QHostAddress(0x0a000000 + i), str("not in AllowFrom"), i).size();
+        QCOMPARE(lines, Admission::LoggedPerWindow);
+        QCOMPARE(admission.summaryDue(), Admission::LogWindowMs);
+        QCOMPARE(admission.summary(Admission::LogWindowMs - 1), QString());
+        QCOMPARE(admission.summary(Admission::LogWindowMs),
+                 str("Refused 1995 more link(s) in the last minute, not logged one by one: 1995 "
+                     "not in AllowFrom"));
+        QCOMPARE(admission.summaryDue(), -1);
+    }
+
+    void oneAcceptTurnIsBounded()
+    {
+        // Links waiting in the backlog are taken a bounded number a turn of the event loop.
+        QTcpServer listener;
+        listener.setListenBacklogSize(256);
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        Acceptor acceptor(&listener);
+        std::vector<std::unique_ptr<QTcpSocket>> waiting;
+        std::vector<std::unique_ptr<QTcpSocket>> accepted;
+        QObject::connect(&acceptor, &Acceptor::accepted, &acceptor,
+                         [&accepted](QTcpSocket *socket) { accepted.emplace_back(socket); });
+        for (int i = 0; i < 2 * Acceptor::PerTurn; ++i) {
+            waiting.push_back(std::make_unique<QTcpSocket>());
+            waiting.back()->connectToHost(QHostAddress::LocalHost, acceptor.port());
+            QVERIFY(waiting.back()->waitForConnected(5000));
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!accepted.empty());
+        QVERIFY(accepted.size() <= std::size_t(Acceptor::PerTurn));
+        QTRY_COMPARE(accepted.size(), std::size_t(2 * Acceptor::PerTurn));
+    }
+
+    void repeatsAreLoggedSparingly_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<bool>("dialOnly");
+        QTest::newRow("second identity") << str("ID:other") << false;
+        QTest::newRow("consent outside a vote") << QString(Protocol::CmdOk) << false;
+        QTest::newRow("unknown entry") << str("CMD_CONNECT:Nowhere") << false;
+        QTest::newRow("refused right") << str("CMD_MSG:alpha#hi") << true;
+        QTest::newRow("throttled password") << str("CMD_CONNECT:BranchPWD:guess") << false;
+    }
+    void repeatsAreLoggedSparingly()
+    {
+        QFETCH(QString, request);
+        QFETCH(bool, dialOnly);
+        ServerConfig config = fastConfig();
+        config.wrongPasswordDelayMs = 60000;
+        if (dialOnly)
+            config.rights = {{*AddressRange::parse(str("127.0.0.1")), {true, true, true, false}}};
+        QVERIFY(f.start({str("alpha")}, config));
+        m_log.clear();
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(c(0).request(request));
+        // Five a minute, the last of them saying so; a wrong password's own line comes first.
+        QVERIFY2(m_log.size() <= 6, qPrintable(m_log.join(QString())));
+        QCOMPARE(logged(str("more from it within a minute are not logged")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerFairness)
+#include "tst_serverfairness.moc"

@@ -1,0 +1,194 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "Admission.h"
+#include "PasswordThrottle.h"
+#include "ServerProcess.h"
+#include "ServerTestSupport.h"
+
+#include <csignal>
+#include <QTest>
+
+using Mode = RawClient::Mode;
+
+// What a desk may do and from where: rights that fail closed, hosts counted as hosts, a reload
+// that re-checks every link, a hang-up vote that its requester is not asked.
+class TestServerRights : public QObject
+{
+    Q_OBJECT
+
+private:
+    ServerFixture f;
+    QStringList m_log;
+
+    RawClient &c(int i) { return f.c(i); }
+    qsizetype logged(const QString &text) const
+    {
+        return std::count_if(m_log.cbegin(), m_log.cend(),
+                             [&text](const QString &line) { return line.contains(text); });
+    }
+
+    static QString rightsText(const Rights &r)
+    {
+        QStringList words;
+        for (const auto &[held, word] :
+             {std::pair{r.dial, "dial"}, std::pair{r.hangUp, "hangup"},
+              std::pair{r.refuse, "refuse"}, std::pair{r.message, "message"}}) {
+            if (held)
+                words.append(str(word));
+        }
+        return words.isEmpty() ? str("none") : words.join(u' ');
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Log::setLevel(Log::Level::Info);
+        Log::setSink([this](const QString &line) { m_log.append(line); });
+    }
+    void cleanupTestCase() { Log::setSink({}); }
+    void cleanup()
+    {
+        f.reset();
+        m_log.clear();
+    }
+
+    void rightsFailClosed_data()
+    {
+        QTest::addColumn<QString>("rules");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("rights");
+        const auto row = [](const char *name, const char *rules, const char *address,
+                            const char *rights) {
+            QTest::newRow(name) << str(rules) << str(address) << str(rights);
+        };
+        row("no rule: everything", "", "::1", "dial hangup refuse message");
+        row("the named address", "127.0.0.1=message", "127.0.0.1", "message");
+        // The same machine over IPv6 does not escape the rule.
+        row("outside every range", "127.0.0.1=message", "::1", "message");
+        row("outside, with *", "127.0.0.1=message\n*=dial hangup", "::1", "dial hangup");
+        row("* alone", "*=none", "10.0.0.1", "none");
+        row("the most specific range", "192.168.0.0/16=dial refuse message\n192.168.1.200=message",
+            "192.168.1.20", "dial refuse message");
+        row("the most specific address", "192.168.0.0/16=dial refuse message\n192.168.1.200=none",
+            "192.168.1.200", "none");
+    }
+    void rightsFailClosed()
+    {
+        QFETCH(QString, rules);
+        QFETCH(QString, address);
+        QFETCH(QString, rights);
+        const ConfigResult result = configFromText(str("[Rights]\n") + rules);
+        QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+        QCOMPARE(rightsText(result.config.rightsFor(QHostAddress(address))), rights);
+    }
+
+    void aRuleHoldsOverIpv6Too()
+    {
+        ServerConfig config = fastConfig();
+        config.addresses.append(QHostAddress(QHostAddress::LocalHostIPv6));
+        config.rights = {{*AddressRange::parse(str("127.0.0.1")), {false, false, false, true}}};
+        QVERIFY(f.start({str("alpha")}, config) && f.link(str("six"), str("::1")));
+        QCOMPARE(answer(c(1), str("CMD_CONNECT:Office")),
+                 str("Dialling is not allowed from this desk"));
+        QCOMPARE(f.server->lineState(), Line::State::Down);
+    }
+
+    void hostsAreCountedByTheirSlash64_data()
+    {
+        // Two links from the first address, then one from the second; a wrong password from
+        // the first holds up the second when both are the same host.
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("sameHost");
+        QTest::newRow("same /64") << str("2001:db8::1") << str("2001:db8::ffff:1") << true;
+        QTest::newRow("next /64") << str("2001:db8::1") << str("2001:db8:0:1::1") << false;
+        QTest::newRow("IPv4 addresses") << str("192.0.2.1") << str("192.0.2.2") << false;
+        QTest::newRow("IPv4-mapped") << str("::ffff:192.0.2.1") << str("192.0.2.1") << true;
+    }
+    void hostsAreCountedByTheirSlash64()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, sameHost);
+        Admission admission;
+        admission.setSettings(
+            {{{QHostAddress(QHostAddress::AnyIPv4), 0}, {QHostAddress(QHostAddress::AnyIPv6), 0}},
+             100,
+             2});
+        admission.linked(QHostAddress(first));
+        admission.linked(QHostAddress(first));
+        QCOMPARE(admission.refusal(QHostAddress(second)).isEmpty(), !sameHost);
+        PasswordThrottle throttle;
+        throttle.failed(QHostAddress(first), 0);
+        QCOMPARE(throttle.remainingMs(QHostAddress(second), 1) > 0, sameHost);
+    }
+
+    void aReloadReChecksEveryLink()
+    {
+        QVERIFY(f.start({str("stays")}) && f.link(str("goes"), str("127.0.0.2")) &&
+                f.link(str("demoted"), str("127.0.0.3")));
+        ServerConfig config = fastConfig();
+        QString error;
+        config.allowFrom = AddressRange::parseList(str("127.0.0.1 127.0.0.3"), &error);
+        config.rights = {{*AddressRange::parse(str("127.0.0.1")), Rights()}};
+        f.server->reload(config);
+        QVERIFY(c(1).waitClosed());
+        QCOMPARE(logged(str("Dropping the link of goes (127.0.0.2:")), 1);
+        QCOMPARE(logged(str("its address is no longer in AllowFrom")), 1);
+        QTRY_COMPARE(f.server->linkCount(), 2);
+        // The new rights apply to the links that stay.
+        QCOMPARE(answer(c(2), str("CMD_CONNECT:Office")),
+                 str("Dialling is not allowed from this desk"));
+        QCOMPARE(answer(c(0), str("CMD_CONNECT:Office")), QString(Protocol::StatusConnectDevice));
+    }
+
+    void aReloadWithoutTheDefaultFileKeepsTheConfiguration()
+    {
+        if (QFileInfo::exists(QString(DefaultConfigPath)))
+            QSKIP("this machine has a default configuration file");
+        ServerProcess server;
+        QVERIFY(server.start({str("-p0")}));
+        ::kill(pid_t(server.pid()), SIGHUP);
+        QVERIFY2(server.waitForLog(str("The new configuration is refused, the old one stays in "
+                                       "force: %1 does not exist")
+                                       .arg(QString(DefaultConfigPath))),
+                 qPrintable(server.log()));
+        QVERIFY(!server.log().contains(str("Configuration reloaded")));
+        QVERIFY(server.stop());
+    }
+
+    void aRequesterIsNotAskedItsOwnQuestion()
+    {
+        ServerConfig config = fastConfig();
+        config.ackTimeoutMs = 20000;
+        config.disconnectSeconds = 30;
+        config.accountingFile = f.dir.filePath(str("accounting.csv"));
+        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}, config) && f.lineUp());
+        // c1 holds a message unacknowledged, which keeps its question queued.
+        c(1).setMode(Mode::Silent);
+        QVERIFY(c(0).request(str("CMD_MSG:c1#wait")));
+        QCOMPARE(c(1).next(), str("CMD_MSG:c0#wait"));
+        QVERIFY(c(0).request(Protocol::CmdDisconnect));
+        QCOMPARE(c(2).next(), Protocol::MsgDisconnectPrefix + str("30"));
+        // c1 asks too, twice: it joins the vote once.
+        for (int i = 0; i < 2; ++i) {
+            c(1).skipAll();
+            c(1).send(Protocol::CmdDisconnect);
+            QVERIFY(c(1).expect(Protocol::MsgAck));
+        }
+        QVERIFY(c(2).request(Protocol::CmdCancel));
+        QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
+        c(1).setMode(Mode::Disciplined);
+        c(1).send(Protocol::MsgAck);
+        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
+        QVERIFY(saidNothingMore(c(1)));
+        QVERIFY(!c(1).reads().contains(Protocol::MsgDisconnectPrefix + str("30")));
+        QFile accounting(config.accountingFile);
+        QVERIFY(accounting.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(accounting.readAll()).count(str("hang-up request")), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerRights)
+#include "tst_serverrights.moc"
