@@ -349,19 +349,27 @@ private Q_SLOTS:
         QTest::addColumn<int>("lineMinutes");
         QTest::addColumn<qint64>("entryMs");
         QTest::addColumn<int>("askedAfter"); // minutes; 0: never
-        QTest::newRow("the line's") << 2 << qint64(-1) << 2;
-        QTest::newRow("the entry's over the line's") << 5 << qint64(60000) << 1;
-        QTest::newRow("the entry never idle") << 1 << qint64(0) << 0;
-        QTest::newRow("none") << 0 << qint64(-1) << 0;
+        QTest::addColumn<bool>("counted");   // the line's traffic is known
+        QTest::newRow("the line's") << 2 << qint64(-1) << 2 << true;
+        QTest::newRow("the entry's over the line's") << 5 << qint64(60000) << 1 << true;
+        QTest::newRow("the entry never idle") << 1 << qint64(0) << 0 << true;
+        QTest::newRow("none") << 0 << qint64(-1) << 0 << true;
+        // A command line without Interface=: nobody knows whether it is idle.
+        QTest::newRow("traffic unknown") << 1 << qint64(-1) << 0 << false;
     }
     void idleTimes()
     {
         QFETCH(int, lineMinutes);
         QFETCH(qint64, entryMs);
         QFETCH(int, askedAfter);
+        QFETCH(bool, counted);
         ServerConfig config = fastConfig();
         config.idleMinutes = lineMinutes;
         config.phonebook[0].idleMs = entryMs;
+        if (!counted) {
+            config.backend = BackendKind::Command;
+            config.command = flagCommands(f.dir.filePath(str("up")));
+        }
         QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
         if (askedAfter == 0) {
             f.server->clock().advance(600 * 60000LL);
@@ -372,6 +380,20 @@ private Q_SLOTS:
         QVERIFY(saidNothingMore(c(0)));
         f.server->clock().advance(1000);
         QCOMPARE(c(0).next(), Protocol::MsgDisconnectPrefix + str("0"));
+    }
+
+    void aReloadedIdleTimeAppliesToTheCall()
+    {
+        ServerConfig config = fastConfig();
+        config.idleMinutes = 10;
+        QVERIFY(f.start({str("c0")}, config) && f.lineUp());
+        f.server->clock().advance(30000);
+        config.idleMinutes = 1;
+        f.server->reload(config);
+        QVERIFY(saidNothingMore(c(0)));
+        // Over the stretch begun with the call: a minute after it came up, not after the reload.
+        f.server->clock().advance(30000);
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
     }
 
     void wrongPasswordsAreThrottledPerAddress()
