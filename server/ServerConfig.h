@@ -35,6 +35,7 @@ struct Rights
     bool hangUp = true;
     bool refuse = true; // refuse another desk's hang-up, or hold the line locked
     bool message = true;
+    bool admin = false; // the web page's view of the accounting log
 
     bool operator==(const Rights &other) const = default;
 };
@@ -70,6 +71,18 @@ struct CommandSettings
 
 enum class BackendKind { Simulated, Command };
 
+// The web page: off unless enabled, on a listening socket of its own.
+struct WebSettings
+{
+    bool enabled = false;
+    QList<QHostAddress> addresses{QHostAddress(QHostAddress::Any)};
+    quint16 port = 8080; // 0: any free port
+    QString certificate; // both set: the page is served over TLS
+    QString key;
+
+    bool operator==(const WebSettings &other) const = default;
+};
+
 struct ServerConfig
 {
     QList<QHostAddress> addresses{QHostAddress(QHostAddress::Any)};
@@ -98,6 +111,7 @@ struct ServerConfig
     BackendKind backend = BackendKind::Simulated;
     SimulatedSettings simulated;
     CommandSettings command;
+    WebSettings web;
 
     const PhonebookEntry *findEntry(const QString &name) const;
     QStringList entryNames() const;

@@ -2,8 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "ServerApp.h"
+#include "VelmoraServer.h"
+#include "WebServer.h"
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    return runServer(argc, argv);
+    // The web page, when [Web] enables it, lives as long as the server it serves.
+    std::unique_ptr<WebServer> web;
+    return runServer(argc, argv, [&web](VelmoraServer &server, QString *error) {
+        if (!server.config().web.enabled)
+            return true;
+        web = std::make_unique<WebServer>(server);
+        return web->start(server.config().web, error);
+    });
 }
