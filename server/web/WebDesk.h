@@ -59,8 +59,8 @@ private:
     QQueue<QString> m_requests;
     bool m_awaitingAck = false;
     QList<QPointer<QTcpSocket>> m_streams;
-    QString m_status;    // the line's last status line
-    QString m_reason;    // a line that says why, after the last state it named
+    QString m_status;      // the line's last status line
+    QString m_reason;      // a line that says why, after the last state it named
     qint64 m_voteDue = -1; // when this desk's countdown ends (ms since epoch); -1: none
     QTimer m_idle;         // ends a desk that no page follows
 };

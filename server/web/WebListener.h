@@ -17,8 +17,7 @@ class WebListener : public QTcpServer
 public:
     explicit WebListener(ConnectionGuard guard)
         : m_guard(std::move(guard))
-    {
-    }
+    {}
     QTcpSocket *nextPendingConnection() override;
 
 private:
@@ -30,8 +29,7 @@ class TlsWebListener : public QSslServer
 public:
     explicit TlsWebListener(ConnectionGuard guard)
         : m_guard(std::move(guard))
-    {
-    }
+    {}
     QTcpSocket *nextPendingConnection() override;
 
 private:

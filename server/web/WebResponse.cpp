@@ -58,9 +58,8 @@ void send(QTcpSocket *socket, int status, const QByteArray &contentType, const Q
           bool tls)
 {
     socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n" +
-                  "Content-Type: " + contentType + "\r\n" +
-                  "Content-Length: " + QByteArray::number(body.size()) + "\r\n" +
-                  securityHeaders(tls) + "\r\n" + body);
+                  "Content-Type: " + contentType + "\r\n" + "Content-Length: " +
+                  QByteArray::number(body.size()) + "\r\n" + securityHeaders(tls) + "\r\n" + body);
 }
 
 void json(QTcpSocket *socket, int status, const QJsonObject &body, bool tls)

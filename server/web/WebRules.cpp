@@ -82,8 +82,9 @@ Verdict judge(const Request &request, const Rights &rights)
         if (route == Route::Events && !request.sessionKnown)
             return refuse(route, 403, QStringLiteral("no such session"));
         if (route == Route::Accounting && !rights.admin)
-            return refuse(route, 403, QStringLiteral("the accounting log is not shown to this "
-                                                     "address"));
+            return refuse(route, 403,
+                          QStringLiteral("the accounting log is not shown to this "
+                                         "address"));
         return {route, 200, QString()};
     }
     if (!sameOrigin(request))
@@ -117,8 +118,8 @@ bool RateLimit::take(const QHostAddress &address, qint64 nowMs)
     if (it == m_buckets.end())
         it = m_buckets.insert(address, {double(m_burst), nowMs});
     Bucket &bucket = *it;
-    bucket.tokens = std::min<double>(m_burst, bucket.tokens + (nowMs - bucket.lastMs) *
-                                                                  m_rate / 1000.0);
+    bucket.tokens =
+        std::min<double>(m_burst, bucket.tokens + (nowMs - bucket.lastMs) * m_rate / 1000.0);
     bucket.lastMs = nowMs;
     // A full bucket says nothing a new one would not: the table stays as small as the
     // addresses that are busy now.
@@ -128,7 +129,7 @@ bool RateLimit::take(const QHostAddress &address, qint64 nowMs)
     if (m_buckets.size() > 4096) {
         for (auto b = m_buckets.begin(); b != m_buckets.end();)
             b = b->tokens + (nowMs - b->lastMs) * m_rate / 1000.0 >= m_burst ? m_buckets.erase(b)
-                                                                              : std::next(b);
+                                                                             : std::next(b);
     }
     return true;
 }

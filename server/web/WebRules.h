@@ -36,10 +36,10 @@ struct Request
     QByteArray method;
     QString path;
     qsizetype bodyBytes = 0;
-    QByteArray host;          // the Host header
-    QByteArray origin;        // the Origin header, empty when absent
-    QByteArray fetchSite;     // the Sec-Fetch-Site header, empty when absent
-    QByteArray contentType;   // of the body
+    QByteArray host;           // the Host header
+    QByteArray origin;         // the Origin header, empty when absent
+    QByteArray fetchSite;      // the Sec-Fetch-Site header, empty when absent
+    QByteArray contentType;    // of the body
     bool sessionKnown = false; // the request names a live session of its own address
 };
 
@@ -68,8 +68,7 @@ public:
     RateLimit(int burst, int ratePerSecond)
         : m_burst(burst)
         , m_rate(ratePerSecond)
-    {
-    }
+    {}
     // Takes one request from address at nowMs; false when its bucket is empty.
     bool take(const QHostAddress &address, qint64 nowMs);
 

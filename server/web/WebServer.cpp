@@ -199,8 +199,7 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         return true;
     }
     if (!m_rate.take(address, m_clock.elapsed())) {
-        WebResponse::error(socket, 429, QStringLiteral("Too many requests; wait a moment"),
-                           m_tls);
+        WebResponse::error(socket, 429, QStringLiteral("Too many requests; wait a moment"), m_tls);
         return true;
     }
     WebDesk *desk = deskFor(request, address);
@@ -217,8 +216,8 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     if (verdict.status != 200) {
         if (facts.method == "POST")
             Log::warning(QStringLiteral("Web: refused %1 %2 from %3: %4")
-                             .arg(QString::fromLatin1(facts.method), facts.path,
-                                  address.toString(), verdict.why));
+                             .arg(QString::fromLatin1(facts.method), facts.path, address.toString(),
+                                  verdict.why));
         WebResponse::error(socket, verdict.status, verdict.why, m_tls);
         return true;
     }
@@ -293,8 +292,7 @@ void WebServer::openSession(const QJsonObject &body, QTcpSocket *socket,
 {
     const QString name = WebRules::cleanName(body.value(QStringLiteral("name")).toString());
     if (name.isEmpty()) {
-        WebResponse::error(socket, 400, QStringLiteral("Give a name that others will see"),
-                           m_tls);
+        WebResponse::error(socket, 400, QStringLiteral("Give a name that others will see"), m_tls);
         return;
     }
     if (m_desks.size() >= kMaxDesks) {
@@ -307,8 +305,8 @@ void WebServer::openSession(const QJsonObject &body, QTcpSocket *socket,
     if (!desk->link(m_server, &refusal)) {
         delete desk;
         Log::warning(QStringLiteral("Web: %1 may not link: %2").arg(address.toString(), refusal));
-        WebResponse::error(socket, 403, QStringLiteral("This address may not link: %1").arg(refusal),
-                           m_tls);
+        WebResponse::error(socket, 403,
+                           QStringLiteral("This address may not link: %1").arg(refusal), m_tls);
         return;
     }
     const QString session = randomSession();
@@ -320,9 +318,9 @@ void WebServer::openSession(const QJsonObject &body, QTcpSocket *socket,
     const ServerConfig &config = m_server.config();
     QJsonArray phonebook;
     for (const PhonebookEntry &entry : config.phonebook)
-        phonebook.append(QJsonObject{{QStringLiteral("name"), entry.name},
-                                     {QStringLiteral("password"),
-                                      entry.check != PasswordCheck::None}});
+        phonebook.append(
+            QJsonObject{{QStringLiteral("name"), entry.name},
+                        {QStringLiteral("password"), entry.check != PasswordCheck::None}});
     WebResponse::json(socket, 200,
                       {{QStringLiteral("session"), session},
                        {QStringLiteral("identity"), identity},

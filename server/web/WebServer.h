@@ -48,7 +48,7 @@ private:
     VelmoraServer &m_server;
     bool m_tls = false;
     std::vector<std::unique_ptr<QTcpServer>> m_listeners;
-    QHash<QString, WebDesk *> m_desks; // by session
+    QHash<QString, WebDesk *> m_desks;      // by session
     QHash<QHostAddress, int> m_connections; // open connections per address
     WebRules::RateLimit m_rate{60, 6};
     QElapsedTimer m_clock;
