@@ -91,8 +91,10 @@ Month summarise(const QString &text, const QString &month, int lastCalls)
         if (f.size() != Columns || !f[Time].startsWith(month + QLatin1Char('-')))
             continue;
         if (f[Event] == QLatin1String("up")) {
-            const QString desk = f[Identity].isEmpty()
-                                     ? f[Address]
+            // A web user's identity names its address already.
+            const QString desk = f[Identity].isEmpty() ? f[Address]
+                                 : f[Identity].contains(f[Address])
+                                     ? f[Identity]
                                      : QStringLiteral("%1 (%2)").arg(f[Identity], f[Address]);
             open = Call{f[Time], f[Entry], desk.isEmpty() ? QStringLiteral("?") : desk, 0};
         } else if (f[Event] == QLatin1String("down") && open && f[Entry] == open->entry) {

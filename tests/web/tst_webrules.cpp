@@ -36,61 +36,68 @@ void TestWebRules::judge_data()
 
     const QByteArray self = "http://web.example:8080";
     const QByteArray json = "application/json";
-    QTest::newRow("the page") << QByteArray("GET") << "/" << 0 << QByteArray() << QByteArray() << QByteArray()
-                    << false << "" << 200 << int(Route::Page);
-    QTest::newRow("unknown path") << QByteArray("GET") << "/etc/passwd" << 0 << QByteArray() << QByteArray()
-                        << QByteArray() << false << "dha" << 404 << int(Route::Unknown);
-    QTest::newRow("dial by GET") << QByteArray("GET") << "/dial" << 0 << QByteArray() << QByteArray()
-                       << QByteArray() << true << "dha" << 405 << int(Route::Unknown);
-    QTest::newRow("page by POST") << QByteArray("POST") << "/" << 0 << self << QByteArray() << json << true
-                        << "dha" << 405 << int(Route::Unknown);
-    QTest::newRow("PUT") << QByteArray("OTHER") << "/hangup" << 0 << self << QByteArray() << json << true
-               << "dha" << 405 << int(Route::Unknown);
-    QTest::newRow("GET with a body") << QByteArray("GET") << "/" << 10 << QByteArray() << QByteArray()
-                           << QByteArray() << false << "" << 400 << int(Route::Page);
-    QTest::newRow("stream without session") << QByteArray("GET") << "/events" << 0 << QByteArray()
-                                  << QByteArray() << QByteArray() << false << "dha" << 403
-                                  << int(Route::Events);
+    QTest::newRow("the page") << QByteArray("GET") << "/" << 0 << QByteArray() << QByteArray()
+                              << QByteArray() << false << "" << 200 << int(Route::Page);
+    QTest::newRow("unknown path") << QByteArray("GET") << "/etc/passwd" << 0 << QByteArray()
+                                  << QByteArray() << QByteArray() << false << "dha" << 404
+                                  << int(Route::Unknown);
+    QTest::newRow("dial by GET") << QByteArray("GET") << "/dial" << 0 << QByteArray()
+                                 << QByteArray() << QByteArray() << true << "dha" << 405
+                                 << int(Route::Unknown);
+    QTest::newRow("page by POST") << QByteArray("POST") << "/" << 0 << self << QByteArray() << json
+                                  << true << "dha" << 405 << int(Route::Unknown);
+    QTest::newRow("PUT") << QByteArray("OTHER") << "/hangup" << 0 << self << QByteArray() << json
+                         << true << "dha" << 405 << int(Route::Unknown);
+    QTest::newRow("GET with a body")
+        << QByteArray("GET") << "/" << 10 << QByteArray() << QByteArray() << QByteArray() << false
+        << "" << 400 << int(Route::Page);
+    QTest::newRow("stream without session")
+        << QByteArray("GET") << "/events" << 0 << QByteArray() << QByteArray() << QByteArray()
+        << false << "dha" << 403 << int(Route::Events);
     QTest::newRow("stream") << QByteArray("GET") << "/events" << 0 << QByteArray() << QByteArray()
-                  << QByteArray() << true << "" << 200 << int(Route::Events);
-    QTest::newRow("accounting, admin") << QByteArray("GET") << "/accounting" << 0 << QByteArray()
-                             << QByteArray() << QByteArray() << false << "a" << 200
-                             << int(Route::Accounting);
-    QTest::newRow("accounting, no admin") << QByteArray("GET") << "/accounting" << 0 << QByteArray()
-                                << QByteArray() << QByteArray() << false << "dh" << 403
-                                << int(Route::Accounting);
-    QTest::newRow("dial") << QByteArray("POST") << "/dial" << 40 << self << QByteArray("same-origin") << json
-                << true << "d" << 200 << int(Route::Dial);
-    QTest::newRow("dial, no right") << QByteArray("POST") << "/dial" << 40 << self << QByteArray() << json
-                          << true << "ha" << 403 << int(Route::Dial);
-    QTest::newRow("dial, other site") << QByteArray("POST") << "/dial" << 40
-                            << QByteArray("http://evil.example") << QByteArray("cross-site")
-                            << json << true << "d" << 403 << int(Route::Dial);
+                            << QByteArray() << true << "" << 200 << int(Route::Events);
+    QTest::newRow("accounting, admin")
+        << QByteArray("GET") << "/accounting" << 0 << QByteArray() << QByteArray() << QByteArray()
+        << false << "a" << 200 << int(Route::Accounting);
+    QTest::newRow("accounting, no admin")
+        << QByteArray("GET") << "/accounting" << 0 << QByteArray() << QByteArray() << QByteArray()
+        << false << "dh" << 403 << int(Route::Accounting);
+    QTest::newRow("dial") << QByteArray("POST") << "/dial" << 40 << self
+                          << QByteArray("same-origin") << json << true << "d" << 200
+                          << int(Route::Dial);
+    QTest::newRow("dial, no right") << QByteArray("POST") << "/dial" << 40 << self << QByteArray()
+                                    << json << true << "ha" << 403 << int(Route::Dial);
+    QTest::newRow("dial, other site")
+        << QByteArray("POST") << "/dial" << 40 << QByteArray("http://evil.example")
+        << QByteArray("cross-site") << json << true << "d" << 403 << int(Route::Dial);
     QTest::newRow("dial, same site other port")
         << QByteArray("POST") << "/dial" << 40 << QByteArray("http://web.example:9090")
         << QByteArray("same-site") << json << true << "d" << 403 << int(Route::Dial);
-    QTest::newRow("dial, no origin") << QByteArray("POST") << "/dial" << 40 << QByteArray() << QByteArray()
-                           << json << true << "d" << 403 << int(Route::Dial);
+    QTest::newRow("dial, no origin")
+        << QByteArray("POST") << "/dial" << 40 << QByteArray() << QByteArray() << json << true
+        << "d" << 403 << int(Route::Dial);
     QTest::newRow("dial, form post") << QByteArray("POST") << "/dial" << 40 << self << QByteArray()
-                           << QByteArray("application/x-www-form-urlencoded") << true << "d"
-                           << 415 << int(Route::Dial);
-    QTest::newRow("dial, no session") << QByteArray("POST") << "/dial" << 40 << self << QByteArray() << json
-                            << false << "d" << 403 << int(Route::Dial);
-    QTest::newRow("dial, too large") << QByteArray("POST") << "/dial" << int(WebRules::MaxBodyBytes + 1)
-                           << self << QByteArray() << json << true << "d" << 413
-                           << int(Route::Dial);
-    QTest::newRow("hang up, no right") << QByteArray("POST") << "/hangup" << 2 << self << QByteArray()
-                             << json << true << "d" << 403 << int(Route::HangUp);
-    QTest::newRow("hang up") << QByteArray("POST") << "/hangup" << 2 << self << QByteArray() << json << true
-                   << "h" << 200 << int(Route::HangUp);
-    QTest::newRow("answer without rights") << QByteArray("POST") << "/answer" << 14 << self << QByteArray()
-                                 << json << true << "" << 200 << int(Route::Answer);
-    QTest::newRow("session, no session yet") << QByteArray("POST") << "/session" << 14 << self
-                                   << QByteArray() << json << false << "" << 200
-                                   << int(Route::Session);
-    QTest::newRow("session over https") << QByteArray("POST") << "/session" << 14
-                              << QByteArray("https://web.example:8080") << QByteArray() << json
-                              << false << "" << 200 << int(Route::Session);
+                                     << QByteArray("application/x-www-form-urlencoded") << true
+                                     << "d" << 415 << int(Route::Dial);
+    QTest::newRow("dial, no session") << QByteArray("POST") << "/dial" << 40 << self << QByteArray()
+                                      << json << false << "d" << 403 << int(Route::Dial);
+    QTest::newRow("dial, too large")
+        << QByteArray("POST") << "/dial" << int(WebRules::MaxBodyBytes + 1) << self << QByteArray()
+        << json << true << "d" << 413 << int(Route::Dial);
+    QTest::newRow("hang up, no right")
+        << QByteArray("POST") << "/hangup" << 2 << self << QByteArray() << json << true << "d"
+        << 403 << int(Route::HangUp);
+    QTest::newRow("hang up") << QByteArray("POST") << "/hangup" << 2 << self << QByteArray() << json
+                             << true << "h" << 200 << int(Route::HangUp);
+    QTest::newRow("answer without rights")
+        << QByteArray("POST") << "/answer" << 14 << self << QByteArray() << json << true << ""
+        << 200 << int(Route::Answer);
+    QTest::newRow("session, no session yet")
+        << QByteArray("POST") << "/session" << 14 << self << QByteArray() << json << false << ""
+        << 200 << int(Route::Session);
+    QTest::newRow("session over https")
+        << QByteArray("POST") << "/session" << 14 << QByteArray("https://web.example:8080")
+        << QByteArray() << json << false << "" << 200 << int(Route::Session);
 }
 
 void TestWebRules::judge()
@@ -105,8 +112,8 @@ void TestWebRules::judge()
     QFETCH(QString, rights);
     QFETCH(int, status);
     QFETCH(int, route);
-    WebRules::Request request{method, path, bodyBytes, "web.example:8080", origin, fetchSite,
-                              contentType, session};
+    WebRules::Request request{method, path,      bodyBytes,   "web.example:8080",
+                              origin, fetchSite, contentType, session};
     Rights granted{rights.contains(QLatin1Char('d')), rights.contains(QLatin1Char('h')), false,
                    false, rights.contains(QLatin1Char('a'))};
     const WebRules::Verdict verdict = WebRules::judge(request, granted);
@@ -119,13 +126,19 @@ void TestWebRules::cleanName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("clean");
-    QTest::newRow("plain") << "Ann" << "Ann";
-    QTest::newRow("blanks") << "  Ann  " << "Ann";
-    QTest::newRow("hash") << "Ann#Bob" << "AnnBob";
-    QTest::newRow("line break") << "Ann\nBob" << "AnnBob";
+    QTest::newRow("plain") << "Ann"
+                           << "Ann";
+    QTest::newRow("blanks") << "  Ann  "
+                            << "Ann";
+    QTest::newRow("hash") << "Ann#Bob"
+                          << "AnnBob";
+    QTest::newRow("line break") << "Ann\nBob"
+                                << "AnnBob";
     QTest::newRow("list terminator") << QStringLiteral("Ann\x1c") << "Ann";
-    QTest::newRow("password marker") << "AnnPWD:secret" << "Annsecret";
-    QTest::newRow("only blanks") << "   " << "";
+    QTest::newRow("password marker") << "AnnPWD:secret"
+                                     << "Annsecret";
+    QTest::newRow("only blanks") << "   "
+                                 << "";
     QTest::newRow("long") << QString(40, QLatin1Char('x')) << QString(32, QLatin1Char('x'));
 }
 
@@ -172,7 +185,8 @@ void TestWebRules::summary()
         "2024-05-04 08:00:00,up,,192.0.2.19,\"Office ISP\",\n"
         "2024-05-04 08:01:00,down,,,\"Office ISP\",60\n"
         "2024-05-05 08:00:00,up,\"ann\",192.0.2.17,\"Office ISP\",\n");
-    const AccountingSummary::Month month = AccountingSummary::summarise(log, QStringLiteral("2024-05"));
+    const AccountingSummary::Month month =
+        AccountingSummary::summarise(log, QStringLiteral("2024-05"));
     QCOMPARE(month.perEntry.size(), 2);
     QCOMPARE(month.perEntry[0].name, QStringLiteral("Office ISP"));
     QCOMPARE(month.perEntry[0].calls, 2);

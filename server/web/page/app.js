@@ -12,6 +12,7 @@ let session = null;
 let rights = {};
 let stream = null;
 let line = { status: '', reason: '', upSeconds: -1, at: 0 };
+let shownMonth = null; // the administrator's view, redrawn at a new width
 let vote = null; // { due } while this page is asked to agree to a hang-up
 
 function twoDigits(n) { return String(n).padStart(2, '0'); }
@@ -179,7 +180,9 @@ function svg(tag, attributes) {
 // Horizontal bars, one per name, the longest time the full width: read at a glance, on a phone
 // as on a desk.
 function drawChart(target, totals) {
-    const row = 28, labelWidth = 180, width = 600;
+    // Drawn at the width it is shown at, so that its text stays readable on a phone.
+    const row = 28, width = Math.max(300, $(target).clientWidth || 600);
+    const labelWidth = Math.round(width * 0.38), valueWidth = 130;
     const chart = svg('svg', { viewBox: `0 0 ${width} ${Math.max(1, totals.length) * row}`,
         role: 'img' });
     const title = svg('title', {});
@@ -190,8 +193,10 @@ function drawChart(target, totals) {
     totals.forEach((total, i) => {
         const y = i * row;
         const label = svg('text', { x: 0, y: y + 18 });
-        label.textContent = total.name.length > 24 ? total.name.slice(0, 23) + '…' : total.name;
-        const length = Math.max(2, (width - labelWidth - 150) * total.seconds / longest);
+        const fits = Math.floor(labelWidth / 8);
+        label.textContent = total.name.length > fits ? total.name.slice(0, fits - 1) + '…' :
+            total.name;
+        const length = Math.max(2, (width - labelWidth - valueWidth) * total.seconds / longest);
         const bar = svg('rect', { class: 'bar', x: labelWidth, y: y + 4, height: row - 8,
             width: length });
         const value = svg('text', { x: labelWidth + length + 6, y: y + 18 });
@@ -210,23 +215,29 @@ function loadAccounting() {
     fetch('/accounting', { cache: 'no-store', credentials: 'same-origin' })
         .then((response) => response.json())
         .then((month) => {
-            $('admin-heading').textContent = `Calls of ${month.month}` +
-                (month.logged ? '' : ' (no accounting log is configured)');
-            drawChart('chart-entries', month.perEntry);
-            drawChart('chart-desks', month.perDesk);
-            const body = $('last-calls').tBodies[0];
-            body.replaceChildren();
-            for (const call of month.last) {
-                const tr = document.createElement('tr');
-                for (const text of [call.start, call.entry, call.desk, duration(call.seconds)]) {
-                    const td = document.createElement('td');
-                    td.textContent = text;
-                    tr.append(td);
-                }
-                body.append(tr);
-            }
+            shownMonth = month;
+            showAccounting(month);
         })
         .catch(() => notice('The accounting log could not be read.'));
+}
+
+
+function showAccounting(month) {
+    $('admin-heading').textContent = `Calls of ${month.month}` +
+        (month.logged ? '' : ' (no accounting log is configured)');
+    drawChart('chart-entries', month.perEntry);
+    drawChart('chart-desks', month.perDesk);
+    const body = $('last-calls').tBodies[0];
+    body.replaceChildren();
+    for (const call of month.last) {
+        const tr = document.createElement('tr');
+        for (const text of [call.start, call.entry, call.desk, duration(call.seconds)]) {
+            const td = document.createElement('td');
+            td.textContent = text;
+            tr.append(td);
+        }
+        body.append(tr);
+    }
 }
 
 document.addEventListener('DOMContentLoaded', () => {
@@ -265,5 +276,6 @@ document.addEventListener('DOMContentLoaded', () => {
         post('/answer', { agree: true }).catch((error) => notice(error.message));
     });
     setInterval(tick, 1000);
+    window.addEventListener('resize', () => { if (shownMonth) showAccounting(shownMonth); });
     start();
 });
