@@ -196,6 +196,21 @@ QString setWebPort(ServerConfig &config, const QString &value)
     return QString();
 }
 
+QString setWebHostNames(ServerConfig &config, const QString &value)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    static const QRegularExpression name(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$"));
+    const QStringList names = value.split(separators, Qt::SkipEmptyParts);
+    for (const QString &item : names) {
+        if (!name.match(item).hasMatch())
+            return QStringLiteral("expected host names (office-router, office-router.example) "
+                                  "separated by commas or blanks");
+    }
+    config.web.hostNames = names;
+    return QString();
+}
+
 template <QString WebSettings::*field>
 QString setWebFile(ServerConfig &config, const QString &value)
 {
@@ -287,6 +302,7 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Web/Enabled"), setWebEnabled},
         {QStringLiteral("Web/Address"), setWebAddress},
         {QStringLiteral("Web/Port"), setWebPort},
+        {QStringLiteral("Web/HostNames"), setWebHostNames},
         {QStringLiteral("Web/Certificate"), setWebFile<&WebSettings::certificate>},
         {QStringLiteral("Web/Key"), setWebFile<&WebSettings::key>},
         {QStringLiteral("Simulated/DialMs"),

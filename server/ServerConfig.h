@@ -76,8 +76,9 @@ struct WebSettings
 {
     bool enabled = false;
     QList<QHostAddress> addresses{QHostAddress(QHostAddress::Any)};
-    quint16 port = 8080; // 0: any free port
-    QString certificate; // both set: the page is served over TLS
+    quint16 port = 8080;   // 0: any free port
+    QStringList hostNames; // names the page is reached by, besides its IP addresses
+    QString certificate;   // both set: the page is served over TLS
     QString key;
 
     bool operator==(const WebSettings &other) const = default;

@@ -27,6 +27,8 @@ QByteArray reason(int status)
         return "Method Not Allowed";
     case 413:
         return "Payload Too Large";
+    case 421:
+        return "Misdirected Request";
     case 415:
         return "Unsupported Media Type";
     case 429:

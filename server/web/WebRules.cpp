@@ -52,6 +52,19 @@ Route routeOf(const QByteArray &method, const QString &path)
     return Route::Unknown;
 }
 
+bool hostAllowed(const QByteArray &host, const QStringList &names)
+{
+    QString name = QString::fromLatin1(host);
+    // "[::1]:8080", "192.0.2.1:8080", "office-router:8080": the port goes, brackets too.
+    if (name.startsWith(QLatin1Char('[')))
+        name = name.mid(1, name.indexOf(QLatin1Char(']')) - 1);
+    else if (name.count(QLatin1Char(':')) == 1)
+        name = name.section(QLatin1Char(':'), 0, 0);
+    if (name.isEmpty())
+        return false;
+    return !QHostAddress(name).isNull() || names.contains(name, Qt::CaseInsensitive);
+}
+
 bool sameOrigin(const Request &request)
 {
     if (!request.fetchSite.isEmpty() && request.fetchSite != "same-origin")
@@ -74,6 +87,10 @@ Verdict judge(const Request &request, const Rights &rights)
         return pathKnown ? refuse(route, 405, QStringLiteral("method not allowed"))
                          : refuse(route, 404, QStringLiteral("no such page"));
     }
+    if (!hostAllowed(request.host, request.hostNames))
+        return refuse(route, 421,
+                      QStringLiteral("this server is reached by its address, or by "
+                                     "a name in [Web] HostNames"));
     if (request.bodyBytes > MaxBodyBytes)
         return refuse(route, 413, QStringLiteral("request too large"));
     if (!changesState(route)) {

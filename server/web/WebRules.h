@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QString>
+#include <QStringList>
 
 // What the web page's requests may be, judged before anything is done about them: the routes,
 // the methods, the sizes, the origin and the rights. Widget-free and clock-free, so that a table
@@ -37,6 +38,7 @@ struct Request
     QString path;
     qsizetype bodyBytes = 0;
     QByteArray host;           // the Host header
+    QStringList hostNames;     // the names the page may be reached by, besides its addresses
     QByteArray origin;         // the Origin header, empty when absent
     QByteArray fetchSite;      // the Sec-Fetch-Site header, empty when absent
     QByteArray contentType;    // of the body
@@ -51,6 +53,10 @@ struct Verdict
 };
 
 Route routeOf(const QByteArray &method, const QString &path);
+// Whether the Host header names this server: an IP address, or one of the names it is given. A
+// page of another site whose name was pointed at this server's address (DNS rebinding) would
+// otherwise be of the same origin as the requests it sends.
+bool hostAllowed(const QByteArray &host, const QStringList &names);
 // Whether a state-changing request comes from the page itself: a browser sends Origin on every
 // POST, and Sec-Fetch-Site on every request; another site's page shows its own origin.
 bool sameOrigin(const Request &request);

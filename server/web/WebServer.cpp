@@ -107,8 +107,9 @@ bool WebServer::start(const WebSettings &settings, QString *error)
                          .arg(settings.certificate, settings.key);
             return false;
         }
-        const QSslKey key(&keyFile, QSsl::Rsa);
-        const QSslKey ecKey = key.isNull() ? QSslKey(keyFile.readAll(), QSsl::Ec) : key;
+        const QByteArray pem = keyFile.readAll();
+        const QSslKey rsaKey(pem, QSsl::Rsa);
+        const QSslKey ecKey = rsaKey.isNull() ? QSslKey(pem, QSsl::Ec) : rsaKey;
         if (ecKey.isNull()) {
             *error = QStringLiteral("The web page's key %1 is not a PEM RSA or EC key")
                          .arg(settings.key);
@@ -208,6 +209,7 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
     facts.path = request.url().path();
     facts.bodyBytes = request.body().size();
     facts.host = request.value("Host");
+    facts.hostNames = m_server.config().web.hostNames;
     facts.origin = request.value("Origin");
     facts.fetchSite = request.value("Sec-Fetch-Site");
     facts.contentType = request.value("Content-Type");

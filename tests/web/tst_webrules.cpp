@@ -15,6 +15,8 @@ class TestWebRules : public QObject
 private Q_SLOTS:
     void judge_data();
     void judge();
+    void hostAllowed_data();
+    void hostAllowed();
     void cleanName_data();
     void cleanName();
     void rateLimit();
@@ -95,6 +97,8 @@ void TestWebRules::judge_data()
     QTest::newRow("session, no session yet")
         << QByteArray("POST") << "/session" << 14 << self << QByteArray() << json << false << ""
         << 200 << int(Route::Session);
+    QTest::newRow("rebound host") << QByteArray("GET") << "/" << 0 << QByteArray() << QByteArray()
+                                  << QByteArray() << false << "" << 421 << int(Route::Page);
     QTest::newRow("session over https")
         << QByteArray("POST") << "/session" << 14 << QByteArray("https://web.example:8080")
         << QByteArray() << json << false << "" << 200 << int(Route::Session);
@@ -112,14 +116,47 @@ void TestWebRules::judge()
     QFETCH(QString, rights);
     QFETCH(int, status);
     QFETCH(int, route);
-    WebRules::Request request{method, path,      bodyBytes,   "web.example:8080",
-                              origin, fetchSite, contentType, session};
+    WebRules::Request request;
+    request.method = method;
+    request.path = path;
+    request.bodyBytes = bodyBytes;
+    request.host = "web.example:8080";
+    request.hostNames = {QStringLiteral("web.example")};
+    request.origin = origin;
+    request.fetchSite = fetchSite;
+    request.contentType = contentType;
+    request.sessionKnown = session;
+    // The rebound row's page came by a name this server was not given.
+    if (QByteArray(QTest::currentDataTag()) == "rebound host")
+        request.hostNames.clear();
     Rights granted{rights.contains(QLatin1Char('d')), rights.contains(QLatin1Char('h')), false,
                    false, rights.contains(QLatin1Char('a'))};
     const WebRules::Verdict verdict = WebRules::judge(request, granted);
     QCOMPARE(verdict.status, status);
     QCOMPARE(int(verdict.route), route);
     QCOMPARE(verdict.why.isEmpty(), status == 200);
+}
+
+void TestWebRules::hostAllowed_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("IPv4 and port") << QByteArray("192.0.2.1:8080") << true;
+    QTest::newRow("IPv4") << QByteArray("192.0.2.1") << true;
+    QTest::newRow("IPv6 and port") << QByteArray("[::1]:8080") << true;
+    QTest::newRow("given name") << QByteArray("office-router:8080") << true;
+    QTest::newRow("given name, other case") << QByteArray("Office-Router") << true;
+    QTest::newRow("rebound name") << QByteArray("evil.example:8080") << false;
+    QTest::newRow("name that starts like a given one") << QByteArray("office-router.evil") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("port only") << QByteArray(":8080") << false;
+}
+
+void TestWebRules::hostAllowed()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(bool, allowed);
+    QCOMPARE(WebRules::hostAllowed(host, {QStringLiteral("office-router")}), allowed);
 }
 
 void TestWebRules::cleanName_data()
