@@ -63,7 +63,8 @@ private Q_SLOTS:
         row("host name in the allow-list", "[Server]\nAllowFrom=10.0.0.0/8 office.example",
             "\"office.example\" is a host name, and names are not taken");
         row("host name for rights", "[Rights]\nprinter=message",
-            "line 2: printer: expected an address range such as 192.168.0.0/16 before \"=\"; "
+            "line 2: printer: expected an address range such as 192.168.0.0/16, or *, before "
+            "\"=\"; "
             "\"printer\" is a host name");
         row("comment after a value", "[Server]\nPort=1000 ; the clients' port",
             "line 2: Port=\"1000 ; the clients' port\": expected a port number from 1 to 65535; a "
