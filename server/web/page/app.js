@@ -88,7 +88,10 @@ function onEvent(message) {
     if (event.type === 'status') {
         line = { status: event.status, reason: event.reason, upSeconds: event.upSeconds,
             at: Date.now() };
-        if (event.status !== 'Connected' && !event.status.startsWith('Connected')) endVote();
+        if (!event.status.startsWith('Connected')) {
+            endVote();
+            notice('');
+        }
         showLine();
         if (rights.admin && event.status === 'Disconnected') loadAccounting();
     } else if (event.type === 'vote') {
@@ -264,7 +267,7 @@ document.addEventListener('DOMContentLoaded', () => {
         post('/dial', body).catch((error) => notice(error.message));
     });
     $('hangup').addEventListener('click', () => {
-        notice('');
+        notice('Asking the other users; any of them may keep the line up.');
         post('/hangup').catch((error) => notice(error.message));
     });
     $('refuse').addEventListener('click', () => {
