@@ -5,16 +5,13 @@
 #include "VelmoraServer.h"
 #include "WebServer.h"
 
-#include <memory>
-
 int main(int argc, char *argv[])
 {
     // The web page, when [Web] enables it, lives as long as the server it serves.
-    std::unique_ptr<WebServer> web;
-    return runServer(argc, argv, [&web](VelmoraServer &server, QString *error) {
+    return runServer(argc, argv, [](VelmoraServer &server, QString *error) {
         if (!server.config().web.enabled)
             return true;
-        web = std::make_unique<WebServer>(server);
+        auto *web = new WebServer(server, &server);
         return web->start(server.config().web, error);
     });
 }

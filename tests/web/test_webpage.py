@@ -153,9 +153,16 @@ class Server:
         wait_for("the reload", lambda: self.log().count("Configuration reloaded") > reloads)
 
     def stop(self):
+        """Stops the server as systemd would, a web user still linked; it must end cleanly."""
         self.process.terminate()
-        self.process.wait(timeout=10)
+        code = self.process.wait(timeout=10)
         self.log_file.close()
+        if code != 0:
+            fail("the server ended with %d after SIGTERM" % code)
+        form = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} (error  |warning|info   |debug  ) ")
+        for line in self.log().splitlines():
+            if not form.match(line) or " Qt: " in line:
+                fail("not a line of the server's log: %r" % line)
 
 
 def browser(folder):
