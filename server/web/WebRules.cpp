@@ -138,15 +138,15 @@ bool RateLimit::take(const QHostAddress &address, qint64 nowMs)
     bucket.tokens =
         std::min<double>(m_burst, bucket.tokens + (nowMs - bucket.lastMs) * m_rate / 1000.0);
     bucket.lastMs = nowMs;
-    // A full bucket says nothing a new one would not: the table stays as small as the
-    // addresses that are busy now.
     if (bucket.tokens < 1)
         return false;
     bucket.tokens -= 1;
+    // A full bucket says nothing a new one would not: the table stays as small as the
+    // addresses that are busy now.
     if (m_buckets.size() > 4096) {
-        for (auto b = m_buckets.begin(); b != m_buckets.end();)
-            b = b->tokens + (nowMs - b->lastMs) * m_rate / 1000.0 >= m_burst ? m_buckets.erase(b)
-                                                                             : std::next(b);
+        m_buckets.removeIf([&](QHash<QHostAddress, Bucket>::iterator b) {
+            return b->tokens + (nowMs - b->lastMs) * m_rate / 1000.0 >= m_burst;
+        });
     }
     return true;
 }
