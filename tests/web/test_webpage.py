@@ -15,6 +15,7 @@ import os
 import queue
 import re
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -33,6 +34,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 PASSWORD = "letmein-7Qz"
 CONFIG = """[Server]
 Address=127.0.0.1
+AllowFrom=127.0.0.1
 AccountingFile={accounting}
 DisconnectSeconds=30
 [Simulated]
@@ -219,10 +221,28 @@ def post(url, path, body, headers):
         return error.code
 
 
+def refused_outside_allow_from(url):
+    """A request from 127.0.0.2, outside AllowFrom, has its connection closed unanswered."""
+    host, port = re.match(r"http://([\d.]+):(\d+)/", url).groups()
+    with socket.socket() as link:
+        link.bind(("127.0.0.2", 0))
+        link.settimeout(10)
+        link.connect((host, int(port)))
+        try:
+            link.sendall(b"GET / HTTP/1.1\r\nHost: %s:%s\r\n\r\n" % (host.encode(),
+                                                                     port.encode()))
+            answer = link.recv(4096)
+        except ConnectionResetError:
+            answer = b""
+    if answer:
+        fail("an address outside AllowFrom was answered: %r" % answer[:80])
+
+
 def main():
     executable, screenshot_folder = sys.argv[1], sys.argv[2]
     folder = tempfile.mkdtemp(prefix="velmora-web-")
     server = Server(executable, folder, "dial hangup refuse message admin")
+    refused_outside_allow_from(server.url)
     desk = Desk(server.port, "alpha")
     desk.expect("Disconnected")
     driver = browser(folder)
