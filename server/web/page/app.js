@@ -80,7 +80,10 @@ function startVote(seconds) {
 
 function endVote() {
     vote = null;
+    const hadFocus = $('vote').contains(document.activeElement);
     $('vote').hidden = true;
+    // The keyboard goes on from where the countdown was, not from the page's start.
+    if (hadFocus) ($('hangup').hidden ? $('state') : $('hangup')).focus();
 }
 
 function onEvent(message) {
