@@ -8,6 +8,7 @@
 #include "VelmoraServer.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpSocket>
 #include <sys/socket.h>
@@ -134,10 +135,22 @@ void WebDesk::onMessage(const QString &message)
     case Protocol::ServerMessage::Shutdown:
         push({{QStringLiteral("type"), type("closed")}});
         return;
+    case Protocol::ServerMessage::Users: {
+        const QStringList names =
+            Protocol::parseList(Protocol::payload(message, Protocol::UsersPrefix));
+        push({{QStringLiteral("type"), type("users")},
+              {QStringLiteral("names"), QJsonArray::fromStringList(names)}});
+        return;
+    }
+    case Protocol::ServerMessage::UserMessage: {
+        const Protocol::UserMessage received = Protocol::parseUserMessage(message);
+        push({{QStringLiteral("type"), type("message")},
+              {QStringLiteral("from"), received.sender},
+              {QStringLiteral("text"), received.text}});
+        return;
+    }
     case Protocol::ServerMessage::Ack:
     case Protocol::ServerMessage::Phonebook:
-    case Protocol::ServerMessage::Users:
-    case Protocol::ServerMessage::UserMessage:
     case Protocol::ServerMessage::Connections:
         return;
     }

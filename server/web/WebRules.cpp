@@ -28,12 +28,15 @@ constexpr Known kRoutes[] = {
     {"POST", "/dial", Route::Dial},
     {"POST", "/hangup", Route::HangUp},
     {"POST", "/answer", Route::Answer},
+    {"POST", "/users", Route::Users},
+    {"POST", "/message", Route::Message},
 };
 
 bool changesState(Route route)
 {
+    // Asking who is linked changes nothing, but goes through the desk's link like the others.
     return route == Route::Session || route == Route::Dial || route == Route::HangUp ||
-           route == Route::Answer;
+           route == Route::Answer || route == Route::Users || route == Route::Message;
 }
 
 Verdict refuse(Route route, int status, const QString &why)
@@ -114,6 +117,9 @@ Verdict judge(const Request &request, const Rights &rights)
         return refuse(route, 403, QStringLiteral("Dialling is not allowed from this address"));
     if (route == Route::HangUp && !rights.hangUp)
         return refuse(route, 403, QStringLiteral("Hanging up is not allowed from this address"));
+    if (route == Route::Message && !rights.message)
+        return refuse(route, 403,
+                      QStringLiteral("Sending messages is not allowed from this address"));
     return {route, 200, QString()};
 }
 

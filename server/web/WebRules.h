@@ -26,6 +26,8 @@ enum class Route {
     Dial,       // POST /dial
     HangUp,     // POST /hangup
     Answer,     // POST /answer: agree to or refuse another desk's hang-up
+    Users,      // POST /users: asks who is linked; the list comes on the stream
+    Message,    // POST /message: a message to other users
     Unknown,
 };
 

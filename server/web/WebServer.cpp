@@ -37,6 +37,8 @@ constexpr qint64 kWindowMs = 10000;
 // The tail of the accounting log read for the month's view.
 constexpr qint64 kAccountingTail = 8 * 1024 * 1024;
 constexpr qsizetype kMaxPassword = 256;
+constexpr qsizetype kMaxRecipients = 50;
+constexpr qsizetype kMaxMessage = 2000;
 
 QByteArray methodName(QHttpServerRequest::Method method)
 {
@@ -63,6 +65,7 @@ QJsonObject rightsJson(const Rights &rights)
     return {{QStringLiteral("dial"), rights.dial},
             {QStringLiteral("hangUp"), rights.hangUp},
             {QStringLiteral("refuse"), rights.refuse},
+            {QStringLiteral("message"), rights.message},
             {QStringLiteral("admin"), rights.admin}};
 }
 
@@ -272,6 +275,13 @@ void WebServer::serve(Route route, const QHttpServerRequest &request, QTcpSocket
                                                                    : QString(Protocol::CmdCancel));
         WebResponse::json(socket, 202, {}, m_tls);
         return;
+    case Route::Users:
+        desk->request(Protocol::CmdUsers);
+        WebResponse::json(socket, 202, {}, m_tls);
+        return;
+    case Route::Message:
+        message(body, socket, desk);
+        return;
     case Route::Unknown:
         break;
     }
@@ -343,6 +353,26 @@ void WebServer::dial(const QJsonObject &body, QTcpSocket *socket, WebDesk *desk)
     desk->request(entry->check == PasswordCheck::None || password.isEmpty()
                       ? Protocol::connectRequest(entry->name)
                       : Protocol::connectRequest(entry->name, password));
+    WebResponse::json(socket, 202, {}, m_tls);
+}
+
+void WebServer::message(const QJsonObject &body, QTcpSocket *socket, WebDesk *desk)
+{
+    const QJsonArray to = body.value(QStringLiteral("to")).toArray();
+    const QString text = body.value(QStringLiteral("text")).toString();
+    QStringList recipients;
+    for (const QJsonValue &name : to) {
+        const QString clean = name.toString();
+        if (!clean.isEmpty() && !clean.contains(Protocol::NameTerminator))
+            recipients.append(clean);
+    }
+    if (recipients.isEmpty() || recipients.size() > kMaxRecipients || text.trimmed().isEmpty() ||
+        text.size() > kMaxMessage) {
+        WebResponse::error(socket, 400,
+                           QStringLiteral("Choose who gets the message, and write one"), m_tls);
+        return;
+    }
+    desk->request(Protocol::userMessageRequest(recipients, text));
     WebResponse::json(socket, 202, {}, m_tls);
 }
 

@@ -42,6 +42,7 @@ private:
                const QHostAddress &address, WebDesk *desk);
     void openSession(const QJsonObject &body, QTcpSocket *socket, const QHostAddress &address);
     void dial(const QJsonObject &body, QTcpSocket *socket, WebDesk *desk);
+    void message(const QJsonObject &body, QTcpSocket *socket, WebDesk *desk);
     void accounting(QTcpSocket *socket);
     void openStream(QTcpSocket *socket, WebDesk *desk);
 

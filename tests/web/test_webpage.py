@@ -269,7 +269,7 @@ def run(driver, server, desk, screenshot_folder):
         fail("the name is not kept in the browser")
     if not shown(driver, "dial") or shown(driver, "hangup"):
         fail("a line that is down offers no dial button, or offers a hang-up")
-    for control in driver.find_elements(By.CSS_SELECTOR, "input, select"):
+    for control in driver.find_elements(By.CSS_SELECTOR, "input, select, textarea"):
         if not driver.find_elements(By.CSS_SELECTOR, "label[for='%s']" %
                                     control.get_attribute("id")):
             fail("the control %s has no label" % control.get_attribute("id"))
@@ -328,6 +328,18 @@ def run(driver, server, desk, screenshot_folder):
     wait_for("the last calls", lambda: "Branch office" in text(driver, "last-calls"))
     if "Web tester (web, 127.0.0.1)" not in text(driver, "last-calls"):
         fail("the last calls do not name the web user")
+
+    # Messages: a desk's reaches the page, which then offers the linked users; the page's
+    # reaches the desk.
+    desk.send("CMD_MSG:Web tester (web, 127.0.0.1)#hello from alpha")
+    wait_for("the message on the page",
+             lambda: "alpha: hello from alpha" in text(driver, "received"))
+    alpha = "#recipients input[value='alpha']"
+    wait_for("the linked users", lambda: driver.find_elements(By.CSS_SELECTOR, alpha))
+    driver.find_element(By.CSS_SELECTOR, alpha).click()
+    driver.find_element(By.ID, "message-text").send_keys("hi alpha")
+    driver.find_element(By.ID, "send").click()
+    desk.expect("CMD_MSG:Web tester (web, 127.0.0.1)#hi alpha")
 
     # A second call, for the screenshots of a line that is up.
     Select(driver.find_element(By.ID, "entry")).select_by_visible_text("Office ISP")

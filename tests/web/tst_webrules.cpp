@@ -32,7 +32,7 @@ void TestWebRules::judge_data()
     QTest::addColumn<QByteArray>("fetchSite");
     QTest::addColumn<QByteArray>("contentType");
     QTest::addColumn<bool>("session");
-    QTest::addColumn<QString>("rights"); // letters: d dial, h hang up, a admin
+    QTest::addColumn<QString>("rights"); // letters: d dial, h hang up, m message, a admin
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("route");
 
@@ -97,6 +97,14 @@ void TestWebRules::judge_data()
     QTest::newRow("session, no session yet")
         << QByteArray("POST") << "/session" << 14 << self << QByteArray() << json << false << ""
         << 200 << int(Route::Session);
+    QTest::newRow("message, no right")
+        << QByteArray("POST") << "/message" << 30 << self << QByteArray() << json << true << "dha"
+        << 403 << int(Route::Message);
+    QTest::newRow("message") << QByteArray("POST") << "/message" << 30 << self << QByteArray()
+                             << json << true << "m" << 200 << int(Route::Message);
+    QTest::newRow("users by GET") << QByteArray("GET") << "/users" << 0 << QByteArray()
+                                  << QByteArray() << QByteArray() << true << "m" << 405
+                                  << int(Route::Unknown);
     QTest::newRow("rebound host") << QByteArray("GET") << "/" << 0 << QByteArray() << QByteArray()
                                   << QByteArray() << false << "" << 421 << int(Route::Page);
     QTest::newRow("session over https")
@@ -130,7 +138,7 @@ void TestWebRules::judge()
     if (QByteArray(QTest::currentDataTag()) == "rebound host")
         request.hostNames.clear();
     Rights granted{rights.contains(QLatin1Char('d')), rights.contains(QLatin1Char('h')), false,
-                   false, rights.contains(QLatin1Char('a'))};
+                   rights.contains(QLatin1Char('m')), rights.contains(QLatin1Char('a'))};
     const WebRules::Verdict verdict = WebRules::judge(request, granted);
     QCOMPARE(verdict.status, status);
     QCOMPARE(int(verdict.route), route);

@@ -103,6 +103,15 @@ function onEvent(message) {
         if (vote) endVote();
         else notice(event.locked ? 'The line is locked: it stays up.' :
             'Another user keeps the line up.');
+    } else if (event.type === 'users') {
+        showUsers(event.names);
+    } else if (event.type === 'message') {
+        const item = document.createElement('li');
+        const sender = document.createElement('strong');
+        sender.textContent = event.from + ': ';
+        item.append(sender, event.text);
+        $('received').append(item);
+        $('messages').open = true;
     } else if (event.type === 'password') {
         notice('Wrong password; type it again.');
         $('password').focus();
@@ -120,6 +129,24 @@ function openStream() {
     stream.onerror = () => {
         if (stream.readyState === EventSource.CLOSED) setTimeout(start, 2000);
     };
+}
+
+function showUsers(names) {
+    const chosen = new Set([...document.querySelectorAll('#recipients input:checked')]
+        .map((box) => box.value));
+    for (const label of document.querySelectorAll('#recipients label')) label.remove();
+    $('nobody').hidden = names.length > 0;
+    names.forEach((name, i) => {
+        const label = document.createElement('label');
+        const box = document.createElement('input');
+        box.type = 'checkbox';
+        box.value = name;
+        box.id = 'recipient-' + i;
+        box.checked = chosen.has(name);
+        label.htmlFor = box.id;
+        label.append(box, ' ' + name);
+        $('recipients').append(label);
+    });
 }
 
 function fillPhonebook(entries) {
@@ -158,6 +185,7 @@ function start() {
         $('name-form').hidden = true;
         $('desk').hidden = false;
         $('admin').hidden = !rights.admin;
+        $('messages').hidden = !rights.message;
         fillPhonebook(answer.phonebook);
         notice('');
         showLine();
@@ -280,6 +308,20 @@ document.addEventListener('DOMContentLoaded', () => {
     $('agree').addEventListener('click', () => {
         endVote();
         post('/answer', { agree: true }).catch((error) => notice(error.message));
+    });
+    $('messages').addEventListener('toggle', () => {
+        if ($('messages').open) post('/users').catch((error) => notice(error.message));
+    });
+    $('refresh-users').addEventListener('click', () => {
+        post('/users').catch((error) => notice(error.message));
+    });
+    $('message-form').addEventListener('submit', (event) => {
+        event.preventDefault();
+        const to = [...document.querySelectorAll('#recipients input:checked')]
+            .map((box) => box.value);
+        const text = $('message-text').value;
+        post('/message', { to, text }).then(() => { $('message-text').value = ''; })
+            .catch((error) => notice(error.message));
     });
     setInterval(tick, 1000);
     window.addEventListener('resize', () => { if (shownMonth) showAccounting(shownMonth); });
