@@ -207,6 +207,7 @@ def screenshots(driver, folder):
         # The whole page, as long as it is.
         height = driver.execute_script("return document.documentElement.scrollHeight")
         driver.set_window_size(width, max(height + 120, 400))
+        driver.execute_script("window.scrollTo(0, 0)")
         driver.save_screenshot(os.path.join(folder, name))
     driver.set_window_size(1280, 900)
 
