@@ -71,6 +71,8 @@ for library in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6; do
     [[ $client_depends == *"$library "* ]] || fail "velmora-client does not depend on $library"
 done
 [[ $server_depends == *"libqt6network6 "* ]] || fail "velmora-server does not depend on Qt Network"
+[[ $server_depends == *"libqt6httpserver6 "* ]] ||
+    fail "velmora-server does not depend on Qt HttpServer, which serves its web page"
 [[ $server_depends == *adduser* ]] || fail "velmora-server does not depend on adduser"
 [[ $server_depends != *libqt6gui6* ]] || fail "the headless server depends on Qt GUI"
 dpkg-deb -e "$server_deb" "$work/server-control"
