@@ -22,6 +22,7 @@
 #include <QSslKey>
 #include <QTcpSocket>
 #include <QUrlQuery>
+#include <QWebSocket>
 
 using WebRules::Route;
 
@@ -91,6 +92,12 @@ WebServer::WebServer(VelmoraServer &server, QObject *parent)
 {
     initResources();
     m_clock.start();
+    // The page speaks plain HTTP and its event stream; Qt's server would take WebSocket
+    // upgrades on its own and hold them until asked for, so each is closed at once.
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, [this] {
+        while (hasPendingWebSocketConnections())
+            nextPendingWebSocketConnection()->abort();
+    });
 }
 
 WebServer::~WebServer()
