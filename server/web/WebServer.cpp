@@ -161,11 +161,13 @@ bool WebServer::start(const WebSettings &settings, QString *error)
 
 bool WebServer::admit(QTcpSocket *socket)
 {
-    const QHostAddress address = AddressRange::plain(socket->peerAddress());
+    const QHostAddress plain = AddressRange::plain(socket->peerAddress());
+    // Counted per host, an IPv6 one by its /64, which one machine may fill with addresses.
+    const QHostAddress address = AddressRange::host(plain);
     int total = 0;
     for (const int open : std::as_const(m_connections))
         total += open;
-    if (!anyContains(m_server.config().allowFrom, address) ||
+    if (!anyContains(m_server.config().allowFrom, plain) ||
         m_connections.value(address) >= kConnectionsPerAddress || total >= kConnectionsInAll)
         return false;
     ++m_connections[address];
@@ -209,7 +211,7 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         socket->abort();
         return true;
     }
-    if (!m_rate.take(address, m_clock.elapsed())) {
+    if (!m_rate.take(AddressRange::host(address), m_clock.elapsed())) {
         WebResponse::error(socket, 429, QStringLiteral("Too many requests; wait a moment"), m_tls);
         return true;
     }
