@@ -40,9 +40,11 @@ DisconnectSeconds=30
 [Simulated]
 DialMs=300
 HangUpMs=200
+LinePassword=the-line-knows
 [Phonebook]
 Office ISP=
 Branch office={password}
+Night line=*
 [Web]
 Enabled=yes
 Address=127.0.0.1
@@ -278,7 +280,7 @@ def run(driver, server, desk, screenshot_folder):
 
     # A dial from the page, password and all, reaches the desk.
     entries = [option.text for option in Select(driver.find_element(By.ID, "entry")).options]
-    if entries != ["Branch office", "Office ISP"]:
+    if entries != ["Branch office", "Night line", "Office ISP"]:
         fail("the phonebook is not in alphabetical order: %r" % entries)
     Select(driver.find_element(By.ID, "entry")).select_by_visible_text("Branch office")
     wait_for("the password field", lambda: shown(driver, "password"))
@@ -353,6 +355,16 @@ def run(driver, server, desk, screenshot_folder):
     wait_for("the third countdown", lambda: shown(driver, "vote"), timeout=1.0)
     driver.find_element(By.ID, "agree").click()
     desk.expect("Disconnected")
+
+    # A dial that fails: the page shows the line down and why.
+    Select(driver.find_element(By.ID, "entry")).select_by_visible_text("Night line")
+    driver.find_element(By.ID, "password").send_keys("not-the-one", Keys.ENTER)
+    desk.expect("Dialling Night line failed: wrong password")
+    wait_for("the reason on the page",
+             lambda: text(driver, "reason") == "Dialling Night line failed: wrong password",
+             timeout=1.0)
+    if text(driver, "state") != "The line is down":
+        fail("after a failed dial the page shows %r" % text(driver, "state"))
 
     # Without the dial right the page offers no dial button, and the server refuses a forged
     # request anyway, the page's own session and origin included.
