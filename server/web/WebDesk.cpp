@@ -87,11 +87,16 @@ void WebDesk::sendNext()
 
 void WebDesk::onRead()
 {
-    // The server keeps its messages apart, but its acknowledgement may come with what follows.
+    // The server keeps its messages apart, but when this side reads late its acknowledgement
+    // may come with the message before it or after it; a message is never sent before the
+    // last one was acknowledged, so no two others come together.
     QString data = Cp1252::decode(m_socket->readAll());
     if (data.startsWith(Protocol::MsgAck)) {
         m_awaitingAck = false;
         data = data.mid(Protocol::MsgAck.size());
+    } else if (data.endsWith(Protocol::MsgAck) && data.size() > Protocol::MsgAck.size()) {
+        m_awaitingAck = false;
+        data.chop(Protocol::MsgAck.size());
     }
     if (!data.isEmpty()) {
         m_socket->write(Cp1252::encode(Protocol::MsgAck));
