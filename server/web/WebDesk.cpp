@@ -19,6 +19,9 @@ namespace {
 constexpr int kIdleMs = 20000;
 // A stream whose reader does not keep up is closed; the page opens it again.
 constexpr qint64 kMaxStreamBacklog = 256 * 1024;
+// A phone that sleeps or leaves the network drops its stream without a word; what is written
+// to it now and then fails in the end and frees the desk.
+constexpr int kKeepAliveMs = 25000;
 
 bool isState(const QString &line)
 {
@@ -37,6 +40,17 @@ WebDesk::WebDesk(const QString &identity, const QHostAddress &address, QObject *
     m_idle.setInterval(kIdleMs);
     connect(&m_idle, &QTimer::timeout, this, [this] { Q_EMIT finished(this); });
     m_idle.start();
+    m_keepAlive.setInterval(kKeepAliveMs);
+    connect(&m_keepAlive, &QTimer::timeout, this, [this] {
+        // A copy: an aborted stream leaves the list at once.
+        for (const QPointer<QTcpSocket> &stream : QList<QPointer<QTcpSocket>>(m_streams)) {
+            if (stream && stream->bytesToWrite() <= kMaxStreamBacklog)
+                stream->write(":\n\n");
+            else if (stream)
+                stream->abort();
+        }
+    });
+    m_keepAlive.start();
 }
 
 WebDesk::~WebDesk()
@@ -173,6 +187,7 @@ void WebDesk::attach(QTcpSocket *stream)
 {
     m_idle.stop();
     m_streams.append(stream);
+    stream->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     connect(stream, &QTcpSocket::disconnected, this, [this, stream] { onStreamGone(stream); });
     connect(stream, &QObject::destroyed, this, [this, stream] { onStreamGone(stream); });
     if (!m_status.isEmpty())

@@ -63,4 +63,5 @@ private:
     QString m_reason;      // a line that says why, after the last state it named
     qint64 m_voteDue = -1; // when this desk's countdown ends (ms since epoch); -1: none
     QTimer m_idle;         // ends a desk that no page follows
+    QTimer m_keepAlive;    // writes to the streams now and then, so that a dead one shows
 };
