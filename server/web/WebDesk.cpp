@@ -55,9 +55,12 @@ WebDesk::WebDesk(const QString &identity, const QHostAddress &address, QObject *
 
 WebDesk::~WebDesk()
 {
-    for (const QPointer<QTcpSocket> &stream : std::as_const(m_streams)) {
-        if (stream)
+    const QList<QPointer<QTcpSocket>> streams = m_streams;
+    for (const QPointer<QTcpSocket> &stream : streams) {
+        if (stream) {
+            stream->disconnect(this);
             stream->disconnectFromHost();
+        }
     }
     if (m_socket) {
         m_socket->disconnect(this);
