@@ -14,6 +14,7 @@ import json
 import os
 import queue
 import re
+import shutil
 import signal
 import socket
 import subprocess
@@ -104,7 +105,6 @@ class Desk:
         fail("the desk did not get %r; it got %r" % (wanted, seen))
 
     def close(self):
-        self.process.stdin.close()
         self.process.wait(timeout=10)
 
 
@@ -245,19 +245,27 @@ def main():
     executable, screenshot_folder = sys.argv[1], sys.argv[2]
     folder = tempfile.mkdtemp(prefix="velmora-web-")
     server = Server(executable, folder, "dial hangup refuse message admin")
-    refused_outside_allow_from(server.url)
-    desk = Desk(server.port, "alpha")
-    desk.expect("Disconnected")
-    driver = browser(folder)
+    desk = driver = None
     try:
+        refused_outside_allow_from(server.url)
+        desk = Desk(server.port, "alpha")
+        desk.expect("Disconnected")
+        driver = browser(folder)
         run(driver, server, desk, screenshot_folder)
+    except BaseException:
+        # Whatever failed, nothing this test started outlives it; its folder stays to be read.
+        server.process.kill()
+        raise
     finally:
-        driver.quit()
-        desk.close()
-        server.stop()
-    log = server.log()
-    if PASSWORD in log:
+        if driver:
+            driver.quit()
+        if desk:
+            desk.process.kill()
+    desk.close()
+    server.stop()
+    if PASSWORD in server.log():
         fail("the server's log shows the password")
+    shutil.rmtree(folder)
     print("PASS: the web page, in Chromium", flush=True)
 
 
