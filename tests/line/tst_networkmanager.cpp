@@ -122,9 +122,9 @@ private Q_SLOTS:
         clock.start();
         QVERIFY(nmcli({str("connection"), str("down"), str("Mobile")}));
         const qint64 nmcliMs = clock.elapsed();
+        QVERIFY(allHear(desks, Protocol::StatusDisconnected));
         QVERIFY(allHear(desks, str("Connection to Mobile lost: it was disconnected outside the "
                                    "server")));
-        QVERIFY(allHear(desks, Protocol::StatusDisconnected));
         QVERIFY2(clock.elapsed() < nmcliMs + 1000,
                  qPrintable(str("%1 ms, nmcli took %2 ms").arg(clock.elapsed()).arg(nmcliMs)));
 
@@ -203,9 +203,9 @@ private Q_SLOTS:
         RawClient desk(server.port(), str("desk"));
         QVERIFY(desk.link());
         QVERIFY(desk.request(str("CMD_CONNECT:Backup DSL")));
+        QVERIFY(desk.expect(Protocol::StatusDisconnected));
         QVERIFY(desk.expect(str("Dialling Backup DSL failed: NetworkManager has no connection "
                                 "Backup DSL")));
-        QVERIFY(desk.expect(Protocol::StatusDisconnected));
 
         // A reload checks again: mapped to a connection that exists, and one that does not.
         QVERIFY(write(config("Mobile=\nBackup DSL=\n", "[NetworkManager]\nBackup DSL=Mobile\n")));
@@ -251,9 +251,9 @@ private Q_SLOTS:
         QVERIFY(linkAll(desks, server.port(), 2));
         QVERIFY(desks[0]->request(str("CMD_CONNECT:Backup")));
         QVERIFY2(allHear(desks, Protocol::StatusConnectDevice), qPrintable(server.log()));
+        QVERIFY(allHear(desks, Protocol::StatusDisconnected));
         const QString failed = desks[1]->next(10000);
         QVERIFY2(failed.startsWith(str("Dialling Backup failed: ") + why), qPrintable(failed));
-        QVERIFY(allHear(desks, Protocol::StatusDisconnected));
         QVERIFY(server.stop());
     }
 };
