@@ -64,6 +64,9 @@ install(FILES ${VELMORA_STAGE}/velmora-client.1.gz
 
 # Server: the daemon, its manual page, its unit and its configuration.
 install(TARGETS velmora-server RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR} COMPONENT server)
+# The right to bring NetworkManager's connections up and down, for the server's account only.
+install(FILES ${PROJECT_SOURCE_DIR}/server/velmora-server.rules
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/rules.d COMPONENT server)
 
 # A stripped program (the packages' are) also loses the compilers' names in its .comment
 # section, as Debian strips its programs.

@@ -251,8 +251,9 @@ private Q_SLOTS:
             for (qsizetype i = named ? 0 : 2; i < (named ? passwords.size() : 3); ++i)
                 QTest::addRow("recipe %d, password %d", recipes, int(i)) << command << passwords[i];
         }
-        // Both examples, each with its status, hang-up and two dial commands.
-        QCOMPARE(recipes, 8);
+        // Every example: the two for an interface the line follows, and the pppd and
+        // NetworkManager ones, each with its status, hang-up and two dial commands.
+        QCOMPARE(recipes, 12);
     }
     void aRecipeHandsOverExactlyOnePassword()
     {
