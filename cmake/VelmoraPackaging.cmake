@@ -64,6 +64,9 @@ install(FILES ${VELMORA_STAGE}/velmora-client.1.gz
 
 # Server: the daemon, its manual page, its unit and its configuration.
 install(TARGETS velmora-server RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR} COMPONENT server)
+# The right to bring NetworkManager's connections up and down, for the server's account only.
+install(FILES ${PROJECT_SOURCE_DIR}/server/velmora-server.rules
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/rules.d COMPONENT server)
 
 # A stripped program (the packages' are) also loses the compilers' names in its .comment
 # section, as Debian strips its programs.
@@ -159,7 +162,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME velmora-client)
-set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "qt6-wayland")
+# The sound library is opened with the first wave played, so dpkg-shlibdeps does not see it.
+set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "qt6-wayland, libcanberra-pulse")
 set(CPACK_COMPONENT_CLIENT_DESCRIPTION [=[shows and controls an office's shared dial-up line
 The Velmora Client is a small desktop program for the users of an office
 network that shares one dial-up line through a Velmora Server. It shows

@@ -40,7 +40,7 @@ bool Accounting::writable(const QString &path, QString *error)
 }
 
 void Accounting::record(const QString &event, const QString &identity, const QString &address,
-                        const QString &entry, qint64 seconds)
+                        const QString &entry, qint64 seconds, qint64 received, qint64 sent)
 {
     if (m_path.isEmpty())
         return;
@@ -54,12 +54,13 @@ void Accounting::record(const QString &event, const QString &identity, const QSt
     m_failing = false;
     QByteArray line;
     if (file.size() == 0)
-        line = "time,event,identity,address,entry,seconds\n";
-    line += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
+        line = "time,event,identity,address,entry,seconds,received,sent\n";
+    const auto number = [](qint64 value) { return value < 0 ? QString() : QString::number(value); };
+    line += QStringLiteral("%1,%2,%3,%4,%5,%6,%7,%8\n")
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                      event, identity.isEmpty() ? QString() : field(identity), address,
-                     entry.isEmpty() ? QString() : field(entry),
-                     seconds < 0 ? QString() : QString::number(seconds))
+                     entry.isEmpty() ? QString() : field(entry), number(seconds), number(received),
+                     number(sent))
                 .toUtf8();
     file.write(line);
 }

@@ -130,7 +130,9 @@ int runServer(int argc, char *argv[], const ServerExtension &extension)
                   .arg(QStringLiteral(VELMORA_VERSION), QString::number(raiseOpenFileLimit())));
     Log::info(QStringLiteral("Line backend: %1; %2 phonebook entries")
                   .arg(config.backend == BackendKind::Command ? QStringLiteral("command")
-                                                              : QStringLiteral("simulated"),
+                       : config.backend == BackendKind::NetworkManager
+                           ? QStringLiteral("networkmanager")
+                           : QStringLiteral("simulated"),
                        QString::number(config.phonebook.size())));
     QString error;
     // Found out at the first call, a log that cannot be written would already have lost it.

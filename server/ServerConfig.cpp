@@ -264,8 +264,10 @@ QString setBackend(ServerConfig &config, const QString &value)
         config.backend = BackendKind::Simulated;
     else if (value == QLatin1String("command"))
         config.backend = BackendKind::Command;
+    else if (value == QLatin1String("networkmanager"))
+        config.backend = BackendKind::NetworkManager;
     else
-        return QStringLiteral("expected simulated or command");
+        return QStringLiteral("expected simulated, command or networkmanager");
     return QString();
 }
 
@@ -314,6 +316,8 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Command/Dial"), text(&ServerConfig::command, &CommandSettings::dial)},
         {QStringLiteral("Command/HangUp"), text(&ServerConfig::command, &CommandSettings::hangUp)},
         {QStringLiteral("Command/Status"), text(&ServerConfig::command, &CommandSettings::status)},
+        {QStringLiteral("Command/Interface"),
+         text(&ServerConfig::command, &CommandSettings::interface)},
         {QStringLiteral("Command/StatusIntervalMs"),
          integer(&ServerConfig::command, &CommandSettings::statusIntervalMs, 100, 3600000)},
         {QStringLiteral("Command/DialTimeoutMs"),
@@ -380,10 +384,15 @@ QString setRights(Rights &rights, const QString &value)
 
 const QStringList &knownSections()
 {
-    static const QStringList names = {QStringLiteral("Server"),           QStringLiteral("Line"),
-                                      QStringLiteral("Simulated"),        QStringLiteral("Command"),
-                                      QStringLiteral("Phonebook"),        QStringLiteral("Rights"),
-                                      QStringLiteral("MaxOnlineMinutes"), QStringLiteral("Web")};
+    static const QStringList names = {QStringLiteral("Server"),
+                                      QStringLiteral("Line"),
+                                      QStringLiteral("Simulated"),
+                                      QStringLiteral("Command"),
+                                      QStringLiteral("Phonebook"),
+                                      QStringLiteral("Rights"),
+                                      QStringLiteral("MaxOnlineMinutes"),
+                                      QStringLiteral("NetworkManager"),
+                                      QStringLiteral("Web")};
     return names;
 }
 
@@ -463,7 +472,8 @@ ConfigResult configFromText(const QString &text)
             result.config.phonebook.append(entryFrom(item.key, item.value));
             continue;
         }
-        if (item.section == QLatin1String("MaxOnlineMinutes")) {
+        if (item.section == QLatin1String("MaxOnlineMinutes") ||
+            item.section == QLatin1String("NetworkManager")) {
             limits.append(item);
             continue;
         }
@@ -500,6 +510,13 @@ ConfigResult configFromText(const QString &text)
                                   [&item](const PhonebookEntry &e) { return e.name == item.key; });
         if (entry == result.config.phonebook.end())
             return fail(item, QStringLiteral("no such entry in [Phonebook]"));
+        if (item.section == QLatin1String("NetworkManager")) {
+            if (item.value.isEmpty())
+                return fail(item, QStringLiteral("expected a NetworkManager connection's id or "
+                                                 "UUID"));
+            entry->connection = item.value;
+            continue;
+        }
         int minutes = 0;
         const QString fault = readInt(item.value, 1, 100000, minutes);
         if (!fault.isEmpty())

@@ -4,29 +4,13 @@
 #pragma once
 
 #include "AddressRange.h"
+#include "LineSettings.h"
 #include "Log.h"
 
 #include <optional>
 #include <QHostAddress>
 #include <QList>
 #include <QString>
-
-// Who judges the password of a phonebook entry.
-enum class PasswordCheck {
-    None,   // the entry is dialled without one
-    Server, // the server knows it and dials only when the client's matches
-    Line,   // the server asks the client for one and hands it to the line, which judges it
-};
-
-struct PhonebookEntry
-{
-    QString name;
-    QString password; // Server: the password itself
-    PasswordCheck check = PasswordCheck::None;
-    qint64 maxOnlineMs = 0; // after this long up the server asks to hang up; 0: no limit
-
-    bool operator==(const PhonebookEntry &other) const = default;
-};
 
 // What the desks of an address range may ask for.
 struct Rights
@@ -47,29 +31,6 @@ struct RightsRule
 
     bool operator==(const RightsRule &other) const = default;
 };
-
-struct SimulatedSettings
-{
-    int dialMs = 3000;
-    int hangUpMs = 1000;
-    QString linePassword; // what the simulated far end accepts for a Line-checked entry
-
-    bool operator==(const SimulatedSettings &other) const = default;
-};
-
-struct CommandSettings
-{
-    QString dial;
-    QString hangUp;
-    QString status; // optional: without it a command's exit code is the whole truth
-    int statusIntervalMs = 3000;
-    int dialTimeoutMs = 120000;
-    int commandTimeoutMs = 60000;
-
-    bool operator==(const CommandSettings &other) const = default;
-};
-
-enum class BackendKind { Simulated, Command };
 
 // The web page: off unless enabled, on a listening socket of its own.
 struct WebSettings

@@ -123,8 +123,11 @@ void VelmoraServer::onLineState(Line::State state)
         // A dial that failed on a password the line judged counts as a wrong password.
         if (m_upSinceMs < 0 && m_caller.lineJudgesPassword)
             m_throttle.failed(m_caller.address, m_clock.nowMs());
+        const std::optional<Traffic> traffic = m_line.callTraffic();
         m_accounting.record(QStringLiteral("down"), QString(), QString(), m_line.entry(),
-                            m_upSinceMs < 0 ? -1 : (m_clock.nowMs() - m_upSinceMs) / 1000);
+                            m_upSinceMs < 0 ? -1 : (m_clock.nowMs() - m_upSinceMs) / 1000,
+                            traffic ? qint64(traffic->received) : -1,
+                            traffic ? qint64(traffic->sent) : -1);
         m_upSinceMs = -1;
         m_caller = {};
         if (m_vote.active()) {

@@ -24,6 +24,7 @@ void VelmoraServer::applySettings()
     m_throttle.setFirstDelay(m_config.wrongPasswordDelayMs);
     m_vote.setCountdownSeconds(m_config.disconnectSeconds);
     m_accounting.setPath(m_config.accountingFile);
+    m_line.setPhonebook(m_config.phonebook);
 }
 
 bool VelmoraServer::start(QString *error)

@@ -6,6 +6,7 @@
 #include "CommandBackend.h"
 #include "Cp1252.h"
 #include "Log.h"
+#include "NetworkManagerBackend.h"
 #include "Protocol.h"
 #include "SimulatedBackend.h"
 
@@ -51,6 +52,8 @@ std::unique_ptr<LineBackend> makeBackend(const ServerConfig &config)
 {
     if (config.backend == BackendKind::Command)
         return std::make_unique<CommandBackend>(config.command);
+    if (config.backend == BackendKind::NetworkManager)
+        return std::make_unique<NetworkManagerBackend>(QDBusConnection::systemBus());
     return std::make_unique<SimulatedBackend>(config.simulated);
 }
 

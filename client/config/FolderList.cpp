@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyle>
 
 namespace {
@@ -47,6 +48,24 @@ bool FolderList::setPath(const QString &folder)
     if (changed)
         Q_EMIT Change();
     return true;
+}
+
+void FolderList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    // The list's own activation would open the folder and pass Enter on to the default button
+    // as well, answering with a folder the user never chose.
+    const QTreeWidgetItem *item = currentItem();
+    const QString folder = item ? item->data(0, PathRole).toString() : QString();
+    if (!folder.isEmpty() && QDir::cleanPath(folder) != m_path) {
+        setPath(folder);
+        event->accept();
+        return;
+    }
+    event->ignore();
 }
 
 void FolderList::rebuild()

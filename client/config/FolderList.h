@@ -8,7 +8,8 @@
 
 // The wave chooser's folder list: the folders from the drive's root down to the current
 // folder, opened one inside the other, and under it the current folder's own folders. Opening
-// an entry (double-click or Enter) makes it the current folder and raises Change.
+// an entry (double-click, or Enter on an entry the arrows moved to) makes it the current folder
+// and raises Change. Enter on the current folder is the window's: its default button answers.
 class FolderList : public QTreeWidget
 {
     Q_OBJECT
@@ -25,6 +26,9 @@ public:
 
 Q_SIGNALS:
     void Change();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void rebuild();

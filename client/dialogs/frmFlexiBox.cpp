@@ -65,6 +65,8 @@ frmFlexiBox::frmFlexiBox()
     // A received text is worth copying; the mouse can select it, the keys stay with the buttons.
     lblMsg->setTextInteractionFlags(Qt::TextSelectableByMouse);
     cmdAction.append(new QPushButton(this));
+    // Neither a default nor a cancel button: Enter answers only on a button, Escape nowhere.
+    cmdAction[DesignedButton]->setAutoDefault(false);
     Twips::place(cmdAction[DesignedButton], 2400, 780, FlexiBoxLayout::ButtonWidth,
                  FlexiBoxLayout::ButtonHeight);
     connect(cmdAction[DesignedButton], &QPushButton::clicked, this,
@@ -127,6 +129,7 @@ void frmFlexiBox::layOut(const QString &ptMsg, const QStringList &captions, bool
     for (qsizetype i = 1; i < r.buttonLefts.size(); ++i) {
         auto *button = new QPushButton(captions.at(i), this);
         button->setFont(cmdAction[DesignedButton]->font());
+        button->setAutoDefault(false);
         button->hide();
         setTabOrder(cmdAction.last(), button);
         const int index = int(i);

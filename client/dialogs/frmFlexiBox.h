@@ -42,6 +42,10 @@ public:
     // The message as the label was given it, line breaks as they came.
     QString message() const { return m_message; }
 
+    // Escape is not an answer: the box has no cancel button, so only its buttons and its
+    // close box answer.
+    void reject() override {}
+
 protected:
     void cancelByUser() override { cmdAction_Click(1); }
 

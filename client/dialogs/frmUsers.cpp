@@ -131,18 +131,6 @@ void frmUsers::cmdAction_Click(int Index)
     answer(QString::number(Index));
 }
 
-void frmUsers::keyPressEvent(QKeyEvent *event)
-{
-    // Without a default button Enter reaches the window only from a button or the list; on a
-    // button it presses that button, as the user expects.
-    auto *button = qobject_cast<QPushButton *>(focusWidget());
-    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        button->click();
-        return;
-    }
-    AnsweringDialog::keyPressEvent(event);
-}
-
 QString frmUsers::messageText() const
 {
     return onTheWire(txtMsg->toPlainText());

@@ -43,7 +43,6 @@ public:
 
 protected:
     void cancelByUser() override { cmdAction_Click(ActionCancel); }
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     friend class SharedForm<frmUsers>;

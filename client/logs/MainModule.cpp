@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +53,21 @@ bool programFolderWritable(const QString &folder)
     return folderCheck.writable;
 }
 
+// Makes the folder and the missing folders above it, for the user alone: the logs hold the
+// messages that users send each other.
+bool makePrivateFolder(const QString &folder)
+{
+    const QString clean = QDir::cleanPath(folder);
+    qsizetype slash = clean.startsWith(QLatin1Char('/')) ? 0 : -1;
+    do {
+        slash = clean.indexOf(QLatin1Char('/'), slash + 1);
+        const QByteArray part = QFile::encodeName(slash < 0 ? clean : clean.left(slash));
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    } while (slash >= 0);
+    return true;
+}
+
 // Opens the log for appending; a file it finds missing is created, and its header and
 // underline are put in text. The state folder may not exist yet (the first line of the first
 // run creates it): folders are made when makeFolder allows. -1 with errno on failure.
@@ -62,10 +78,10 @@ int openLog(const QString &path, QString (*header)(), bool makeFolder, QString &
         int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
         if (fd >= 0 || errno != ENOENT)
             return fd;
-        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno == ENOENT && makeFolder) {
             makeFolder = false;
-            if (QDir().mkpath(QFileInfo(path).absolutePath()))
+            if (makePrivateFolder(QFileInfo(path).absolutePath()))
                 continue;
             errno = ENOENT;
         }

@@ -5,7 +5,6 @@
 
 #include "Artwork.h"
 #include "MessageBox.h"
-#include "PaintCache.h"
 #include "SingleInstance.h"
 #include "Twips.h"
 
@@ -77,10 +76,6 @@ void frmMain::createControls()
         imgIcon[i]->setAccessibleName(QStringLiteral("Server state %1").arg(i));
         imgIcon[i]->hide();
     }
-    // A status line changes the status label and, every other line, the connect button's
-    // caption, back and forth between a few texts: their paintings are kept.
-    PaintCache::install(lblConnection);
-    PaintCache::install(cmdAction[ActionConnect]);
     setTabOrder(chkLock, chkAlert);
     setTabOrder(chkAlert, cmdAction[ActionConfigure]);
     setTabOrder(cmdAction[ActionConfigure], cmdAction[ActionConnect]);

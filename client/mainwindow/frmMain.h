@@ -208,5 +208,8 @@ private:
     // their waits end at once.
     bool m_ended = false;
     bool m_linkAttemptRunning = false;
+    // The first message of colMsgs was answered "&Reply" while a new message held the
+    // composer; the reply opens when that composer is gone.
+    bool m_replyOwed = false;
     NotifyIcon *m_notifyIcon = nullptr;
 };

@@ -57,16 +57,15 @@ void frmMain::onUsers(const QString &message)
         dispatchStep([&] { fSendMessage(request); });
     }
     frmUsers::unload();
-    // Messages that came in while the user was writing were held back; show them now.
-    if (!colMsgs.isEmpty() && !m_unloaded)
+    // A reply chosen while this composer was open could not have it; its turn is now.
+    if (m_replyOwed && !m_unloaded)
         lblMsg_Change();
 }
 
 void frmMain::lblMsg_Change()
 {
-    // A message that arrives while the queue is being shown waits its turn; so does one that
-    // arrives while the user writes a new message, whose composer a reply would need.
-    if (bShowingMsgs || frmUsers::loaded() || m_unloaded)
+    // A message that arrives while the queue is being shown waits its turn.
+    if (bShowingMsgs || m_unloaded)
         return;
     bShowingMsgs = true;
     try {
@@ -76,7 +75,18 @@ void frmMain::lblMsg_Change()
             const qsizetype hash = entry.indexOf(Protocol::NameTerminator);
             const QString sender = hash < 0 ? entry : entry.left(hash);
             const QString text = hash < 0 ? QString() : entry.mid(hash + 1);
-            if (giMsgBox(text, sender) == 0) {
+            if (m_replyOwed || giMsgBox(text, sender) == 0) {
+                // The one composer is taken by a new message: the reply opens once that
+                // message is sent or given up, and the messages after this one wait behind it.
+                if (frmUsers::loaded()) {
+                    if (!m_replyOwed) {
+                        frmUsers::loaded()->raise();
+                        frmUsers::loaded()->activateWindow();
+                    }
+                    m_replyOwed = true;
+                    break;
+                }
+                m_replyOwed = false;
                 frmUsers *composer = frmUsers::instance();
                 composer->setWindowTitle(QStringLiteral("Reply to message from ") + sender);
                 composer->lstUsers->addItem(sender);
@@ -93,8 +103,9 @@ void frmMain::lblMsg_Change()
         }
     } catch (const RuntimeError &error) {
         reportInNotice(QStringLiteral("frmMain.lblMsg_Change"), error);
-        // The entry stays first for the next change; its composer goes, so that the next
-        // reply starts from the design state.
+        // The entry stays first and is shown again at the next change; its composer goes, so
+        // that the next reply starts from the design state.
+        m_replyOwed = false;
         frmUsers::unload();
     }
     bShowingMsgs = false;

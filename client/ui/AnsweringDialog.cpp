@@ -6,6 +6,8 @@
 #include "Artwork.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
 
 AnsweringDialog::AnsweringDialog(Qt::WindowFlags flags)
     : QDialog(nullptr, flags)
@@ -31,4 +33,14 @@ void AnsweringDialog::closeEvent(QCloseEvent *event)
     event->ignore();
     if (isVisible())
         cancelByUser();
+}
+
+void AnsweringDialog::keyPressEvent(QKeyEvent *event)
+{
+    auto *button = qobject_cast<QPushButton *>(focusWidget());
+    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

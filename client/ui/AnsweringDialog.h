@@ -42,6 +42,9 @@ protected:
     virtual void cancelByUser() = 0;
 
     void closeEvent(QCloseEvent *event) override;
+    // Enter on a button presses it, also where no button is the default; elsewhere it reaches
+    // the default button, if there is one.
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // Waits, running events, until the shared dialog Form has answered. Returns the dialog while it

@@ -50,30 +50,20 @@ QPixmap stateIcon(int iState)
     return pixmap;
 }
 
-QPixmap logo()
-{
-    QPixmap pixmap(45, 45);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(31, 78, 121));
-    p.drawRoundedRect(0, 0, 45, 45, 8, 8);
-    QFont font = p.font();
-    font.setPixelSize(30);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 0, 45, 45), Qt::AlignCenter, QStringLiteral("V"));
-    return pixmap;
-}
-
 QIcon applicationIcon()
 {
+    // The installed icon's own renderings: the menu, the windows, the tray's menu and the logo
+    // show one picture.
     QIcon icon;
-    icon.addPixmap(logo());
-    icon.addPixmap(stateIcon(3));
+    for (const int side : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/velmora/icons/%1x%1/velmora-client.png").arg(side),
+                     QSize(side, side));
     return icon;
+}
+
+QPixmap logo()
+{
+    return applicationIcon().pixmap(QSize(LogoSide, LogoSide));
 }
 
 } // namespace Artwork

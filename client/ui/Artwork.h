@@ -6,18 +6,20 @@
 #include <QIcon>
 #include <QPixmap>
 
-// The program's pictures, drawn rather than shipped: the four state icons of the notification
-// area, the logo and the application icon.
+// The program's pictures: the four state icons of the notification area, drawn; the application
+// icon and the logo, the installed icon's renderings.
 namespace Artwork {
 
 // 16 x 16: a silver panel with an upper lamp (S, the link) and a lower lamp (M, the modem).
 // 0: both grey; 1: S green; 2: S green, M yellow; 3: S green, M red.
 QPixmap stateIcon(int iState);
 
-// 45 x 45.
-QPixmap logo();
-
+// The program's picture, the panel of the installed icon, at every size it is drawn in.
 QIcon applicationIcon();
+
+constexpr int LogoSide = 45;
+// The program's picture at 45 x 45.
+QPixmap logo();
 
 // The symbols of the message boxes, by the platform's style numbers: 16 stop (a white cross on
 // a red disc), 32 question (a balloon with a blue question mark), 48 exclamation (a yellow

@@ -12,7 +12,9 @@ namespace AccountingSummary {
 
 namespace {
 
-enum Column { Time, Event, Identity, Address, Entry, Seconds, Columns };
+enum Column { Time, Event, Identity, Address, Entry, Seconds, Received, Sent, Columns };
+// The columns of a log written before the line's bytes were counted.
+constexpr qsizetype OldColumns = Received;
 
 // A field written with a leading "'" so that a spreadsheet takes it as text.
 QString plain(const QString &field)
@@ -23,12 +25,21 @@ QString plain(const QString &field)
                : field;
 }
 
-void add(QHash<QString, Total> &totals, const QString &name, qint64 seconds)
+void add(QHash<QString, Total> &totals, const QString &name, const Call &call)
 {
     Total &total = totals[name];
     total.name = name;
     ++total.calls;
-    total.seconds += seconds;
+    total.seconds += call.seconds;
+    total.bytes += call.bytes;
+}
+
+// A byte count of the log; an empty or unreadable field counts nothing.
+qint64 byteCount(const QString &field)
+{
+    bool ok = false;
+    const qint64 value = field.toLongLong(&ok);
+    return ok && value > 0 ? value : 0;
 }
 
 QList<Total> sorted(const QHash<QString, Total> &totals)
@@ -46,7 +57,8 @@ QJsonArray totalsJson(const QList<Total> &totals)
     for (const Total &total : totals)
         array.append(QJsonObject{{QStringLiteral("name"), total.name},
                                  {QStringLiteral("calls"), total.calls},
-                                 {QStringLiteral("seconds"), total.seconds}});
+                                 {QStringLiteral("seconds"), total.seconds},
+                                 {QStringLiteral("bytes"), total.bytes}});
     return array;
 }
 
@@ -88,7 +100,8 @@ Month summarise(const QString &text, const QString &month, int lastCalls)
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         const QStringList f = fields(line);
-        if (f.size() != Columns || !f[Time].startsWith(month + QLatin1Char('-')))
+        if ((f.size() != Columns && f.size() != OldColumns) ||
+            !f[Time].startsWith(month + QLatin1Char('-')))
             continue;
         if (f[Event] == QLatin1String("up")) {
             // A web user's identity names its address already.
@@ -96,15 +109,17 @@ Month summarise(const QString &text, const QString &month, int lastCalls)
                                  : f[Identity].contains(f[Address])
                                      ? f[Identity]
                                      : QStringLiteral("%1 (%2)").arg(f[Identity], f[Address]);
-            open = Call{f[Time], f[Entry], desk.isEmpty() ? QStringLiteral("?") : desk, 0};
+            open = Call{f[Time], f[Entry], desk.isEmpty() ? QStringLiteral("?") : desk, 0, 0};
         } else if (f[Event] == QLatin1String("down") && open && f[Entry] == open->entry) {
             bool ok = false;
             const qint64 seconds = f[Seconds].toLongLong(&ok);
             if (!ok || seconds < 0)
                 continue;
             open->seconds = seconds;
-            add(perEntry, open->entry, seconds);
-            add(perDesk, open->desk, seconds);
+            if (f.size() == Columns)
+                open->bytes = byteCount(f[Received]) + byteCount(f[Sent]);
+            add(perEntry, open->entry, *open);
+            add(perDesk, open->desk, *open);
             calls.append(*open);
             open.reset();
         }
@@ -122,7 +137,8 @@ QJsonObject toJson(const Month &month)
         last.append(QJsonObject{{QStringLiteral("start"), call.start},
                                 {QStringLiteral("entry"), call.entry},
                                 {QStringLiteral("desk"), call.desk},
-                                {QStringLiteral("seconds"), call.seconds}});
+                                {QStringLiteral("seconds"), call.seconds},
+                                {QStringLiteral("bytes"), call.bytes}});
     return {{QStringLiteral("perEntry"), totalsJson(month.perEntry)},
             {QStringLiteral("perDesk"), totalsJson(month.perDesk)},
             {QStringLiteral("last"), last}};

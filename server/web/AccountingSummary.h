@@ -10,8 +10,9 @@
 
 // The administrator's view of the accounting log: a month's calls added up per entry and per
 // desk, and the last calls one by one. A call is an "up" line (who dialled, the entry) and the
-// "down" line after it (how long it was up). Lines it cannot read are passed over: the log is
-// the administrator's file and may have been edited by hand.
+// "down" line after it (how long it was up, and the bytes that crossed the line where the line
+// counts them). Lines it cannot read are passed over: the log is the administrator's file and
+// may have been edited by hand, and a log begun before the byte columns existed still reads.
 namespace AccountingSummary {
 
 struct Call
@@ -20,6 +21,7 @@ struct Call
     QString entry;
     QString desk; // "identity (address)", or the address alone
     qint64 seconds = 0;
+    qint64 bytes = 0; // received and sent together; 0 where the line counted none
 };
 
 struct Total
@@ -27,6 +29,7 @@ struct Total
     QString name;
     int calls = 0;
     qint64 seconds = 0;
+    qint64 bytes = 0;
 };
 
 struct Month

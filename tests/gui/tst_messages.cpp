@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -199,14 +200,14 @@ private Q_SLOTS:
     void receivedMessageAnswers_data()
     {
         // 0 Reply then OK, 1 Reply then Cancel (the composer's other ways out are the test
-        // above's), 2 Cancel, 3 the box's close box, 4 Escape in the box
+        // above's), 2 Cancel, 3 the box's close box, 4 Escape in the box, then Cancel
         QTest::addColumn<int>("how");
         QTest::addColumn<QString>("sent");
         QTest::newRow("reply, ok") << 0 << QStringLiteral("CMD_MSG:bob#Sure # why not");
         QTest::newRow("reply, cancel") << 1 << QString();
         QTest::newRow("cancel") << 2 << QString();
         QTest::newRow("close box") << 3 << QString();
-        QTest::newRow("escape") << 4 << QString();
+        QTest::newRow("escape, then cancel") << 4 << QString();
     }
     void receivedMessageAnswers()
     {
@@ -231,11 +232,13 @@ private Q_SLOTS:
             QCOMPARE(c.window->lblConnection->text(), QLatin1String("Connected to Office"));
             if (how <= 1)
                 QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
-            else
-                giveUp(f, f->cmdAction[1],
-                       how == 2   ? GiveUp::Button
-                       : how == 3 ? GiveUp::CloseBox
-                                  : GiveUp::Escape);
+            else if (how == 4) {
+                // The box has no cancel button: Escape leaves it waiting for a button.
+                QTest::keyClick(f, Qt::Key_Escape);
+                QVERIFY(f->Tag.isEmpty());
+                QTest::mouseClick(f->cmdAction[1], Qt::LeftButton);
+            } else
+                giveUp(f, f->cmdAction[1], how == 2 ? GiveUp::Button : GiveUp::CloseBox);
             // An answer alone does not close the box; the waiting call does.
             QVERIFY(f->isVisible());
         });
@@ -297,27 +300,55 @@ private Q_SLOTS:
                  1);
     }
 
-    // While the user writes a new message, arrivals wait for the composer to close.
-    void messagesWaitForTheComposer()
+    // A message that arrives while the user writes a new one is shown at once, beside the
+    // composer. "&Reply" cannot take the composer from the new message: the reply opens when
+    // that message is sent, and the messages after the replied one wait behind it.
+    void messagesAppearBesideTheComposer_data()
     {
+        QTest::addColumn<bool>("reply");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("reply") << true;
+    }
+    void messagesAppearBesideTheComposer()
+    {
+        QFETCH(bool, reply);
         LinkedClient c;
         QVERIFY(c.start());
         QStringList shown;
         const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
             shown << f->message();
-            f->cmdAction_Click(1);
+            const bool first = f->message() == QLatin1String("while writing");
+            QCOMPARE(frmUsers::loaded() != nullptr, first || !reply);
+            f->cmdAction_Click(reply && first ? 0 : 1);
         });
+        std::unique_ptr<QTimer> replyComposer;
         const auto composer = whenShown<frmUsers>([&](frmUsers *f) {
             QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:bob#while writing")));
+            QCOMPARE(shown, QStringList{QStringLiteral("while writing")});
+            QVERIFY(!frmFlexiBox::loaded());
+            QVERIFY(c.serverSays(QStringLiteral("CMD_MSG:cy#behind")));
+            QCOMPARE(shown.size(), reply ? 1 : 2);
             QVERIFY(c.serverSays(users("zed|")));
             QCOMPARE(frmUsers::loaded(), f); // the second list is refused
-            QVERIFY(shown.isEmpty());
+            QCOMPARE(f->windowTitle(), QLatin1String("Send Message to Another User"));
             QTest::keyClicks(f->txtMsg, QStringLiteral("first"));
+            replyComposer = whenShown<frmUsers>([&](frmUsers *r) {
+                QCOMPARE(r->windowTitle(), QLatin1String("Reply to message from bob"));
+                QCOMPARE(shown.size(), 1);
+                QTest::keyClicks(r->txtMsg, QStringLiteral("back"));
+                QTest::mouseClick(r->cmdAction[0], Qt::LeftButton);
+            });
             QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
         });
         c.server.send(users("ann|"));
         QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:ann#first")));
-        QTRY_COMPARE(shown, QStringList{QStringLiteral("while writing")});
+        QTRY_COMPARE(shown,
+                     (QStringList{QStringLiteral("while writing"), QStringLiteral("behind")}));
+        QTRY_VERIFY(c.window->colMsgs.isEmpty() && !frmFlexiBox::loaded());
+        QStringList sent{QStringLiteral("CMD_MSG:ann#first")};
+        if (reply)
+            sent << QStringLiteral("CMD_MSG:bob#back");
+        QCOMPARE(c.server.requests(), sent);
     }
 
     // A reply that cannot be sent is reported; its message stays first and is shown again

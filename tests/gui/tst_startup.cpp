@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -129,6 +130,11 @@ private Q_SLOTS:
         QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
         QCOMPARE(gNotifyIconData.szTip, QLatin1String("Unknown"));
         QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(0).toImage());
+        // One picture: the installed icon is the window's icon and the logo.
+        const QPixmap installed(QStringLiteral(VELMORA_DATA "/icons/32x32/velmora-client.png"));
+        QVERIFY(!installed.isNull());
+        QCOMPARE(w.windowIcon().pixmap(QSize(32, 32)).toImage(), installed.toImage());
+        QCOMPARE(w.imgBrindor->pixmap().toImage(), w.windowIcon().pixmap(QSize(45, 45)).toImage());
 
         QSignalSpy ended(&w, &frmMain::programEnded);
         MessageBox::setNextAnswer(MessageBox::AnswerNo);

@@ -67,9 +67,11 @@ for deb in "$client_deb" "$server_deb"; do
 done
 client_depends=$(dpkg-deb -f "$client_deb" Depends)
 server_depends=$(dpkg-deb -f "$server_deb" Depends)
-for library in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6; do
+for library in libqt6widgets6 libqt6network6 libc6; do
     [[ $client_depends == *"$library "* ]] || fail "velmora-client does not depend on $library"
 done
+[[ $(dpkg-deb -f "$client_deb" Recommends) == *libcanberra-pulse* ]] ||
+    fail "velmora-client does not recommend the sound library"
 [[ $server_depends == *"libqt6network6 "* ]] || fail "velmora-server does not depend on Qt Network"
 [[ $server_depends == *"libqt6httpserver6 "* ]] ||
     fail "velmora-server does not depend on Qt HttpServer, which serves its web page"

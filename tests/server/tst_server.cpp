@@ -79,7 +79,7 @@ private Q_SLOTS:
         row("countdown too long", "[Server]\nDisconnectSeconds=40000",
             "line 2: DisconnectSeconds=\"40000\": expected a whole number from 0 to 32767");
         row("bad backend", "[Line]\nBackend=modem",
-            "line 2: Backend=\"modem\": expected simulated or");
+            "line 2: Backend=\"modem\": expected simulated, command or networkmanager");
         row("empty misspelt section", "[Server]\n[Phonebok]\n",
             "line 2: unknown section [Phonebok]; did you mean [Phonebook]?");
         row("case of a section", "[server]\nPort=1000",
@@ -98,6 +98,10 @@ private Q_SLOTS:
             "line 4: B: no such entry in [Phonebook]");
         row("limit of zero", "[Phonebook]\nA=\n[MaxOnlineMinutes]\nA=0",
             "line 4: A=\"0\": expected a whole number from 1");
+        row("connection of no entry", "[Phonebook]\nA=\n[NetworkManager]\nB=Mobile",
+            "line 4: B: no such entry in [Phonebook]");
+        row("empty connection", "[Phonebook]\nA=\n[NetworkManager]\nA=",
+            "line 4: A: expected a NetworkManager connection's id or UUID");
         row("entry with PWD:", "[Phonebook]\nAPWD:B=", "line 2: APWD:B: an entry name may not");
         row("password with a tab", "[Phonebook]\nA=x\ty",
             "line 2: A: a password may not hold control characters");

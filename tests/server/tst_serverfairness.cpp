@@ -130,7 +130,7 @@ private Q_SLOTS:
                          [&accepted](QTcpSocket *socket) { accepted.emplace_back(socket); });
         for (int i = 0; i < 2 * Acceptor::PerTurn; ++i) {
             waiting.push_back(std::make_unique<QTcpSocket>());
-            waiting.back()->connectToHost(QHostAddress::LocalHost, listener.serverPort());
+            waiting.back()->connectToHost(QHostAddress::LocalHost, acceptor.port());
             QVERIFY(waiting.back()->waitForConnected(5000));
         }
         QCoreApplication::processEvents();

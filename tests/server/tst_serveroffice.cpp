@@ -238,13 +238,13 @@ private Q_SLOTS:
         QVERIFY(c(0).request(Protocol::CmdOk) && c(1).request(Protocol::CmdOk));
         QVERIFY(c(0).expect(Protocol::StatusDisconnected));
         const QStringList lines = accountingLines();
-        QCOMPARE(lines.value(0), str("time,event,identity,address,entry,seconds"));
+        QCOMPARE(lines.value(0), str("time,event,identity,address,entry,seconds,received,sent"));
         QCOMPARE(lines.mid(1, 6),
-                 (QStringList{str("dial,\"'=SUM(A1)\",127.0.0.1,\"Office\","),
-                              str("up,\"'=SUM(A1)\",127.0.0.1,\"Office\","),
-                              str("hang-up request,\"b\"\"x\",127.0.0.1,\"Office\","),
-                              str("refused,\"'=SUM(A1)\",127.0.0.1,\"Office\","),
-                              str("time limit,,,\"Office\","), str("down,,,\"Office\",60")}));
+                 (QStringList{str("dial,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
+                              str("up,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
+                              str("hang-up request,\"b\"\"x\",127.0.0.1,\"Office\",,,"),
+                              str("refused,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
+                              str("time limit,,,\"Office\",,,"), str("down,,,\"Office\",60,,")}));
     }
 
     void aReloadedTimeLimitAppliesToTheCall_data()

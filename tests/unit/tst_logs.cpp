@@ -230,16 +230,28 @@ private Q_SLOTS:
         TestHome home;
         QTemporaryDir state;
         const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
-        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        // Neither the state home nor its velmora folder exists yet.
+        const QString xdgState = state.path() + QLatin1String("/state");
+        qputenv("XDG_STATE_HOME", xdgState.toLocal8Bit());
         // A folder that does not exist cannot be written, whoever runs the test.
         MainModule::setProgramFolder(home.programFolder() + QLatin1String("/bin"));
-        const QString folder = state.path() + QLatin1String("/velmora");
+        const QString folder = xdgState + QLatin1String("/velmora");
         QCOMPARE(MainModule::logFolder(), folder);
         QVERIFY(!QFileInfo::exists(folder));
         MainModule::deleteActivityLog();
 
         gWriteLog(QStringLiteral("R"), QStringLiteral("MSG_ACK"));
         gWriteErrorLog(QStringLiteral("frmMain_Load"), QStringLiteral("Type mismatch"));
+        // The logs hold what users wrote to each other: for this user's eyes alone.
+        const auto ofOthers = [](const QString &path) {
+            // The "user" bits repeat the owner's for the user running the test.
+            return QFileInfo(path).permissions() &
+                   ~QFile::Permissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                       QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        };
+        for (const QString &made : {xdgState, folder, folder + QLatin1String("/clientlog.txt"),
+                                    folder + QLatin1String("/clienterr.txt")})
+            QCOMPARE(ofOthers(made), QFile::Permissions());
         QVERIFY(TestHome::readFile(folder + QLatin1String("/clientlog.txt"))
                     .endsWith(QLatin1String("\tDataArrival\tMSG_ACK\r\n")));
         QVERIFY(TestHome::readFile(folder + QLatin1String("/clienterr.txt"))

@@ -227,15 +227,19 @@ void TestWebRules::summary()
         "2024-05-03 10:00:00,up,\"'=bob, \"\"the\"\" desk\",192.0.2.18,\"Night line\",\n"
         "2024-05-03 10:00:30,down,,,\"Night line\",30\n"
         "garbage\n"
-        "2024-05-04 08:00:00,up,,192.0.2.19,\"Office ISP\",\n"
-        "2024-05-04 08:01:00,down,,,\"Office ISP\",60\n"
-        "2024-05-05 08:00:00,up,\"ann\",192.0.2.17,\"Office ISP\",\n");
+        "time,event,identity,address,entry,seconds,received,sent\n"
+        "2024-05-04 08:00:00,up,,192.0.2.19,\"Office ISP\",,,\n"
+        "2024-05-04 08:01:00,down,,,\"Office ISP\",60,5000,250\n"
+        "2024-05-05 08:00:00,up,\"ann\",192.0.2.17,\"Office ISP\",,,\n");
     const AccountingSummary::Month month =
         AccountingSummary::summarise(log, QStringLiteral("2024-05"));
     QCOMPARE(month.perEntry.size(), 2);
     QCOMPARE(month.perEntry[0].name, QStringLiteral("Office ISP"));
     QCOMPARE(month.perEntry[0].calls, 2);
     QCOMPARE(month.perEntry[0].seconds, 660);
+    // Bytes where the log has them, both directions; a line of the older form counts none.
+    QCOMPARE(month.perEntry[0].bytes, 5250);
+    QCOMPARE(month.perEntry[1].bytes, 0);
     QCOMPARE(month.perEntry[1].name, QStringLiteral("Night line"));
     QCOMPARE(month.perDesk.size(), 3);
     QCOMPARE(month.perDesk[0].name, QStringLiteral("ann (192.0.2.17)"));

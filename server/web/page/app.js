@@ -205,6 +205,17 @@ function duration(seconds) {
         minutes > 0 ? minutes + ' min ' + twoDigits(seconds % 60) + ' s' : seconds + ' s';
 }
 
+// Bytes as people read them: 1.5 MB, 820 kB, 12 B.
+function size(bytes) {
+    const units = ['B', 'kB', 'MB', 'GB', 'TB'];
+    let unit = 0, value = bytes;
+    while (value >= 1000 && unit < units.length - 1) {
+        value /= 1000;
+        unit += 1;
+    }
+    return (unit === 0 || value >= 100 ? Math.round(value) : value.toFixed(1)) + ' ' + units[unit];
+}
+
 function svg(tag, attributes) {
     const element = document.createElementNS('http://www.w3.org/2000/svg', tag);
     for (const [key, value] of Object.entries(attributes)) element.setAttribute(key, value);
@@ -216,12 +227,12 @@ function svg(tag, attributes) {
 function drawChart(target, totals) {
     // Drawn at the width it is shown at, so that its text stays readable on a phone.
     const row = 28, width = Math.max(300, $(target).clientWidth || 600);
-    const labelWidth = Math.round(width * 0.38), valueWidth = 130;
+    const labelWidth = Math.round(width * 0.34), valueWidth = 190;
     const chart = svg('svg', { viewBox: `0 0 ${width} ${Math.max(1, totals.length) * row}`,
         role: 'img' });
     const title = svg('title', {});
     title.textContent = totals.map((t) => `${t.name}: ${duration(t.seconds)}, ${t.calls} ` +
-        (t.calls === 1 ? 'call' : 'calls')).join('; ') || 'No calls';
+        (t.calls === 1 ? 'call' : 'calls') + `, ${size(t.bytes)}`).join('; ') || 'No calls';
     chart.append(title);
     const longest = Math.max(1, ...totals.map((t) => t.seconds));
     totals.forEach((total, i) => {
@@ -234,7 +245,7 @@ function drawChart(target, totals) {
         const bar = svg('rect', { class: 'bar', x: labelWidth, y: y + 4, height: row - 8,
             width: length });
         const value = svg('text', { x: labelWidth + length + 6, y: y + 18 });
-        value.textContent = `${duration(total.seconds)} · ${total.calls}`;
+        value.textContent = `${duration(total.seconds)} · ${total.calls} · ${size(total.bytes)}`;
         chart.append(label, bar, value);
     });
     if (totals.length === 0) {
@@ -265,7 +276,8 @@ function showAccounting(month) {
     body.replaceChildren();
     for (const call of month.last) {
         const tr = document.createElement('tr');
-        for (const text of [call.start, call.entry, call.desk, duration(call.seconds)]) {
+        for (const text of [call.start, call.entry, call.desk, duration(call.seconds),
+            size(call.bytes)]) {
             const td = document.createElement('td');
             td.textContent = text;
             tr.append(td);

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "InterfaceWatch.h"
 #include "LineBackend.h"
 #include "ShellCommand.h"
 
@@ -26,6 +27,7 @@ public:
     void start() override;
     void dial(const PhonebookEntry &entry, const QString &password) override;
     void hangUp() override;
+    QString interfaceName() const override { return m_settings.interface; }
 
 private:
     enum class Phase { Down, Dialling, AwaitingUp, Up, HangingUp, AwaitingDown };
@@ -53,4 +55,6 @@ private:
     QPointer<ShellCommand> m_probe;
     QTimer m_poll;
     QTimer m_deadline;
+    // With an interface named, its kernel events tell the line's state, not a status command.
+    InterfaceWatch *m_watch = nullptr;
 };

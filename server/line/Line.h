@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "CallTraffic.h"
 #include "LineBackend.h"
 
 #include <memory>
@@ -21,10 +22,14 @@ public:
     ~Line() override;
 
     void start();
+    void setPhonebook(const QList<PhonebookEntry> &phonebook);
     State state() const { return m_state; }
     QString entry() const { return m_entry; }
     // "Disconnected", "Connect device", "Connected to " + entry or "Disconnecting".
     QString statusLine() const;
+
+    // The bytes of the last call that ended; none when its interface could not be read.
+    std::optional<Traffic> callTraffic() const { return m_callTraffic; }
 
     // Only while the line is down.
     void dial(const PhonebookEntry &entry, const QString &password);
@@ -45,4 +50,7 @@ private:
     std::unique_ptr<LineBackend> m_backend;
     State m_state = State::Down;
     QString m_entry;
+    CallTraffic m_traffic;
+    bool m_counting = false;
+    std::optional<Traffic> m_callTraffic;
 };

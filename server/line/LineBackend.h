@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "ServerConfig.h"
+#include "LineSettings.h"
 
 #include <QObject>
 
@@ -18,6 +18,11 @@ public:
 
     // Begins to watch the line; a backend that can see it reports a line already up.
     virtual void start() {}
+    // The phonebook in force, at start and after every reload.
+    virtual void setPhonebook(const QList<PhonebookEntry> &) {}
+    // The network interface the line is on, whose counters tell a call's bytes; empty when
+    // there is none or it is not known (yet).
+    virtual QString interfaceName() const { return QString(); }
     // Dials entry; lineUp or lineDown with a reason follows.
     virtual void dial(const PhonebookEntry &entry, const QString &password) = 0;
     // Hangs up, or abandons a dial in progress; lineDown with an empty reason follows.

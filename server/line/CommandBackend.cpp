@@ -14,6 +14,13 @@ CommandBackend::CommandBackend(const CommandSettings &settings, QObject *parent)
     connect(&m_poll, &QTimer::timeout, this, &CommandBackend::probe);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &CommandBackend::onDeadline);
+    if (!m_settings.interface.isEmpty()) {
+        m_watch = new InterfaceWatch(m_settings.interface, this);
+        // A line found up that nobody here dialled is named after its interface.
+        connect(m_watch, &InterfaceWatch::changed, this, [this](bool up) {
+            onProbed(up, m_entry.isEmpty() ? m_settings.interface : QString());
+        });
+    }
 }
 
 CommandBackend::~CommandBackend()
@@ -23,7 +30,10 @@ CommandBackend::~CommandBackend()
 
 void CommandBackend::start()
 {
-    if (m_settings.status.isEmpty())
+    QString error;
+    if (m_watch && !m_watch->start(&error))
+        Log::error(error);
+    if (m_watch || m_settings.status.isEmpty())
         return;
     m_poll.start();
     probe();
@@ -77,6 +87,10 @@ void CommandBackend::cancelCommands()
 
 void CommandBackend::probe()
 {
+    if (m_watch) {
+        onProbed(m_watch->isUp(), QString());
+        return;
+    }
     // While a dial or a hang-up runs, its own outcome tells the state.
     if (m_settings.status.isEmpty() || m_probe || m_action)
         return;
@@ -109,7 +123,7 @@ void CommandBackend::onDialled(const ShellCommand::Result &result)
         becomeDown(QStringLiteral("Dialling %1 failed: %2").arg(m_entry, result.failure));
         return;
     }
-    if (m_settings.status.isEmpty()) {
+    if (m_settings.status.isEmpty() && !m_watch) {
         becomeUp(m_entry);
         return;
     }
@@ -124,7 +138,7 @@ void CommandBackend::onHungUp(bool ok, const QString &why)
     m_action = nullptr;
     if (!ok)
         Log::warning(QStringLiteral("Hanging up %1: %2").arg(m_entry, why));
-    if (m_settings.status.isEmpty()) {
+    if (m_settings.status.isEmpty() && !m_watch) {
         becomeDown(QString());
         return;
     }

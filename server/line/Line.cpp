@@ -9,6 +9,7 @@
 Line::Line(std::unique_ptr<LineBackend> backend, QObject *parent)
     : QObject(parent)
     , m_backend(std::move(backend))
+    , m_traffic([this] { return m_backend->interfaceName(); })
 {
     connect(m_backend.get(), &LineBackend::lineUp, this, &Line::onUp);
     connect(m_backend.get(), &LineBackend::lineDown, this, &Line::onDown);
@@ -19,6 +20,11 @@ Line::~Line() = default;
 void Line::start()
 {
     m_backend->start();
+}
+
+void Line::setPhonebook(const QList<PhonebookEntry> &phonebook)
+{
+    m_backend->setPhonebook(phonebook);
 }
 
 QString Line::statusLine() const
@@ -61,6 +67,9 @@ void Line::onUp(const QString &entry)
         return;
     Log::info(QStringLiteral("The line is up on %1").arg(entry));
     m_entry = entry;
+    if (!m_counting)
+        m_traffic.begin();
+    m_counting = true;
     setState(State::Up);
 }
 
@@ -69,6 +78,14 @@ void Line::onDown(const QString &reason)
     if (m_state == State::Down)
         return;
     Log::info(QStringLiteral("The line is down"));
+    m_callTraffic.reset();
+    if (m_counting)
+        m_callTraffic = m_traffic.end();
+    m_counting = false;
+    if (m_callTraffic)
+        Log::info(QStringLiteral("The call on %1 received %2 bytes and sent %3")
+                      .arg(m_entry, QString::number(m_callTraffic->received),
+                           QString::number(m_callTraffic->sent)));
     setState(State::Down, reason);
 }
 

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Velmora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Runs one line test inside a private network and mount namespace of its own, with a private
+# system bus and a NetworkManager of its own, so that nothing outside changes:
+#   in-namespace.sh TEST [ARGS...]
+# The namespace holds velmora0, the line, a veth whose far end velmora0-far (192.0.2.2) is in a
+# second namespace, "far" (ip -n far ...), so that traffic to it crosses the line. The test finds the bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in
+# VELMORA_NM_PROFILES. Exits with 77 (a skip for ctest) when the machine cannot make namespaces.
+set -euo pipefail
+
+if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
+    why=
+    if [ "$(id -u)" -ne 0 ]; then
+        why="not root"
+    elif ! command -v unshare >/dev/null || ! unshare -n -m true 2>/dev/null; then
+        why="unshare cannot make a network and mount namespace here"
+    else
+        for tool in dbus-daemon NetworkManager nmcli ip wpa_supplicant hostapd; do
+            command -v "$tool" >/dev/null || why="$tool is missing (scripts/setup installs it)"
+        done
+    fi
+    if [ -n "$why" ]; then
+        echo "SKIP line tests: $why"
+        exit 77
+    fi
+    VELMORA_IN_NAMESPACE=1 exec unshare -n -m --propagation private -- "$0" "$@"
+fi
+
+work=$(mktemp -d /tmp/velmora-line.XXXXXX)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    ip netns del far 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Udev does not announce devices in a new namespace; NetworkManager manages them only when /sys
+# is a sysfs of this namespace. Its folders get empty ones, so that no profile or state of the
+# machine shows through.
+mount -t sysfs -o ro sysfs /sys
+mount -t tmpfs tmpfs /run
+for dir in /etc/NetworkManager /var/lib/NetworkManager /usr/lib/NetworkManager/conf.d; do
+    [ -d "$dir" ] && mount -t tmpfs tmpfs "$dir"
+done
+ip link set lo up
+
+mkdir -p "$work/profiles" "$work/conf.d" /run/dbus
+cat >"$work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/system_bus_socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_type="method_return"/>
+    <allow send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="signal"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+  </policy>
+</busconfig>
+CONF
+cat >"$work/NetworkManager.conf" <<CONF
+[main]
+plugins=keyfile
+no-auto-default=*
+auth-polkit=false
+dns=none
+rc-manager=unmanaged
+
+[keyfile]
+path=$work/profiles
+unmanaged-devices=interface-name:velmora0-far;interface-name:velmora1;interface-name:velmora1-far
+
+[logging]
+level=DEBUG
+CONF
+
+dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile --print-address=3 3>"$work/bus.address" &
+pids+=($!)
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus_socket
+for _ in $(seq 100); do
+    [ -S "$work/system_bus_socket" ] && break
+    sleep 0.05
+done
+
+ip netns add far
+ip link add velmora0 type veth peer name velmora0-far netns far
+ip -n far link set lo up
+ip -n far link set velmora0-far up
+ip -n far addr add 192.0.2.2/24 dev velmora0-far
+
+NetworkManager --debug --config="$work/NetworkManager.conf" --config-dir="$work/conf.d" \
+    --system-config-dir="$work/conf.d" --intern-config="$work/intern.conf" \
+    --state-file="$work/state" --pid-file="$work/nm.pid" >"$work/NetworkManager.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+    nmcli -t -f RUNNING general 2>/dev/null | grep -q running && break
+    sleep 0.05
+done
+if ! nmcli -t -f RUNNING general 2>/dev/null | grep -q running; then
+    echo "NetworkManager did not start; its log:"
+    tail -50 "$work/NetworkManager.log"
+    exit 1
+fi
+
+export VELMORA_NM_PROFILES=$work/profiles VELMORA_NM_LOG=$work/NetworkManager.log
+status=0
+"$@" || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "== the last lines of NetworkManager's log"
+    tail -40 "$work/NetworkManager.log"
+fi
+exit "$status"
