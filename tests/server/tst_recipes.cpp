@@ -198,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         const QString stubs = m_dir.filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(stubs));
-        for (const char *program : {"pon", "poff", "pppd", "nmcli", "ip"}) {
+        for (const char *program : {"pon", "poff", "pppd", "nmcli", "ip", "dhclient"}) {
             QFile stub(stubs + QLatin1Char('/') + str(program));
             QVERIFY(stub.open(QIODevice::WriteOnly));
             stub.write("#!/bin/sh\n"
