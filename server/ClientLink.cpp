@@ -21,7 +21,8 @@ constexpr int kWarningsPerMinute = 5;
 
 } // namespace
 
-ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent)
+ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent,
+                       const QHostAddress &standsFor)
     : QObject(parent)
     , m_socket(socket)
     , m_limits(limits)
@@ -31,11 +32,13 @@ ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent
     m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     // A bounded buffer keeps a client that sends without end from growing the server.
     m_socket->setReadBufferSize(m_limits.maxMessageBytes + 1);
-    m_address = AddressRange::plain(m_socket->peerAddress());
-    m_peer = (m_address.protocol() == QAbstractSocket::IPv6Protocol
-                  ? QLatin1Char('[') + m_address.toString() + QLatin1Char(']')
-                  : m_address.toString()) +
-             QLatin1Char(':') + QString::number(m_socket->peerPort());
+    const bool onBehalf = !standsFor.isNull();
+    m_address = AddressRange::plain(onBehalf ? standsFor : m_socket->peerAddress());
+    m_peer = m_address.protocol() == QAbstractSocket::IPv6Protocol
+                 ? QLatin1Char('[') + m_address.toString() + QLatin1Char(']')
+                 : m_address.toString();
+    m_peer += onBehalf ? QStringLiteral(" (web)")
+                       : QLatin1Char(':') + QString::number(m_socket->peerPort());
     m_window.start();
     if (m_limits.identifyTimeoutMs > 0)
         m_identifyTimer.start(m_limits.identifyTimeoutMs, this);

@@ -45,7 +45,10 @@ public:
     // Marks queued messages that may have to be withdrawn before they leave.
     enum class Tag { Plain, DisconnectRequest, Notice };
 
-    ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent = nullptr);
+    // standsFor: the address a link made on another's behalf (a web page's user) answers for;
+    // none: the socket's peer.
+    ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent = nullptr,
+               const QHostAddress &standsFor = QHostAddress());
     ~ClientLink() override;
 
     QString peer() const { return m_peer; }

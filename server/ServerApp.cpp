@@ -85,7 +85,7 @@ quint64 raiseOpenFileLimit()
     return limit.rlim_cur;
 }
 
-int runServer(int argc, char *argv[])
+int runServer(int argc, char *argv[], const ServerExtension &extension)
 {
     qInstallMessageHandler(onQtMessage);
     // Qt's own event loop instead of GLib's: GLib adds and removes a socket's watch by walking
@@ -166,7 +166,7 @@ int runServer(int argc, char *argv[])
                                     "(VELMORA_SERVER_TEST_CLOCK_RATE)")
                          .arg(QString::number(times)));
     }
-    if (!server.start(&error)) {
+    if (!server.start(&error) || (extension && !extension(server, &error))) {
         Log::error(error);
         return 1;
     }

@@ -148,22 +148,75 @@ template <typename Part> Setter text(Part ServerConfig::*part, QString Part::*fi
     };
 }
 
-QString setAddress(ServerConfig &config, const QString &value)
+QString readAddresses(const QString &value, QList<QHostAddress> &out)
 {
     static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
     const QStringList items = value.split(separators, Qt::SkipEmptyParts);
     if (items.isEmpty() || items == QStringList{QStringLiteral("any")}) {
-        config.addresses = {QHostAddress(QHostAddress::Any)};
+        out = {QHostAddress(QHostAddress::Any)};
         return QString();
     }
-    config.addresses.clear();
+    QList<QHostAddress> addresses;
     for (const QString &item : items) {
         QHostAddress address;
-        if (!address.setAddress(item) || config.addresses.contains(address))
+        if (!address.setAddress(item) || addresses.contains(address))
             return QStringLiteral("expected \"any\", or one or more different IP addresses") +
                    hostNameNote(value);
-        config.addresses.append(address);
+        addresses.append(address);
     }
+    out = addresses;
+    return QString();
+}
+
+QString setAddress(ServerConfig &config, const QString &value)
+{
+    return readAddresses(value, config.addresses);
+}
+
+QString setWebAddress(ServerConfig &config, const QString &value)
+{
+    return readAddresses(value, config.web.addresses);
+}
+
+QString setWebEnabled(ServerConfig &config, const QString &value)
+{
+    if (value != QLatin1String("yes") && value != QLatin1String("no"))
+        return QStringLiteral("expected yes or no");
+    config.web.enabled = value == QLatin1String("yes");
+    return QString();
+}
+
+QString setWebPort(ServerConfig &config, const QString &value)
+{
+    bool ok = false;
+    const uint port = value.toUInt(&ok);
+    if (!ok || port > 65535)
+        return QStringLiteral("expected a port number from 0 (any free port) to 65535");
+    config.web.port = static_cast<quint16>(port);
+    return QString();
+}
+
+QString setWebHostNames(ServerConfig &config, const QString &value)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    static const QRegularExpression name(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$"));
+    const QStringList names = value.split(separators, Qt::SkipEmptyParts);
+    for (const QString &item : names) {
+        if (!name.match(item).hasMatch())
+            return QStringLiteral("expected host names (office-router, office-router.example) "
+                                  "separated by commas or blanks");
+    }
+    config.web.hostNames = names;
+    return QString();
+}
+
+template <QString WebSettings::*field>
+QString setWebFile(ServerConfig &config, const QString &value)
+{
+    if (!value.isEmpty() && !value.startsWith(QLatin1Char('/')))
+        return QStringLiteral("expected an absolute path, or nothing");
+    config.web.*field = value;
     return QString();
 }
 
@@ -250,6 +303,12 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Line/Backend"), setBackend},
         {QStringLiteral("Line/IdleMinutes"), integer(&ServerConfig::idleMinutes, 0, 100000)},
         {QStringLiteral("Line/IdleBytes"), integer(&ServerConfig::idleBytes, 1, 1000000000)},
+        {QStringLiteral("Web/Enabled"), setWebEnabled},
+        {QStringLiteral("Web/Address"), setWebAddress},
+        {QStringLiteral("Web/Port"), setWebPort},
+        {QStringLiteral("Web/HostNames"), setWebHostNames},
+        {QStringLiteral("Web/Certificate"), setWebFile<&WebSettings::certificate>},
+        {QStringLiteral("Web/Key"), setWebFile<&WebSettings::key>},
         {QStringLiteral("Simulated/DialMs"),
          integer(&ServerConfig::simulated, &SimulatedSettings::dialMs, 0, 600000)},
         {QStringLiteral("Simulated/HangUpMs"),
@@ -314,11 +373,14 @@ QString setRights(Rights &rights, const QString &value)
             rights.refuse = true;
         else if (word == QLatin1String("message"))
             rights.message = true;
+        else if (word == QLatin1String("admin"))
+            rights.admin = true;
         else
-            return QStringLiteral("expected \"none\" or any of dial, hangup, refuse, message");
+            return QStringLiteral("expected \"none\" or any of dial, hangup, refuse, message, "
+                                  "admin");
     }
     return words.isEmpty() ? QStringLiteral("expected \"none\" or any of dial, hangup, refuse, "
-                                            "message")
+                                            "message, admin")
                            : QString();
 }
 
@@ -329,7 +391,7 @@ const QStringList &knownSections()
         QStringLiteral("Simulated"),        QStringLiteral("Command"),
         QStringLiteral("Phonebook"),        QStringLiteral("Rights"),
         QStringLiteral("MaxOnlineMinutes"), QStringLiteral("NetworkManager"),
-        QStringLiteral("IdleMinutes")};
+        QStringLiteral("IdleMinutes"),      QStringLiteral("Web")};
     return names;
 }
 
@@ -471,6 +533,14 @@ ConfigResult configFromText(const QString &text)
         });
         return fail(*backend, QStringLiteral("the command line backend needs Dial and HangUp in "
                                              "[Command]"));
+    }
+    const WebSettings &web = result.config.web;
+    if (web.certificate.isEmpty() != web.key.isEmpty()) {
+        const auto half = std::find_if(parsed.items.cbegin(), parsed.items.cend(), [](auto &i) {
+            return i.section == QLatin1String("Web") &&
+                   (i.key == QLatin1String("Certificate") || i.key == QLatin1String("Key"));
+        });
+        return fail(*half, QStringLiteral("TLS needs both Certificate and Key in [Web]"));
     }
     return result;
 }

@@ -19,6 +19,7 @@ struct Rights
     bool hangUp = true;
     bool refuse = true; // refuse another desk's hang-up, or hold the line locked
     bool message = true;
+    bool admin = false; // the web page's view of the accounting log
 
     bool operator==(const Rights &other) const = default;
 };
@@ -29,6 +30,19 @@ struct RightsRule
     Rights rights;
 
     bool operator==(const RightsRule &other) const = default;
+};
+
+// The web page: off unless enabled, on a listening socket of its own.
+struct WebSettings
+{
+    bool enabled = false;
+    QList<QHostAddress> addresses{QHostAddress(QHostAddress::Any)};
+    quint16 port = 8080;   // 0: any free port
+    QStringList hostNames; // names the page is reached by, besides its IP addresses
+    QString certificate;   // both set: the page is served over TLS
+    QString key;
+
+    bool operator==(const WebSettings &other) const = default;
 };
 
 struct ServerConfig
@@ -63,6 +77,7 @@ struct ServerConfig
     int idleBytes = 1024;
     SimulatedSettings simulated;
     CommandSettings command;
+    WebSettings web;
 
     const PhonebookEntry *findEntry(const QString &name) const;
     QStringList entryNames() const;

@@ -101,7 +101,30 @@ void VelmoraServer::onNewConnection(QTcpSocket *socket)
         socket->deleteLater();
         return;
     }
-    auto *link = new ClientLink(socket, limits(), this);
+    addLink(socket, QHostAddress());
+}
+
+bool VelmoraServer::adopt(QTcpSocket *socket, const QHostAddress &address, QString *refusal)
+{
+    const QHostAddress plain = AddressRange::plain(address);
+    *refusal = m_stopping ? QStringLiteral("stopping") : m_admission.refusal(plain);
+    if (!refusal->isEmpty()) {
+        socket->abort();
+        socket->deleteLater();
+        return false;
+    }
+    addLink(socket, plain);
+    return true;
+}
+
+qint64 VelmoraServer::upSeconds() const
+{
+    return m_upSinceMs < 0 ? -1 : (m_clock.nowMs() - m_upSinceMs) / 1000;
+}
+
+void VelmoraServer::addLink(QTcpSocket *socket, const QHostAddress &standsFor)
+{
+    auto *link = new ClientLink(socket, limits(), this, standsFor);
     connect(link, &ClientLink::received, this, &VelmoraServer::onReceived);
     connect(link, &ClientLink::closed, this, &VelmoraServer::onClosed);
     connect(link, &ClientLink::delivered, this, &VelmoraServer::onDelivered);
@@ -134,9 +157,10 @@ void VelmoraServer::reload(const ServerConfig &config)
     ServerConfig next = config;
     if (next.addresses != m_config.addresses || next.port != m_config.port ||
         next.backend != m_config.backend || next.simulated != m_config.simulated ||
-        next.command != m_config.command)
-        Log::warning(QStringLiteral("The new addresses, port or line settings take effect at the "
-                                    "next start"));
+        next.command != m_config.command || next.web != m_config.web)
+        Log::warning(QStringLiteral("The new addresses, port, line or web settings take effect "
+                                    "at the next start"));
+    next.web = m_config.web;
     next.addresses = m_config.addresses;
     next.port = m_config.port;
     next.backend = m_config.backend;

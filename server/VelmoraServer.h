@@ -51,6 +51,15 @@ public:
     OfficeClock &clock() { return m_clock; }
     Line::State lineState() const { return m_line.state(); }
 
+    // ---- For the web page, whose users are desks like any other (ServerListening.cpp) ---
+    const ServerConfig &config() const { return m_config; }
+    // Takes socket as the link of a desk at address (a web page's user): admitted, judged,
+    // asked and accounted like a desk linked over the network. False, the socket closed, with
+    // the reason when the address may not link now.
+    bool adopt(QTcpSocket *socket, const QHostAddress &address, QString *refusal);
+    // How long the line has been up, in seconds; -1 while it is not up.
+    qint64 upSeconds() const;
+
     // Takes a new configuration: phonebook, rights, allow-list, caps, limits and timings. A
     // link from an address the new allow-list does not hold is closed; the others stay. The
     // addresses, the port and the line's settings need a restart; a change to them is logged
@@ -81,6 +90,7 @@ private:
     // ---- The network (ServerListening.cpp) ---------------------------------------------
     void applySettings();
     void onNewConnection(QTcpSocket *socket);
+    void addLink(QTcpSocket *socket, const QHostAddress &standsFor);
     void onAcceptError(const QString &why);
     void onClosed(ClientLink *link);
 

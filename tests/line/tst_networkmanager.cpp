@@ -252,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(desks[0]->request(str("CMD_CONNECT:Backup")));
         QVERIFY2(allHear(desks, Protocol::StatusConnectDevice), qPrintable(server.log()));
         QVERIFY(allHear(desks, Protocol::StatusDisconnected));
-        const QString failed = desks[1]->next();
+        const QString failed = desks[1]->next(10000);
         QVERIFY2(failed.startsWith(str("Dialling Backup failed: ") + why), qPrintable(failed));
         QVERIFY(server.stop());
     }

@@ -73,6 +73,8 @@ done
 [[ $(dpkg-deb -f "$client_deb" Recommends) == *libcanberra-pulse* ]] ||
     fail "velmora-client does not recommend the sound library"
 [[ $server_depends == *"libqt6network6 "* ]] || fail "velmora-server does not depend on Qt Network"
+[[ $server_depends == *"libqt6httpserver6 "* ]] ||
+    fail "velmora-server does not depend on Qt HttpServer, which serves its web page"
 [[ $server_depends == *adduser* ]] || fail "velmora-server does not depend on adduser"
 [[ $server_depends != *libqt6gui6* ]] || fail "the headless server depends on Qt GUI"
 dpkg-deb -e "$server_deb" "$work/server-control"

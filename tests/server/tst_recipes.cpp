@@ -198,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         const QString stubs = m_dir.filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(stubs));
-        for (const char *program : {"pon", "poff", "pppd", "nmcli", "ip"}) {
+        for (const char *program : {"pon", "poff", "pppd", "nmcli", "ip", "dhclient"}) {
             QFile stub(stubs + QLatin1Char('/') + str(program));
             QVERIFY(stub.open(QIODevice::WriteOnly));
             stub.write("#!/bin/sh\n"
@@ -251,8 +251,9 @@ private Q_SLOTS:
             for (qsizetype i = named ? 0 : 2; i < (named ? passwords.size() : 3); ++i)
                 QTest::addRow("recipe %d, password %d", recipes, int(i)) << command << passwords[i];
         }
-        // Both examples, each with its status, hang-up and two dial commands.
-        QCOMPARE(recipes, 8);
+        // Every example: the two for an interface the line follows, and the pppd and
+        // NetworkManager ones, each with its status, hang-up and two dial commands.
+        QCOMPARE(recipes, 12);
     }
     void aRecipeHandsOverExactlyOnePassword()
     {

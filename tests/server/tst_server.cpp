@@ -116,6 +116,14 @@ private Q_SLOTS:
         row("entry with terminator", "[Phonebook]\nA\x1c=", "line 2: A\x1c: an entry name may not");
         row("command without dial", "[Line]\nBackend=command\n[Command]\nHangUp=poff",
             "line 2: Backend: the command line backend needs Dial and HangUp");
+        row("web not yes or no", "[Web]\nEnabled=true",
+            "line 2: Enabled=\"true\": expected yes or no");
+        row("web port too large", "[Web]\nPort=70000",
+            "line 2: Port=\"70000\": expected a port number from 0");
+        row("web certificate without key", "[Web]\nEnabled=yes\nCertificate=/etc/velmora/web.crt",
+            "line 3: Certificate: TLS needs both Certificate and Key in [Web]");
+        row("web key not absolute", "[Web]\nKey=web.key",
+            "line 2: Key=\"web.key\": expected an absolute path");
     }
     void configErrors()
     {
@@ -141,6 +149,18 @@ private Q_SLOTS:
         QCOMPARE(c.command.dial, str("pon \"$E\""));
         QCOMPARE(c.entryNames(), (QStringList{str("Office"), str("Branch"), str("Night")}));
         QCOMPARE(c.findEntry(str("Branch"))->password, str("a=b;c"));
+        // The web page is off unless enabled, and admin is a right only a rule gives.
+        QVERIFY(!c.web.enabled);
+        QVERIFY(!c.rightsFor(QHostAddress(QHostAddress::LocalHost)).admin);
+        const ConfigResult web =
+            configFromText(str("[Web]\nEnabled=yes\nAddress=127.0.0.1 ::1\nPort=0\n[Rights]\n"
+                               "10.0.0.0/8=dial admin\n"));
+        QVERIFY2(web.error.isEmpty(), qPrintable(web.error));
+        QVERIFY(web.config.web.enabled);
+        QCOMPARE(web.config.web.port, 0);
+        QCOMPARE(web.config.web.addresses.size(), 2);
+        const Rights admin = web.config.rightsFor(QHostAddress(str("10.1.2.3")));
+        QVERIFY(admin.admin && admin.dial && !admin.hangUp);
         QCOMPARE(c.findEntry(str("Branch"))->check, PasswordCheck::Server);
         QCOMPARE(c.findEntry(str("Night"))->check, PasswordCheck::Line);
         // An entry without an idle time of its own takes the [Line] one; 0 is never.
