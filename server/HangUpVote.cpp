@@ -41,17 +41,18 @@ HangUpVote::HangUpVote(const OfficeClock &clock, QObject *parent)
 
 qint64 HangUpVote::closingDelayMs() const
 {
-    return m_countdownSeconds * 1000LL + kAnswerGraceMs;
+    return (m_idle ? 0 : m_countdownSeconds * 1000LL) + kAnswerGraceMs;
 }
 
-void HangUpVote::start(ClientLink *requester, const QList<ClientLink *> &asked)
+void HangUpVote::start(ClientLink *requester, const QList<ClientLink *> &asked, bool idle)
 {
+    m_idle = idle;
     const qint64 closing = m_clock.nowMs() + closingDelayMs();
     m_exchange.start(requester, asked, closing);
     m_voteDue = closing;
     m_voteTimer.start(until(closing, m_clock.nowMs()));
-    const QByteArray question =
-        Cp1252::encode(Protocol::MsgDisconnectPrefix + QString::number(m_countdownSeconds));
+    const QByteArray question = Cp1252::encode(Protocol::MsgDisconnectPrefix +
+                                               QString::number(idle ? 0 : m_countdownSeconds));
     for (ClientLink *link : asked)
         link->send(question, ClientLink::Tag::DisconnectRequest);
 }
@@ -111,6 +112,7 @@ void HangUpVote::stop()
 {
     m_voteTimer.stop();
     m_exchange.clear();
+    m_idle = false;
     callDown();
 }
 
@@ -146,6 +148,7 @@ void HangUpVote::finish()
         link->withdraw(ClientLink::Tag::DisconnectRequest);
     m_voteTimer.stop();
     m_exchange.clear();
+    m_idle = false;
 }
 
 void HangUpVote::callUp(qint64 capMs)

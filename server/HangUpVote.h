@@ -25,8 +25,12 @@ public:
 
     void setCountdownSeconds(int seconds) { m_countdownSeconds = seconds; }
     bool active() const { return m_exchange.active(); }
-    // Asks every link in asked; requester may be none (the time limit asks).
-    void start(ClientLink *requester, const QList<ClientLink *> &asked);
+    // Asks every link in asked; requester may be none (the time limit asks). An idle call's
+    // question comes without a countdown ("MSG_DISCONNECT+0"): no user is asked, and only a
+    // desk with the line locked answers at once and refuses.
+    void start(ClientLink *requester, const QList<ClientLink *> &asked, bool idle = false);
+    // The vote in progress is about an idle call.
+    bool idle() const { return m_idle; }
     // A further request during the vote; false when link has already asked.
     bool join(ClientLink *link);
     // The question has just left for link: its countdown runs from now.
@@ -64,6 +68,7 @@ private:
 
     const OfficeClock &m_clock;
     int m_countdownSeconds = 30;
+    bool m_idle = false;
     DisconnectExchange m_exchange;
     QTimer m_voteTimer;
     qint64 m_voteDue = 0;

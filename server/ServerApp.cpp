@@ -18,6 +18,10 @@
 
 namespace {
 
+// A minute a second at most: enough for a test, and a forgotten setting still leaves the waits
+// after wrong passwords more than a moment.
+constexpr int kMaxClockRate = 60;
+
 void printTo(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
@@ -147,6 +151,21 @@ int runServer(int argc, char *argv[], const ServerExtension &extension)
         return 1;
     }
     VelmoraServer server(config);
+    // The tests of the real process run its clock fast instead of waiting minutes.
+    const QByteArray rate = qgetenv("VELMORA_SERVER_TEST_CLOCK_RATE");
+    if (!rate.isEmpty()) {
+        const int times = rate.toInt();
+        if (times < 1 || times > kMaxClockRate) {
+            Log::error(QStringLiteral("VELMORA_SERVER_TEST_CLOCK_RATE=\"%1\": expected a whole "
+                                      "number from 1 to %2")
+                           .arg(QString::fromLocal8Bit(rate), QString::number(kMaxClockRate)));
+            return 1;
+        }
+        server.clock().setRate(times);
+        Log::warning(QStringLiteral("The server's clock runs %1 times as fast, for tests "
+                                    "(VELMORA_SERVER_TEST_CLOCK_RATE)")
+                         .arg(QString::number(times)));
+    }
     if (!server.start(&error) || (extension && !extension(server, &error))) {
         Log::error(error);
         return 1;

@@ -301,6 +301,8 @@ const QHash<QString, Setter> &setters()
         {QStringLiteral("Server/MaxMessagesPerSecond"),
          integer(&ServerConfig::maxMessagesPerSecond, 10, 100000)},
         {QStringLiteral("Line/Backend"), setBackend},
+        {QStringLiteral("Line/IdleMinutes"), integer(&ServerConfig::idleMinutes, 0, 100000)},
+        {QStringLiteral("Line/IdleBytes"), integer(&ServerConfig::idleBytes, 1, 1000000000)},
         {QStringLiteral("Web/Enabled"), setWebEnabled},
         {QStringLiteral("Web/Address"), setWebAddress},
         {QStringLiteral("Web/Port"), setWebPort},
@@ -384,15 +386,12 @@ QString setRights(Rights &rights, const QString &value)
 
 const QStringList &knownSections()
 {
-    static const QStringList names = {QStringLiteral("Server"),
-                                      QStringLiteral("Line"),
-                                      QStringLiteral("Simulated"),
-                                      QStringLiteral("Command"),
-                                      QStringLiteral("Phonebook"),
-                                      QStringLiteral("Rights"),
-                                      QStringLiteral("MaxOnlineMinutes"),
-                                      QStringLiteral("NetworkManager"),
-                                      QStringLiteral("Web")};
+    static const QStringList names = {
+        QStringLiteral("Server"),           QStringLiteral("Line"),
+        QStringLiteral("Simulated"),        QStringLiteral("Command"),
+        QStringLiteral("Phonebook"),        QStringLiteral("Rights"),
+        QStringLiteral("MaxOnlineMinutes"), QStringLiteral("NetworkManager"),
+        QStringLiteral("IdleMinutes"),      QStringLiteral("Web")};
     return names;
 }
 
@@ -473,7 +472,8 @@ ConfigResult configFromText(const QString &text)
             continue;
         }
         if (item.section == QLatin1String("MaxOnlineMinutes") ||
-            item.section == QLatin1String("NetworkManager")) {
+            item.section == QLatin1String("NetworkManager") ||
+            item.section == QLatin1String("IdleMinutes")) {
             limits.append(item);
             continue;
         }
@@ -517,11 +517,13 @@ ConfigResult configFromText(const QString &text)
             entry->connection = item.value;
             continue;
         }
+        // An entry may be kept from ever going idle (0); a limit of 0 would be no limit.
+        const bool idle = item.section == QLatin1String("IdleMinutes");
         int minutes = 0;
-        const QString fault = readInt(item.value, 1, 100000, minutes);
+        const QString fault = readInt(item.value, idle ? 0 : 1, 100000, minutes);
         if (!fault.isEmpty())
             return failValue(item, fault);
-        entry->maxOnlineMs = minutes * 60000LL;
+        (idle ? entry->idleMs : entry->maxOnlineMs) = minutes * 60000LL;
     }
     const CommandSettings &command = result.config.command;
     if (result.config.backend == BackendKind::Command &&

@@ -71,6 +71,10 @@ struct ServerConfig
     std::optional<Rights> otherRights;
     QList<PhonebookEntry> phonebook;
     BackendKind backend = BackendKind::Simulated;
+    // A call during which fewer than idleBytes crossed the line in idleMinutes is hung up;
+    // 0 minutes: never. An entry's own idle time overrides it.
+    int idleMinutes = 0;
+    int idleBytes = 1024;
     SimulatedSettings simulated;
     CommandSettings command;
     WebSettings web;

@@ -48,7 +48,7 @@ void VelmoraServer::handleDisconnect(ClientLink *link)
     startVote(link);
 }
 
-void VelmoraServer::startVote(ClientLink *requester)
+void VelmoraServer::startVote(ClientLink *requester, bool idle)
 {
     const QString who = requester ? requester->name() : QStringLiteral("The server");
     QList<ClientLink *> others = m_links;
@@ -60,7 +60,7 @@ void VelmoraServer::startVote(ClientLink *requester)
     }
     Log::info(QStringLiteral("%1 asks to hang up; asking %2 other client(s)")
                   .arg(who, QString::number(others.size())));
-    m_vote.start(requester, others);
+    m_vote.start(requester, others, idle);
 }
 
 void VelmoraServer::onDelivered(ClientLink *link, ClientLink::Tag tag)
@@ -75,6 +75,13 @@ void VelmoraServer::handleAnswer(ClientLink *link, Kind kind)
         report(
             link, Log::Level::Info,
             QStringLiteral("%1 answered a hang-up request that is not pending").arg(link->name()));
+        return;
+    }
+    // An idle call has no countdown to cancel: only a lock, answered at once, keeps it.
+    if (kind == Kind::Cancel && m_vote.idle()) {
+        Log::info(QStringLiteral("%1 refuses the hang-up of an idle call; only a lock keeps it")
+                      .arg(link->name()));
+        m_vote.review();
         return;
     }
     // A desk that may not refuse has its refusal counted as consent.
@@ -116,10 +123,12 @@ void VelmoraServer::onLineState(Line::State state)
         m_accounting.record(QStringLiteral("up"), m_caller.identity, m_caller.address.toString(),
                             m_line.entry());
         m_vote.callUp(onlineCapMs());
+        m_idleWatch.begin(idleMs(), quint64(m_config.idleBytes));
         break;
     }
     case Line::State::Down: {
         m_vote.callDown();
+        m_idleWatch.end();
         // A dial that failed on a password the line judged counts as a wrong password.
         if (m_upSinceMs < 0 && m_caller.lineJudgesPassword)
             m_throttle.failed(m_caller.address, m_clock.nowMs());
@@ -155,4 +164,23 @@ qint64 VelmoraServer::onlineCapMs() const
 {
     const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
     return entry ? entry->maxOnlineMs : 0;
+}
+
+void VelmoraServer::onIdle()
+{
+    // A vote already running decides; the idle time is counted again from now.
+    if (m_line.state() != Line::State::Up || m_stopping || m_vote.active())
+        return;
+    Log::info(QStringLiteral("The call on %1 has been idle for %2 minute(s)")
+                  .arg(m_line.entry(), QString::number(idleMs() / 60000.0)));
+    m_accounting.record(QStringLiteral("idle"), QString(), QString(), m_line.entry());
+    startVote(nullptr, true);
+}
+
+qint64 VelmoraServer::idleMs() const
+{
+    const PhonebookEntry *entry = m_config.findEntry(m_line.entry());
+    if (entry && entry->idleMs >= 0)
+        return entry->idleMs;
+    return m_config.idleMinutes * 60000LL;
 }

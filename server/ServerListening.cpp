@@ -185,6 +185,7 @@ void VelmoraServer::reload(const ServerConfig &config)
                       ? QStringLiteral("The call on %1 is now limited to %2 minute(s)")
                             .arg(m_line.entry(), QString::number(cap / 60000.0))
                       : QStringLiteral("The call on %1 is no longer limited").arg(m_line.entry()));
+    m_idleWatch.setRule(idleMs(), quint64(m_config.idleBytes));
     Log::info(QStringLiteral("Configuration reloaded: %1 phonebook entries, %2 rights rules; "
                              "%3 links kept, %4 closed")
                   .arg(QString::number(m_config.phonebook.size()),

@@ -69,6 +69,7 @@ VelmoraServer::VelmoraServer(const ServerConfig &config, QObject *parent)
     connect(&m_line, &Line::stateChanged, this, &VelmoraServer::onLineState);
     connect(&m_vote, &HangUpVote::settled, this, &VelmoraServer::onVoteSettled);
     connect(&m_vote, &HangUpVote::limitReached, this, &VelmoraServer::onOnlineLimit);
+    connect(&m_idleWatch, &IdleWatch::idle, this, &VelmoraServer::onIdle);
     m_refusalTimer.setSingleShot(true);
     connect(&m_refusalTimer, &QTimer::timeout, this, [this] {
         const QString summary = m_admission.summary(m_clock.nowMs());

@@ -9,6 +9,7 @@
 #include "ClientLink.h"
 #include "ClientRequests.h"
 #include "HangUpVote.h"
+#include "IdleWatch.h"
 #include "Line.h"
 #include "Log.h"
 #include "OfficeClock.h"
@@ -112,14 +113,18 @@ private:
     // ---- The line and the hang-up (ServerHangUp.cpp) -----------------------------------
     void handleDisconnect(ClientLink *link);
     void handleAnswer(ClientLink *link, ClientRequests::Kind kind);
-    // Asks every client but requester whether the line may go; requester may be none.
-    void startVote(ClientLink *requester);
+    // Asks every client but requester whether the line may go; requester may be none. An idle
+    // call's vote is refused only by a lock.
+    void startVote(ClientLink *requester, bool idle = false);
     void onDelivered(ClientLink *link, ClientLink::Tag tag);
     void onVoteSettled(const QString &why);
     void onOnlineLimit();
+    void onIdle();
     void onLineState(Line::State state);
     // The time limit of the call's entry in the configuration in force; 0: none.
     qint64 onlineCapMs() const;
+    // How long the call's entry may be idle, [IdleMinutes] before [Line]; 0: for ever.
+    qint64 idleMs() const;
     void account(const QString &event, const ClientLink *link, qint64 seconds = -1);
 
     ServerConfig m_config;
@@ -133,6 +138,12 @@ private:
     Accounting m_accounting;
     OfficeClock m_clock;
     HangUpVote m_vote{m_clock};
+    IdleWatch m_idleWatch{m_clock, [this]() -> std::optional<quint64> {
+                              const std::optional<Traffic> traffic = m_line.trafficSoFar();
+                              return traffic
+                                         ? std::optional<quint64>(traffic->received + traffic->sent)
+                                         : std::nullopt;
+                          }};
     QTimer m_stopTimer;
     qint64 m_lastAcceptErrorLog = -1;
     QTimer m_refusalTimer;   // ends the minute of refusals with its summary

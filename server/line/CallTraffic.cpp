@@ -36,9 +36,9 @@ std::optional<Traffic> readCounters(const QString &interface, const QString &sys
     return Traffic{*received, *sent};
 }
 
-CallTraffic::CallTraffic(std::function<QString()> interface, QObject *parent)
+CallTraffic::CallTraffic(std::function<std::optional<Traffic>()> counters, QObject *parent)
     : QObject(parent)
-    , m_interface(std::move(interface))
+    , m_counters(std::move(counters))
 {
     m_timer.setInterval(kSampleMs);
     connect(&m_timer, &QTimer::timeout, this, &CallTraffic::sample);
@@ -53,10 +53,21 @@ void CallTraffic::begin()
     sample();
 }
 
+std::optional<Traffic> CallTraffic::soFar()
+{
+    sample();
+    return total();
+}
+
 std::optional<Traffic> CallTraffic::end()
 {
     sample();
     m_timer.stop();
+    return total();
+}
+
+std::optional<Traffic> CallTraffic::total() const
+{
     if (!m_first)
         return std::nullopt;
     const Traffic now = between(*m_first, m_last);
@@ -71,7 +82,7 @@ Traffic CallTraffic::between(const Traffic &first, const Traffic &last)
 
 void CallTraffic::sample()
 {
-    const std::optional<Traffic> now = readCounters(m_interface());
+    const std::optional<Traffic> now = m_counters();
     if (!now)
         return;
     if (!m_first) {

@@ -24,16 +24,20 @@ std::optional<Traffic> readCounters(const QString &interface,
 
 // What one call moved: the interface's counters when the call began, read again every few
 // seconds and at its end, since an interface made for the call (ppp0) is gone once it is over.
-// The interface is asked for at each reading: a backend may learn it after the line is up.
+// The counters are asked for at each reading: a backend may learn its interface after the line
+// is up.
 class CallTraffic : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit CallTraffic(std::function<QString()> interface, QObject *parent = nullptr);
+    explicit CallTraffic(std::function<std::optional<Traffic>()> counters,
+                         QObject *parent = nullptr);
 
     void begin();
-    // The call's bytes; none when the interface's counters could never be read.
+    // The call's bytes until now, read afresh; none while the counters could never be read.
+    std::optional<Traffic> soFar();
+    // The call's bytes; none when the counters could never be read.
     std::optional<Traffic> end();
     // The difference of two readings; a counter that went back (the interface was made anew)
     // counts from zero.
@@ -41,8 +45,9 @@ public:
 
 private:
     void sample();
+    std::optional<Traffic> total() const;
 
-    std::function<QString()> m_interface;
+    std::function<std::optional<Traffic>()> m_counters;
     QTimer m_timer;
     std::optional<Traffic> m_first;
     Traffic m_last;

@@ -9,7 +9,7 @@
 Line::Line(std::unique_ptr<LineBackend> backend, QObject *parent)
     : QObject(parent)
     , m_backend(std::move(backend))
-    , m_traffic([this] { return m_backend->interfaceName(); })
+    , m_traffic([this] { return m_backend->counters(); })
 {
     connect(m_backend.get(), &LineBackend::lineUp, this, &Line::onUp);
     connect(m_backend.get(), &LineBackend::lineDown, this, &Line::onDown);
@@ -40,6 +40,11 @@ QString Line::statusLine() const
         return Protocol::StatusDisconnecting;
     }
     return QString();
+}
+
+std::optional<Traffic> Line::trafficSoFar()
+{
+    return m_counting ? m_traffic.soFar() : std::nullopt;
 }
 
 void Line::dial(const PhonebookEntry &entry, const QString &password)

@@ -30,6 +30,9 @@ public:
 
     // The bytes of the last call that ended; none when its interface could not be read.
     std::optional<Traffic> callTraffic() const { return m_callTraffic; }
+    // The bytes of the call in progress until now; none while the line is not up or its
+    // interface cannot be read.
+    std::optional<Traffic> trafficSoFar();
 
     // Only while the line is down.
     void dial(const PhonebookEntry &entry, const QString &password);

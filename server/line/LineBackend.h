@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "CallTraffic.h"
 #include "LineSettings.h"
 
 #include <QObject>
@@ -23,6 +24,8 @@ public:
     // The network interface the line is on, whose counters tell a call's bytes; empty when
     // there is none or it is not known (yet).
     virtual QString interfaceName() const { return QString(); }
+    // The line's traffic counters now; none when they cannot be read.
+    virtual std::optional<Traffic> counters() const { return readCounters(interfaceName()); }
     // Dials entry; lineUp or lineDown with a reason follows.
     virtual void dial(const PhonebookEntry &entry, const QString &password) = 0;
     // Hangs up, or abandons a dial in progress; lineDown with an empty reason follows.

@@ -22,6 +22,7 @@ struct PhonebookEntry
     QString password; // Server: the password itself
     PasswordCheck check = PasswordCheck::None;
     qint64 maxOnlineMs = 0; // after this long up the server asks to hang up; 0: no limit
+    qint64 idleMs = -1;     // after this long idle the server hangs up; 0: never; -1: as all
     // The NetworkManager connection the entry dials, by id or UUID; empty: the one whose id is
     // the entry's name.
     QString connection{};

@@ -32,13 +32,15 @@ private:
 
     QString accountingPath() const { return m_dir.filePath(str("accounting.csv")); }
 
-    QByteArray config() const
+    QByteArray config(const QByteArray &line = QByteArray()) const
     {
         return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\n"
                "AccountingFile=" +
                accountingPath().toUtf8() +
                "\n"
-               "[Line]\nBackend=command\n[Command]\nInterface=velmora1\n"
+               "[Line]\nBackend=command\n" +
+               line +
+               "[Command]\nInterface=velmora1\n"
                "Dial=ip link set velmora1 up && ip addr add 198.51.100.11/24 dev velmora1\n"
                "HangUp=ip addr flush dev velmora1 && ip link set velmora1 down\n"
                "DialTimeoutMs=5000\nCommandTimeoutMs=5000\n[Phonebook]\nUplink=\n";
@@ -57,7 +59,11 @@ private Q_SLOTS:
                         "ip -n far addr add 198.51.100.2/24 dev velmora1-far")));
     }
 
-    void cleanup() { QVERIFY(run(str("ip link del velmora1"))); }
+    void cleanup()
+    {
+        qunsetenv("VELMORA_SERVER_TEST_CLOCK_RATE");
+        QVERIFY(run(str("ip link del velmora1")));
+    }
 
     void dialFallAndHangUp()
     {
@@ -105,6 +111,46 @@ private Q_SLOTS:
         const QStringList fields = downs.last().split(u',');
         QVERIFY2(fields.value(6).toLongLong() > 0 && fields.value(7).toLongLong() >= 20 * 70,
                  qPrintable(downs.last()));
+    }
+
+    void anIdleCallEnds()
+    {
+        // A minute a second: the server judges idleness every two seconds, each time over two
+        // of its minutes.
+        qputenv("VELMORA_SERVER_TEST_CLOCK_RATE", "60");
+        QFile::remove(accountingPath()); // the tests share the folder
+        ServerProcess server;
+        QVERIFY(server.startWith(config("IdleMinutes=1\nIdleBytes=2000\n"), {str("-p0")}));
+        RawClient desk(server.port(), str("desk"));
+        RawClient other(server.port(), str("other"));
+        QVERIFY(desk.link() && other.link());
+        QVERIFY(desk.request(str("CMD_CONNECT:Uplink")));
+        QVERIFY(allHear(desk, other, Protocol::StatusConnectedTo + str("Uplink")));
+
+        // Traffic across the line, well over IdleBytes every two seconds, keeps the call for
+        // five of the server's idle times.
+        QElapsedTimer traffic;
+        traffic.start();
+        while (traffic.elapsed() < 5000) {
+            QVERIFY(run(str("bash -c 'for i in $(seq 10); do echo velmora-traffic-velmora-traffic "
+                            "> /dev/udp/198.51.100.2/9; done'")));
+            QTest::qWait(200);
+        }
+        QVERIFY(saidNothingMore(desk) && saidNothingMore(other));
+
+        // Quiet, it is idle: every desk is asked without a countdown, and nobody's lock keeps it.
+        const QString question = Protocol::MsgDisconnectPrefix + str("0");
+        QVERIFY(allHear(desk, other, question));
+        QVERIFY(allHear(desk, other, Protocol::StatusDisconnecting));
+        QVERIFY(allHear(desk, other, Protocol::StatusDisconnected));
+        QVERIFY(server.stop());
+        QVERIFY2(server.log().contains(str("The call on Uplink has been idle for 1 minute(s)")),
+                 qPrintable(server.log()));
+        QFile accounting(accountingPath());
+        QVERIFY(accounting.open(QIODevice::ReadOnly));
+        const QStringList events = QString::fromUtf8(accounting.readAll()).split(u'\n');
+        QCOMPARE(events.filter(str(",idle,,,\"Uplink\",")).size(), 1);
+        QCOMPARE(events.filter(str(",down,,,\"Uplink\",")).size(), 1);
     }
 
     void startFindsTheLineUp()

@@ -98,6 +98,14 @@ private Q_SLOTS:
             "line 4: B: no such entry in [Phonebook]");
         row("limit of zero", "[Phonebook]\nA=\n[MaxOnlineMinutes]\nA=0",
             "line 4: A=\"0\": expected a whole number from 1");
+        row("idle time of no entry", "[Phonebook]\nA=\n[IdleMinutes]\nB=5",
+            "line 4: B: no such entry in [Phonebook]");
+        row("idle time negative", "[Phonebook]\nA=\n[IdleMinutes]\nA=-1",
+            "line 4: A=\"-1\": expected a whole number from 0 to 100000");
+        row("idle minutes too many", "[Line]\nIdleMinutes=100001",
+            "line 2: IdleMinutes=\"100001\": expected a whole number from 0 to 100000");
+        row("idle bytes none", "[Line]\nIdleBytes=0",
+            "line 2: IdleBytes=\"0\": expected a whole number from 1 to 1000000000");
         row("connection of no entry", "[Phonebook]\nA=\n[NetworkManager]\nB=Mobile",
             "line 4: B: no such entry in [Phonebook]");
         row("empty connection", "[Phonebook]\nA=\n[NetworkManager]\nA=",
@@ -133,7 +141,7 @@ private Q_SLOTS:
         const ConfigResult result = configFromText(
             str("; comment\n[Server]\nAddress=127.0.0.1\nDisconnectSeconds=5\n[Line]\n"
                 "Backend=command\n[Command]\nDial = pon \"$E\" \r\nHangUp=poff\n[Phonebook]\n"
-                "Office=\nBranch=a=b;c\nNight=*\n"));
+                "Office=\nBranch=a=b;c\nNight=*\n[IdleMinutes]\nNight=0\nBranch=15\n"));
         QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
         const ServerConfig &c = result.config;
         QCOMPARE(c.addresses, QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)});
@@ -155,6 +163,10 @@ private Q_SLOTS:
         QVERIFY(admin.admin && admin.dial && !admin.hangUp);
         QCOMPARE(c.findEntry(str("Branch"))->check, PasswordCheck::Server);
         QCOMPARE(c.findEntry(str("Night"))->check, PasswordCheck::Line);
+        // An entry without an idle time of its own takes the [Line] one; 0 is never.
+        QCOMPARE(c.findEntry(str("Office"))->idleMs, -1);
+        QCOMPARE(c.findEntry(str("Night"))->idleMs, 0);
+        QCOMPARE(c.findEntry(str("Branch"))->idleMs, 15 * 60000);
         // The example shipped to administrators must itself be sound.
         QVERIFY(loadConfig(QStringLiteral(VELMORA_SERVER_EXAMPLE)).error.isEmpty());
     }

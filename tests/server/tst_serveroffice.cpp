@@ -244,7 +244,7 @@ private Q_SLOTS:
                               str("up,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
                               str("hang-up request,\"b\"\"x\",127.0.0.1,\"Office\",,,"),
                               str("refused,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
-                              str("time limit,,,\"Office\",,,"), str("down,,,\"Office\",60,,")}));
+                              str("time limit,,,\"Office\",,,"), str("down,,,\"Office\",60,0,0")}));
     }
 
     void aReloadedTimeLimitAppliesToTheCall_data()
@@ -275,6 +275,125 @@ private Q_SLOTS:
         } else {
             QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
         }
+    }
+
+    void idleWindow_data()
+    {
+        QTest::addColumn<qint64>("nowMs");
+        QTest::addColumn<quint64>("bytes");
+        QTest::addColumn<IdleWindow>("next");
+        // A stretch begun at 1000 ms with 5000 bytes; 1024 bytes end it.
+        QTest::newRow("too few") << qint64(9000) << quint64(6023) << IdleWindow{1000, 5000};
+        QTest::newRow("just enough") << qint64(9000) << quint64(6024) << IdleWindow{9000, 6024};
+        QTest::newRow("counter went back") << qint64(9000) << quint64(10) << IdleWindow{9000, 10};
+    }
+    void idleWindow()
+    {
+        QFETCH(qint64, nowMs);
+        QFETCH(quint64, bytes);
+        QFETCH(IdleWindow, next);
+        QCOMPARE(nextWindow(IdleWindow{1000, 5000}, nowMs, bytes, 1024), next);
+    }
+
+    // The simulated line carries nothing, so its calls are idle from the start.
+    void anIdleCallEndsUnlessLocked_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("no answer") << QString() << false;
+        QTest::newRow("agreed") << QString(Protocol::CmdOk) << false;
+        // No countdown was shown, so there was nothing a user could cancel.
+        QTest::newRow("cancelled") << QString(Protocol::CmdCancel) << false;
+        QTest::newRow("locked") << QString(Protocol::CmdLocked) << true;
+    }
+    void anIdleCallEndsUnlessLocked()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, kept);
+        ServerConfig config = fastConfig();
+        config.accountingFile = f.dir.filePath(str("accounting.csv"));
+        QFile::remove(config.accountingFile); // the rows share the folder
+        config.idleMinutes = 1;
+        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
+        f.server->clock().advance(59000);
+        QVERIFY(saidNothingMore(c(0)));
+        f.server->clock().advance(1000);
+        const QString question = Protocol::MsgDisconnectPrefix + str("0");
+        QCOMPARE(c(0).next(), question);
+        QCOMPARE(c(1).next(), question);
+        if (!answer.isEmpty())
+            QVERIFY(c(1).request(answer));
+        // The answer's grace passes.
+        f.server->clock().advance(1000);
+        if (kept) {
+            QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
+            QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
+            QCOMPARE(f.server->lineState(), Line::State::Up);
+            // Still idle: asked again after another idle time.
+            f.server->clock().advance(60000);
+            QCOMPARE(c(0).next(), question);
+        } else {
+            QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
+            QVERIFY(c(1).expect(Protocol::StatusDisconnected));
+        }
+        const QStringList lines = accountingLines().filter(str(",,,\"Office\""));
+        QCOMPARE(lines.value(0), str("idle,,,\"Office\",,,"));
+        if (kept)
+            QCOMPARE(accountingLines().filter(str("locked,")).size(), 1);
+        else
+            QCOMPARE(lines.value(1), str("down,,,\"Office\",61,0,0"));
+    }
+
+    void idleTimes_data()
+    {
+        QTest::addColumn<int>("lineMinutes");
+        QTest::addColumn<qint64>("entryMs");
+        QTest::addColumn<int>("askedAfter"); // minutes; 0: never
+        QTest::addColumn<bool>("counted");   // the line's traffic is known
+        QTest::newRow("the line's") << 2 << qint64(-1) << 2 << true;
+        QTest::newRow("the entry's over the line's") << 5 << qint64(60000) << 1 << true;
+        QTest::newRow("the entry never idle") << 1 << qint64(0) << 0 << true;
+        QTest::newRow("none") << 0 << qint64(-1) << 0 << true;
+        // A command line without Interface=: nobody knows whether it is idle.
+        QTest::newRow("traffic unknown") << 1 << qint64(-1) << 0 << false;
+    }
+    void idleTimes()
+    {
+        QFETCH(int, lineMinutes);
+        QFETCH(qint64, entryMs);
+        QFETCH(int, askedAfter);
+        QFETCH(bool, counted);
+        ServerConfig config = fastConfig();
+        config.idleMinutes = lineMinutes;
+        config.phonebook[0].idleMs = entryMs;
+        if (!counted) {
+            config.backend = BackendKind::Command;
+            config.command = flagCommands(f.dir.filePath(str("up")));
+        }
+        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
+        if (askedAfter == 0) {
+            f.server->clock().advance(600 * 60000LL);
+            QVERIFY(saidNothingMore(c(0)));
+            return;
+        }
+        f.server->clock().advance(askedAfter * 60000LL - 1000);
+        QVERIFY(saidNothingMore(c(0)));
+        f.server->clock().advance(1000);
+        QCOMPARE(c(0).next(), Protocol::MsgDisconnectPrefix + str("0"));
+    }
+
+    void aReloadedIdleTimeAppliesToTheCall()
+    {
+        ServerConfig config = fastConfig();
+        config.idleMinutes = 10;
+        QVERIFY(f.start({str("c0")}, config) && f.lineUp());
+        f.server->clock().advance(30000);
+        config.idleMinutes = 1;
+        f.server->reload(config);
+        QVERIFY(saidNothingMore(c(0)));
+        // Over the stretch begun with the call: a minute after it came up, not after the reload.
+        f.server->clock().advance(30000);
+        QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
     }
 
     void wrongPasswordsAreThrottledPerAddress()

@@ -150,9 +150,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");
+        QTest::addColumn<QByteArray>("clockRate"); // VELMORA_SERVER_TEST_CLOCK_RATE, if any
         const auto row = [](const char *name, const QStringList &arguments, int code,
-                            const QString &output) {
-            QTest::newRow(name) << arguments << code << output;
+                            const QString &output, const QByteArray &clockRate = QByteArray()) {
+            QTest::newRow(name) << arguments << code << output << clockRate;
         };
         const auto file = [this](const char *name, const QByteArray &text) {
             return QStringList{str("--config"), f.writeFile(str(name), text)};
@@ -175,6 +176,9 @@ private Q_SLOTS:
         };
         accounting("accounting log is a folder", f.dir.path());
         accounting("accounting folder missing", f.dir.filePath(str("missing/accounting.csv")));
+        row("clock rate too high", file("fast.conf", "[Server]\nAddress=127.0.0.1\n"), 1,
+            str("VELMORA_SERVER_TEST_CLOCK_RATE=\"600\": expected a whole number from 1 to 60"),
+            "600");
         QVERIFY(m_occupant.listen(QHostAddress::LocalHost));
         const QString port = QString::number(m_occupant.serverPort());
         row("port in use",
@@ -186,8 +190,15 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, output);
+        QFETCH(QByteArray, clockRate);
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
+        if (!clockRate.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(str("VELMORA_SERVER_TEST_CLOCK_RATE"),
+                               QString::fromLatin1(clockRate));
+            process.setProcessEnvironment(environment);
+        }
         process.start(QStringLiteral(VELMORA_SERVER_EXE), arguments);
         QVERIFY(process.waitForFinished(10000));
         const QString out = QString::fromUtf8(process.readAll());
