@@ -3,6 +3,7 @@
 
 #include "ServerConfig.h"
 
+#include "ConfigHints.h"
 #include "Cp1252.h"
 #include "IniFile.h"
 #include "Protocol.h"
@@ -60,57 +61,6 @@ QString passwordFault(const QString &password)
 
 namespace {
 
-// How many letters must be added, removed or replaced to turn a into b, case aside.
-qsizetype editDistance(const QString &a, const QString &b)
-{
-    QList<qsizetype> row(b.size() + 1);
-    for (qsizetype j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        qsizetype diagonal = row[0];
-        row[0] = i;
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const qsizetype above = row[j];
-            const bool same = a[i - 1].toCaseFolded() == b[j - 1].toCaseFolded();
-            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// The candidate that name most likely misspells, or nothing when none is near.
-QString nearest(const QString &name, const QStringList &candidates)
-{
-    QString best;
-    qsizetype bestDistance = std::max<qsizetype>(2, name.size() / 3) + 1;
-    for (const QString &candidate : candidates) {
-        const qsizetype d = editDistance(name, candidate);
-        if (d < bestDistance) {
-            best = candidate;
-            bestDistance = d;
-        }
-    }
-    return best;
-}
-
-// A note for an address that is a host name: the server takes none, since a name could point
-// elsewhere tomorrow and looking it up would make the start wait on a name server.
-QString hostNameNote(const QString &value)
-{
-    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
-    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9.-]*[A-Za-z][A-Za-z0-9.-]*$"));
-    for (const QString &item : value.split(separators, Qt::SkipEmptyParts)) {
-        const QString host = item.section(QLatin1Char('/'), 0, 0);
-        if (host != QLatin1String("any") && QHostAddress(host).isNull() &&
-            name.match(host).hasMatch())
-            return QStringLiteral("; \"%1\" is a host name, and names are not taken: write an IP "
-                                  "address (127.0.0.1 or ::1 for this machine)")
-                .arg(host);
-    }
-    return QString();
-}
-
 // The value of one key: stores it and returns an error text, empty when it is acceptable.
 using Setter = std::function<QString(ServerConfig &, const QString &)>;
 
@@ -161,7 +111,7 @@ QString readAddresses(const QString &value, QList<QHostAddress> &out)
         QHostAddress address;
         if (!address.setAddress(item) || addresses.contains(address))
             return QStringLiteral("expected \"any\", or one or more different IP addresses") +
-                   hostNameNote(value);
+                   ConfigHints::hostNameNote(value);
         addresses.append(address);
     }
     out = addresses;
@@ -227,7 +177,7 @@ QString setAllowFrom(ServerConfig &config, const QString &value)
     if (error.isEmpty())
         config.allowFrom = ranges;
     else
-        error += hostNameNote(value);
+        error += ConfigHints::hostNameNote(value);
     return error;
 }
 
@@ -411,7 +361,7 @@ QString unknownKey(const QString &section, const QString &key)
     const QString why = QStringLiteral("unknown setting in [%1]; ").arg(section);
     if (!elsewhere.isEmpty())
         return why + QStringLiteral("it belongs in [%1]").arg(elsewhere);
-    const QString meant = nearest(key, here);
+    const QString meant = ConfigHints::nearest(key, here);
     if (!meant.isEmpty())
         return why + QStringLiteral("did you mean %1?").arg(meant);
     return why + QStringLiteral("the settings are %1").arg(here.join(QStringLiteral(", ")));
@@ -438,7 +388,7 @@ ConfigResult configFromText(const QString &text)
     }
     for (const IniFile::Section &section : parsed.sections) {
         if (!knownSections().contains(section.name)) {
-            const QString meant = nearest(section.name, knownSections());
+            const QString meant = ConfigHints::nearest(section.name, knownSections());
             result.error =
                 QStringLiteral("line %1: unknown section [%2]; %3")
                     .arg(QString::number(section.line), section.name,
@@ -490,7 +440,7 @@ ConfigResult configFromText(const QString &text)
             if (!range)
                 return fail(item, QStringLiteral("expected an address range such as "
                                                  "192.168.0.0/16, or *, before \"=\"") +
-                                      hostNameNote(item.key));
+                                      ConfigHints::hostNameNote(item.key));
             RightsRule rule{*range, {}};
             const QString fault = setRights(rule.rights, item.value);
             if (!fault.isEmpty())
