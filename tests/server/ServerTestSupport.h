@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CommandBackend.h"
+#include "Log.h"
 #include "Protocol.h"
 #include "RawClient.h"
 #include "VelmoraServer.h"
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <memory>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <vector>
 
 inline QString str(const char *text)
@@ -114,5 +117,42 @@ struct ServerFixture
         const QString path = dir.filePath(name);
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
+    }
+};
+
+// The base of the tests of a server in their own process: the fixture, the server's log kept
+// line by line from the info level, and any Qt warning (two watches on one socket, say) taken as
+// a fault.
+class LoggedServerTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    ServerFixture f;
+    QStringList m_log;
+
+    RawClient &c(int i) { return f.c(i); }
+    // How many lines of the log contain text.
+    qsizetype logged(const QString &text) const
+    {
+        return std::count_if(m_log.cbegin(), m_log.cend(),
+                             [&text](const QString &line) { return line.contains(text); });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Log::setSink([this](const QString &line) { m_log.append(line); });
+    }
+    void cleanupTestCase() { Log::setSink({}); }
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        Log::setLevel(Log::Level::Info);
+    }
+    void cleanup()
+    {
+        f.reset();
+        m_log.clear();
     }
 };

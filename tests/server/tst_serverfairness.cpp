@@ -13,34 +13,11 @@ using Mode = RawClient::Mode;
 // One desk's traffic costs the others nothing: passwords stay out of what is logged and
 // relayed, a full queue costs its senders, a silent link goes, and no desk or scan fills the
 // log.
-class TestServerFairness : public QObject
+class TestServerFairness : public LoggedServerTest
 {
     Q_OBJECT
 
-private:
-    ServerFixture f;
-    QStringList m_log;
-
-    RawClient &c(int i) { return f.c(i); }
-    qsizetype logged(const QString &text) const
-    {
-        return std::count_if(m_log.cbegin(), m_log.cend(),
-                             [&text](const QString &line) { return line.contains(text); });
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Log::setSink([this](const QString &line) { m_log.append(line); });
-    }
-    void cleanupTestCase() { Log::setSink({}); }
-    void init() { Log::setLevel(Log::Level::Info); }
-    void cleanup()
-    {
-        f.reset();
-        m_log.clear();
-    }
-
     void aGluedPasswordIsNeitherLoggedNorRelayed()
     {
         Log::setLevel(Log::Level::Debug);

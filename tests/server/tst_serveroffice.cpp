@@ -12,20 +12,11 @@ using Mode = RawClient::Mode;
 
 // The rules of a server left running for a real office, over real TCP from loopback addresses:
 // who may link, one misbehaving desk hurting only itself, rights, the accounting log.
-class TestServerOffice : public QObject
+class TestServerOffice : public LoggedServerTest
 {
     Q_OBJECT
 
 private:
-    ServerFixture f;
-    QStringList m_log;
-
-    RawClient &c(int i) { return f.c(i); }
-    qsizetype logged(const QString &text) const
-    {
-        return std::count_if(m_log.cbegin(), m_log.cend(),
-                             [&text](const QString &line) { return line.contains(text); });
-    }
     QStringList accountingLines() const
     {
         QFile file(f.dir.filePath(QStringLiteral("accounting.csv")));
@@ -39,19 +30,6 @@ private:
     }
 
 private Q_SLOTS:
-    // Qt warns of misuse, such as two watches on one socket: a warning is a fault.
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
-    void initTestCase()
-    {
-        Log::setLevel(Log::Level::Info);
-        Log::setSink([this](const QString &line) { m_log.append(line); });
-    }
-    void cleanupTestCase() { Log::setSink({}); }
-    void cleanup()
-    {
-        f.reset();
-        m_log.clear();
-    }
 
     void addressRanges_data()
     {

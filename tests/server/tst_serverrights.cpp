@@ -13,21 +13,11 @@ using Mode = RawClient::Mode;
 
 // What a desk may do and from where: rights that fail closed, hosts counted as hosts, a reload
 // that re-checks every link, a hang-up vote that its requester is not asked.
-class TestServerRights : public QObject
+class TestServerRights : public LoggedServerTest
 {
     Q_OBJECT
 
 private:
-    ServerFixture f;
-    QStringList m_log;
-
-    RawClient &c(int i) { return f.c(i); }
-    qsizetype logged(const QString &text) const
-    {
-        return std::count_if(m_log.cbegin(), m_log.cend(),
-                             [&text](const QString &line) { return line.contains(text); });
-    }
-
     static QString rightsText(const Rights &r)
     {
         QStringList words;
@@ -41,17 +31,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Log::setLevel(Log::Level::Info);
-        Log::setSink([this](const QString &line) { m_log.append(line); });
-    }
-    void cleanupTestCase() { Log::setSink({}); }
-    void cleanup()
-    {
-        f.reset();
-        m_log.clear();
-    }
 
     void rightsFailClosed_data()
     {
