@@ -126,14 +126,16 @@ class Server:
     def write_accounting(self):
         """Calls earlier this month, so that the administrator's view has a month to show."""
         month = time.strftime("%Y-%m")
-        lines = ["time,event,identity,address,entry,seconds"]
-        for day, who, address, entry, seconds in (
-                ("01", "reception", "192.0.2.17", "Office ISP", 3720),
-                ("02", "accounts", "192.0.2.21", "Office ISP", 1260),
-                ("02", "reception", "192.0.2.17", "Branch office", 540),
-                ("03", "Ann (web, 192.0.2.40)", "192.0.2.40", "Office ISP", 2400)):
-            lines.append('%s-%s 09:00:00,up,"%s",%s,"%s",' % (month, day, who, address, entry))
-            lines.append('%s-%s 10:00:00,down,,,"%s",%d' % (month, day, entry, seconds))
+        lines = ["time,event,identity,address,entry,seconds,received,sent"]
+        for day, who, address, entry, seconds, received, sent in (
+                ("01", "reception", "192.0.2.17", "Office ISP", 3720, 48200000, 3100000),
+                ("02", "accounts", "192.0.2.21", "Office ISP", 1260, 9400000, 820000),
+                ("02", "reception", "192.0.2.17", "Branch office", 540, 2100000, 160000),
+                ("03", "Ann (web, 192.0.2.40)", "192.0.2.40", "Office ISP", 2400, 15800000,
+                 1200000)):
+            lines.append('%s-%s 09:00:00,up,"%s",%s,"%s",,,' % (month, day, who, address, entry))
+            lines.append('%s-%s 10:00:00,down,,,"%s",%d,%d,%d'
+                         % (month, day, entry, seconds, received, sent))
         with open(os.path.join(self.folder, "accounting.csv"), "w") as accounting:
             accounting.write("\n".join(lines) + "\n")
 
@@ -339,6 +341,8 @@ def run(driver, server, desk, screenshot_folder):
     wait_for("the last calls", lambda: "Branch office" in text(driver, "last-calls"))
     if "Web tester (web, 127.0.0.1)" not in text(driver, "last-calls"):
         fail("the last calls do not name the web user")
+    if "10.2 MB" not in text(driver, "last-calls"):
+        fail("the last calls do not show the bytes of each call")
 
     # Messages: a desk's reaches the page, which then offers the linked users; the page's
     # reaches the desk.
