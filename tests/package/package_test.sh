@@ -198,7 +198,8 @@ run_linked_client() {
     }
     await linked || fail "$name: the client did not link; its output: $(cat "$work/client.out")"
 
-    kill -TERM "$server"
+    # SIGUSR1: the administrator's way to stop the server and end every desk's client with it.
+    kill -USR1 "$server"
     wait "$server" || fail "the server did not stop cleanly: $(cat "$work/server.log")"
     server=
     ended() { ! kill -0 "$client" 2>/dev/null; }
