@@ -51,15 +51,6 @@ void retype(QLineEdit *box, const QString &text)
     QTest::keyClicks(box, text);
 }
 
-// The dialog loaded and shown over the given main window, as its opener leaves it.
-frmConfigure *shownOver(frmMain &w)
-{
-    frmConfigure *d = frmConfigure::instance();
-    d->Form_Load(w.configureOpener());
-    d->show();
-    return d;
-}
-
 // Opens the dialog from the main window's button while linked and waits for the entry names
 // to be asked for.
 frmConfigure *openLinked(LinkedClient &c)
@@ -104,7 +95,9 @@ private Q_SLOTS:
         for (const char *key : {"Dismiss", "MainScreenExit"})
             TestHome::seed(QString::fromLatin1(key), QStringLiteral("1"));
         frmMain w;
-        frmConfigure *d = shownOver(w);
+        frmConfigure *d = frmConfigure::instance();
+        d->Form_Load(w.configureOpener());
+        d->show();
         QApplication::setActiveWindow(d);
         QVERIFY(QTest::qWaitForWindowActive(d));
 

@@ -198,14 +198,12 @@ class TestKeyboard : public QObject
             {c->dirWav}};
     }
 
-    void unloadAll()
+private Q_SLOTS:
+    void cleanup()
     {
         SharedForms::unloadAll();
         m_client.reset();
     }
-
-private Q_SLOTS:
-    void cleanup() { unloadAll(); }
 
     // Every window against its tab order, its default button (Enter) and its cancel button
     // (Escape): the focus starts on the lowest tab index, Tab and Shift+Tab go round the
@@ -260,7 +258,7 @@ private Q_SLOTS:
             } else {
                 walk();
             }
-            unloadAll();
+            cleanup();
         }
     }
 
@@ -271,7 +269,6 @@ private Q_SLOTS:
         TestHome home;
         build("configure, alerts");
         frmConfigure *d = frmConfigure::loaded();
-        QVERIFY(d);
         activate(d);
         d->chkMsg[1]->setFocus();
         QTest::keyClick(d->chkMsg[1], Qt::Key_Space);
@@ -291,7 +288,7 @@ private Q_SLOTS:
         QTest::keyClick(d->lstConnect[0], Qt::Key_Home);
         QTest::keyClick(d->lstConnect[0], Qt::Key_Down, Qt::ShiftModifier);
         QCOMPARE(d->lstConnect[0]->selectedItems().size(), 2);
-        unloadAll();
+        cleanup();
 
         // The wave chooser: the arrows walk the folders without opening one; Enter opens the
         // one they reached, and on the open folder it is "OK"'s.
