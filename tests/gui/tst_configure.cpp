@@ -150,6 +150,8 @@ private Q_SLOTS:
             QTest::mouseClick(c->filWav->viewport(), Qt::LeftButton, {}, first.center());
             QTest::mouseDClick(c->filWav->viewport(), Qt::LeftButton, {}, first.center());
             QVERIFY(c->isVisible() && c->Tag.isEmpty());
+            // Activating the open folder, as a double-click does, keeps the chosen file.
+            Q_EMIT c->dirWav->itemActivated(c->dirWav->currentItem(), 0);
             checked = true;
             QTest::keyClick(c->filWav, Qt::Key_Return);
         });

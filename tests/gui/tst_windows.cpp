@@ -274,12 +274,13 @@ private Q_SLOTS:
                             QStringLiteral("Halt")),
                  qint16(1));
 
-        // Errors reach the caller and leave no box behind.
+        // Errors reach the caller and leave no box behind; a style has a symbol or none.
         QVERIFY_THROWS_EXCEPTION(RuntimeError,
                                  giFlexiBox(QStringLiteral("x"), 99, QStringLiteral("OK")));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, giFlexiBox(QStringLiteral("x"), 48, QStringList()));
         QVERIFY(!frmFlexiBox::loaded());
         QCOMPARE(home.beeps(), 2);
+        QVERIFY(Artwork::messageSymbol(99).isNull());
     }
 
     // The first notice starts the dismissal, a second one restarts it, and one shown with
