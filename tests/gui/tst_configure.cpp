@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "FolderList.h"
 #include "frmConfigure.h"
 #include "frmMain.h"
 #include "frmMsg.h"
@@ -13,14 +14,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -36,8 +39,7 @@ QString listed(const QListWidget *list)
 {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text() +
-                     (list->item(row)->isSelected() ? QLatin1String("*") : QLatin1String(""));
+        texts << list->item(row)->text() + QLatin1String(list->item(row)->isSelected() ? "*" : "");
     return texts.join(QLatin1Char(' '));
 }
 
@@ -66,62 +68,32 @@ class TestConfigure : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_sounds;
+
+    QString sound(const char *name) const { return m_sounds.filePath(QString::fromLatin1(name)); }
+
 private Q_SLOTS:
-    void cleanup()
+    // Whether a file plays is the wave file's unit test: here empty files will do.
+    void initTestCase()
     {
-        frmConfigure::unload();
-        frmMsg::unload();
+        for (const char *name : {"a.wav", "B.WAV", "c.txt"}) {
+            QFile file(sound(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
     }
 
-    void firstRunConfiguresThenLinks()
-    {
-        TestHome home;
-        FakeServer server(FakeServer::Port::FourDigits);
-        frmMain w;
-        bool checked = false;
-        auto watch = whenShown<frmConfigure>([&](frmConfigure *d) {
-            QCOMPARE(d->windowTitle(), QLatin1String("Configure Velmora Client"));
-            QVERIFY(d->isModal());
-            QCOMPARE(d->txtPort->text(), QLatin1String("1000"));
-            QVERIFY(d->txtServerName->text().isEmpty() && d->txtIPAddress->text().isEmpty());
-            QVERIFY(d->chkMsg[0]->isChecked());
-            QVERIFY(!d->chkMsg[1]->isChecked() && !d->txtWave[0]->isEnabled());
-            QVERIFY(!d->chkDismiss->isChecked() && !d->txtDismiss->isEnabled());
-            QCOMPARE(d->txtDismiss->text(), QLatin1String("0"));
-            QVERIFY(d->optButton[0]->isChecked());
-            QVERIFY(!d->cmdTab[2]->isEnabled()); // no link, no entry names
-            QVERIFY(d->fraTab[0]->isVisible() && !d->fraTab[1]->isVisible());
-            QVERIFY(d->cmdTab[0]->font().bold() && !d->cmdTab[1]->font().bold());
-            QVERIFY(!d->lblName->text().isEmpty() && d->lblName->text() != QLatin1String("Name"));
-            QVERIFY(!w.timConnect->isActive());
-            retype(d->txtIPAddress, QStringLiteral("127.0.0.1"));
-            retype(d->txtPort, QString::number(server.port()));
-            checked = true;
-            QTest::keyClick(d->txtPort, Qt::Key_Return); // Enter in a box saves
-        });
-        QVERIFY(w.Form_Load());
-        QVERIFY(checked);
-        QVERIFY(!frmConfigure::loaded());
-        QVERIFY(MessageBox::shownBoxes().isEmpty());
-        QCOMPARE(Settings::text(Settings::ServerIPAddress), QLatin1String("127.0.0.1"));
-        QCOMPARE(Settings::text(Settings::ServerPort), QString::number(server.port()));
-        QCOMPARE(Settings::text(Settings::PopUpOnConnect), QLatin1String("1"));
-        QVERIFY(server.waitForConnections(1));
-        QTRY_COMPARE(w.wskClient->State(), int(TcpClientSocket::StateConnected));
-        QVERIFY(w.timConnect->isActive());
-    }
+    void cleanup() { SharedForms::unloadAll(); }
 
-    void controlsFollowTheirRules()
+    // What each key does is the rules' unit table; here, that the boxes apply the rules, and
+    // that the wave chooser serves its box.
+    void controlsApplyTheirRules()
     {
         TestHome home;
         TestHome::seed(QStringLiteral("ServerName"), QStringLiteral("modem"));
         TestHome::seed(QStringLiteral("ServerIPAddress"), QStringLiteral("10.0.0.1"));
-        TestHome::seed(QStringLiteral("WaveOnDisconnect"), QStringLiteral("1"));
         TestHome::seed(QStringLiteral("DisconnectWave"), QStringLiteral("/sounds/bye.wav"));
-        TestHome::seed(QStringLiteral("ConfirmIfIncludes"), QStringLiteral("1"));
-        TestHome::seed(QStringLiteral("Dismiss"), QStringLiteral("1"));
-        TestHome::seed(QStringLiteral("DismissTime"), QStringLiteral("20"));
-        TestHome::seed(QStringLiteral("MainScreenExit"), QStringLiteral("1"));
+        for (const char *key : {"Dismiss", "MainScreenExit"})
+            TestHome::seed(QString::fromLatin1(key), QStringLiteral("1"));
         frmMain w;
         frmConfigure *d = frmConfigure::instance();
         d->Form_Load(w.configureOpener());
@@ -129,266 +101,167 @@ private Q_SLOTS:
         QApplication::setActiveWindow(d);
         QVERIFY(QTest::qWaitForWindowActive(d));
 
-        // Both stored: the address wins and the name box ends empty.
-        QVERIFY(d->txtServerName->text().isEmpty());
-        QCOMPARE(d->txtIPAddress->text(), QLatin1String("10.0.0.1"));
-        QCOMPARE(QApplication::focusWidget(), d->txtServerName);
-        // The load ticks boxes, and their dependants follow.
-        QVERIFY(d->txtWave[1]->isEnabled() && d->cmdWave[1]->isEnabled());
-        QCOMPARE(d->txtWave[1]->cursorPosition(), d->txtWave[1]->text().size());
-        QVERIFY(!d->txtWave[0]->isEnabled() && d->cmdTest[0]->isEnabled());
-        QVERIFY(d->lstConnect[2]->isEnabled() && !d->lstConnect[0]->isEnabled());
-        QVERIFY(d->txtDismiss->isEnabled());
+        // Both stored: the address wins and the name box ends empty; typing a name empties
+        // the address, and typing an address the name.
+        QCOMPARE(d->txtServerName->text() + d->txtIPAddress->text(), QLatin1String("10.0.0.1"));
         QVERIFY(d->optButton[1]->isChecked());
-
         QTest::keyClicks(d->txtServerName, QStringLiteral("x"));
         QVERIFY(d->txtIPAddress->text().isEmpty());
-        QTest::keyClicks(d->txtIPAddress, QStringLiteral("256.1..2.3.4a"));
-        QCOMPARE(d->txtIPAddress->text(), QLatin1String("25.1.2.34"));
-        QCOMPARE(d->txtServerName->text(), QString());
-        QTest::keyClick(d->txtIPAddress, Qt::Key_Backspace);
-        QCOMPARE(d->txtIPAddress->text(), QLatin1String("25.1.2.3"));
-        retype(d->txtPort, QStringLiteral("8a0-9 1"));
-        QCOMPARE(d->txtPort->text(), QLatin1String("8091"));
-        QTest::keyClicks(d->txtPort, QStringLiteral("5"));
+        QTest::keyClicks(d->txtIPAddress, QStringLiteral("1a.2"));
+        QCOMPARE(d->txtServerName->text() + d->txtIPAddress->text(), QLatin1String("1.2"));
+        retype(d->txtPort, QStringLiteral("8a0915"));
         QCOMPARE(d->txtPort->text(), QLatin1String("8091")); // four characters at most
 
-        // Pages: bold button, one frame, focus on the page's first control; mouse and keys.
+        // A page is chosen as the mouse goes down: bold button, one frame, its first control.
         QTest::mousePress(d->cmdTab[3], Qt::LeftButton);
-        QVERIFY(d->fraTab[3]->isVisible() && !d->fraTab[0]->isVisible());
-        QVERIFY(d->cmdTab[3]->font().bold() && !d->cmdTab[0]->font().bold());
+        QVERIFY(d->fraTab[3]->isVisible() && !d->fraTab[0]->isVisible() &&
+                d->cmdTab[3]->font().bold());
         QCOMPARE(QApplication::focusWidget(), d->chkBeep);
         QTest::mouseRelease(d->cmdTab[3], Qt::LeftButton);
-        QTest::keyClick(d, Qt::Key_L, Qt::AltModifier);
-        QTRY_VERIFY(d->fraTab[1]->isVisible());
-        QCOMPARE(QApplication::focusWidget(), d->chkMsg[0]);
-        QVERIFY(!d->cmdTab[2]->isEnabled());
 
-        // Leaving an empty seconds box unticks its option; a number keeps it.
-        d->cmdTab_Click(3);
+        // Leaving the seconds box empty unticks its option; a number keeps it.
         retype(d->txtDismiss, QStringLiteral("1x5"));
-        QCOMPARE(d->txtDismiss->text(), QLatin1String("15"));
         QTest::keyClick(d->txtDismiss, Qt::Key_Tab);
         QVERIFY(d->chkDismiss->isChecked());
+        QCOMPARE(d->txtDismiss->text(), QLatin1String("15"));
         retype(d->txtDismiss, QString());
         QTest::keyClick(d->txtDismiss, Qt::Key_Tab);
         QVERIFY(!d->chkDismiss->isChecked() && !d->txtDismiss->isEnabled());
 
         // "Test" plays the file named in its box, whatever it is, and reports nothing.
-        d->cmdTab_Click(1);
-        QTest::mouseClick(d->cmdTest[1], Qt::LeftButton);
-        QTest::mouseClick(d->cmdTest[0], Qt::LeftButton);
+        d->cmdTest[1]->click();
+        d->cmdTest[0]->click();
         QCOMPARE(home.sounds(), (QStringList{QStringLiteral("/sounds/bye.wav"), QString()}));
-        QVERIFY(MessageBox::shownBoxes().isEmpty());
+
+        // The chooser opens on the stored file, whose name differs from the file's in letter
+        // case only, plays without choosing, whatever the file holds, on "&Test" and on a
+        // double-click, and hands the chosen path to the box.
+        d->chkMsg[1]->setChecked(true);
+        d->txtWave[0]->setText(sound("b.wav"));
+        bool checked = false;
+        auto watch = whenShown<frmWav>([&](frmWav *c) {
+            QCOMPARE(c->windowTitle(), QLatin1String("Select Wave to Play When Server Connects"));
+            QVERIFY(c->isModal());
+            QCOMPARE(c->dirWav->Path() + QLatin1Char(' ') + listed(c->filWav),
+                     m_sounds.path() + QLatin1String(" a.wav B.WAV*"));
+            QCOMPARE(c->drvWav->itemText(1), QDir::homePath());
+            QTest::mouseClick(c->cmdAction[0], Qt::LeftButton);
+            const QRect first = c->filWav->visualItemRect(c->filWav->item(0));
+            QTest::mouseClick(c->filWav->viewport(), Qt::LeftButton, {}, first.center());
+            QTest::mouseDClick(c->filWav->viewport(), Qt::LeftButton, {}, first.center());
+            QVERIFY(c->isVisible() && c->Tag.isEmpty());
+            // Activating the open folder, as a double-click does, keeps the chosen file.
+            Q_EMIT c->dirWav->itemActivated(c->dirWav->currentItem(), 0);
+            checked = true;
+            QTest::keyClick(c->filWav, Qt::Key_Return);
+        });
+        d->cmdWave[0]->click();
+        QVERIFY(checked && !frmWav::loaded());
+        QCOMPARE(home.sounds().mid(2), (QStringList{sound("B.WAV"), sound("a.wav")}));
+        QCOMPARE(d->txtWave[0]->text(), sound("a.wav"));
+        QCOMPARE(d->txtWave[0]->cursorPosition(), d->txtWave[0]->text().size());
 
         // Enter in an empty seconds box saves with dismissal off.
-        d->cmdTab_Click(3);
         d->chkDismiss->setChecked(true);
         retype(d->txtDismiss, QString());
         QTest::keyClick(d->txtDismiss, Qt::Key_Return);
         QVERIFY(!frmConfigure::loaded());
         QCOMPARE(Settings::text(Settings::Dismiss), QLatin1String("0"));
-        QCOMPARE(Settings::text(Settings::DismissTime, QStringLiteral("absent")), QString());
     }
 
-    void waveChecksBlockTheSave_data()
-    {
-        QTest::addColumn<bool>("connect");
-        QTest::addColumn<bool>("disconnect");
-        QTest::addColumn<QString>("message");
-        const QString connecting = QStringLiteral(
-            "Either specify a wave file to play when the server connects or turn off the 'Play "
-            "wave when server connects' option.");
-        QTest::newRow("connection") << true << false << connecting;
-        QTest::newRow("disconnection")
-            << false << true
-            << QStringLiteral("Either specify a wave file to play when the server disconnects "
-                              "or turn off the 'Play wave when server disconnects' option.");
-        QTest::newRow("both: the connection first") << true << true << connecting;
-    }
-    void waveChecksBlockTheSave()
-    {
-        QFETCH(bool, connect);
-        QFETCH(bool, disconnect);
-        QFETCH(QString, message);
-        TestHome home;
-        frmMain w;
-        frmConfigure *d = frmConfigure::instance();
-        d->Form_Load(w.configureOpener());
-        d->show();
-        d->cmdTab_Click(1);
-        d->chkMsg[1]->setChecked(connect);
-        d->chkMsg[3]->setChecked(disconnect);
-        MessageBox::setNextAnswer(MessageBox::AnswerOk);
-        QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QCOMPARE(MessageBox::shownBoxes().first().text, message);
-        QCOMPARE(MessageBox::shownBoxes().first().style, 48);
-        QCOMPARE(frmConfigure::loaded(), d);
-        QVERIFY(d->fraTab[1]->isVisible());
-        QVERIFY(!QFile::exists(home.settingsFile()));
-    }
-
-    void saveWritesEverySettingAndTheLists()
+    // Linked, the dialog fills its lists from the server's answer and saves them with every
+    // setting; a ticked wave option with no file blocks the save, the connection's first. Which
+    // changes need a restart is the rules' unit table; here the same server gives no notice and
+    // another port does. Lists never filled keep their filters, a second press brings the open
+    // dialog forward, and the server's shut-down closes the dialog and the chooser over it.
+    void linkedSaves()
     {
         LinkedClient c;
         TestHome::seed(QStringLiteral("AlertConnections"), list("Mid|zeta|Gone|"));
         TestHome::seed(QStringLiteral("ConfirmDisconnections"), list("Alpha|"));
         QVERIFY(c.start());
         frmConfigure *d = openLinked(c);
-        QVERIFY(d);
-        QVERIFY(d->isVisible() && !d->isModal());
-        QVERIFY(d->cmdTab[2]->isEnabled());
+        QVERIFY(d && d->isVisible() && !d->isModal() && d->cmdTab[2]->isEnabled());
         QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Zeta|Alpha|Mid|beta|")));
         // Alphabetical, ignoring case: "beta" between "Alpha" and "Mid".
         QCOMPARE(listed(d->lstConnect[0]), QLatin1String("Alpha beta Mid* Zeta"));
-        QCOMPARE(listed(d->lstConnect[1]), QLatin1String("Alpha beta Mid Zeta"));
         QCOMPARE(listed(d->lstConnect[2]), QLatin1String("Alpha* beta Mid Zeta"));
-        QCOMPARE(d->lstConnect[0]->selectionMode(), QAbstractItemView::ExtendedSelection);
-
-        d->cmdTab_Click(2);
-        QCOMPARE(QApplication::focusWidget(), d->chkIncludes[0]);
         d->chkIncludes[1]->setChecked(true);
         d->lstConnect[1]->item(3)->setSelected(true);
         d->lstConnect[1]->item(0)->setSelected(true);
         // A selection made while ticked survives unticking and is saved.
         d->chkIncludes[1]->setChecked(false);
-        QVERIFY(!d->lstConnect[1]->isEnabled());
         d->chkMsg[1]->setChecked(true);
+        d->chkMsg[3]->setChecked(true);
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
         d->txtWave[0]->setText(QStringLiteral("/home/ann/Ring.WAV"));
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
+        const QString unnamed = QStringLiteral("Either specify a wave file to play when the server "
+                                               "%1 or turn off the 'Play wave when server %1' "
+                                               "option.");
+        QCOMPARE(MessageBox::shownBoxes().size(), 2);
+        QCOMPARE(MessageBox::shownBoxes().at(0).text, unnamed.arg(QLatin1String("connects")));
+        QCOMPARE(MessageBox::shownBoxes().at(1).text, unnamed.arg(QLatin1String("disconnects")));
+        QCOMPARE(MessageBox::shownBoxes().at(1).style, 48);
+        d->chkMsg[3]->setChecked(false);
         d->chkBeep->setChecked(true);
         d->chkDismiss->setChecked(true);
         d->txtDismiss->setText(QStringLiteral("7"));
         d->optButton[1]->setChecked(true);
         QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
-
-        QVERIFY(!frmConfigure::loaded());
-        QVERIFY(!frmMsg::loaded()); // same server and port: no restart needed
+        QVERIFY(!frmConfigure::loaded() && !frmMsg::loaded());
         QCOMPARE(c.window->cmdAction[1]->text(), QLatin1String("Mi&nimize"));
-        const std::pair<QLatin1String, const char *> expected[] = {
-            {Settings::ServerName, ""},
-            {Settings::ServerIPAddress, "127.0.0.1"},
-            {Settings::Beep, "1"},
-            {Settings::Minimize, "0"},
-            {Settings::Dismiss, "1"},
-            {Settings::DismissTime, "7"},
-            {Settings::PopUpOnConnect, "1"},
-            {Settings::WaveOnConnect, "1"},
-            {Settings::PopUpOnDisconnect, "0"},
-            {Settings::WaveOnDisconnect, "0"},
-            {Settings::ConnectWave, "/home/ann/Ring.WAV"},
-            {Settings::DisconnectWave, ""},
-            {Settings::AlertCIfIncludes, "0"},
-            {Settings::AlertDIfIncludes, "0"},
-            {Settings::ConfirmIfIncludes, "0"},
-            {Settings::MainScreenExit, "1"},
-        };
-        for (const auto &[key, value] : expected)
-            QCOMPARE(Settings::text(key, QStringLiteral("absent")), QLatin1String(value));
-        QCOMPARE(Settings::text(Settings::ServerPort), QString::number(c.server.port()));
+        const QString saved =
+            QStringLiteral("ServerName= ServerIPAddress=127.0.0.1 Beep=1 Minimize=0 Dismiss=1 "
+                           "DismissTime=7 PopUpOnConnect=1 WaveOnConnect=1 PopUpOnDisconnect=0 "
+                           "WaveOnDisconnect=0 ConnectWave=/home/ann/Ring.WAV DisconnectWave= "
+                           "AlertCIfIncludes=0 AlertDIfIncludes=0 ConfirmIfIncludes=0 "
+                           "MainScreenExit=1");
+        QSettings file(c.home.settingsFile(), QSettings::IniFormat);
+        file.beginGroup(QStringLiteral("Configuration"));
+        for (const QString &pair : saved.split(QLatin1Char(' '))) {
+            const QString key = pair.section(QLatin1Char('='), 0, 0);
+            QCOMPARE(key + QLatin1Char('=') + file.value(key, QStringLiteral("absent")).toString(),
+                     pair);
+        }
+        QCOMPARE(file.childKeys().size(), 21 - 1); // every key but Alert
         // Case counts when selecting: "zeta" and "Gone" are dropped from the key.
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
         QCOMPARE(Settings::text(Settings::AlertDisconnections), list("Alpha|Zeta|"));
         QCOMPARE(Settings::text(Settings::ConfirmDisconnections), list("Alpha|"));
-        QSettings file(c.home.settingsFile(), QSettings::IniFormat);
-        file.beginGroup(QStringLiteral("Configuration"));
-        QCOMPARE(file.childKeys().size(), 21 - 1); // every key but Alert
-
         // A late answer finds no dialog and is only acknowledged.
-        c.server.clearReceived();
         QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Other|")));
-        QVERIFY(!frmConfigure::loaded());
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
-    }
 
-    void unfilledListsKeepTheirFiltersAndShutdownClosesTheDialogs()
-    {
-        LinkedClient c;
-        TestHome::seed(QStringLiteral("AlertConnections"), list("Office|"));
-        QVERIFY(c.start());
-        frmConfigure *d = openLinked(c);
+        d = openLinked(c);
         QVERIFY(d);
-        // A second press brings the open dialog forward instead of loading it again.
         QTest::mouseClick(c.window->cmdAction[2], Qt::LeftButton);
         QCOMPARE(frmConfigure::loaded(), d);
         QCOMPARE(c.server.requests().count(QLatin1String("CMD_CONFIGURE_CONNECTIONS")), 1);
+        d->txtPort->setText(QString::number(c.server.port() + 1));
         QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
-        QVERIFY(!frmConfigure::loaded());
-        QCOMPARE(Settings::text(Settings::AlertConnections), list("Office|"));
-        QCOMPARE(Settings::text(Settings::AlertDisconnections, QStringLiteral("absent")),
-                 QLatin1String("absent"));
-
-        // The server's shut-down closes the dialog and the chooser waiting over it.
-        d = openLinked(c);
-        QVERIFY(d);
-        d->chkMsg[1]->setChecked(true);
-        QSignalSpy ended(c.window.get(), &frmMain::programEnded);
-        bool chooserOpen = false;
-        auto watch = whenShown<frmWav>([&](frmWav *) {
-            chooserOpen = true;
-            c.server.send(QStringLiteral("MSG_SHUTDOWN"));
-        });
-        d->cmdWave[0]->click(); // returns once the shutdown has unloaded the chooser
-        QVERIFY(chooserOpen);
-        QCOMPARE(ended.size(), 1);
-        QVERIFY(!frmWav::loaded());
-        QVERIFY(!frmConfigure::loaded());
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_END")));
-    }
-
-    // Which changes need a restart is the rules' unit test; the same server's "no notice" is
-    // checked with the save above. Here: both boxes reach the check, and the notice it gives.
-    void restartNotice_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("portOffset");
-        QTest::newRow("other port") << QStringLiteral("127.0.0.1") << 1;
-        QTest::newRow("other address") << QStringLiteral("127.0.0.2") << 0;
-    }
-    void restartNotice()
-    {
-        QFETCH(QString, address);
-        QFETCH(int, portOffset);
-        LinkedClient c;
-        QVERIFY(c.start());
-        frmConfigure *d = openLinked(c);
-        QVERIFY(d);
-        d->txtIPAddress->setText(address);
-        d->txtPort->setText(QString::number(c.server.port() + portOffset));
-        d->cmdAction_Click(0);
-        QVERIFY(!frmConfigure::loaded());
-        QVERIFY(frmMsg::loaded());
+        QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
         QCOMPARE(frmMsg::loaded()->caption(),
                  QLatin1String("You will need to restart the Velmora Client before the changes "
                                "take effect."));
         QCOMPARE(c.home.beeps(), 1);
         // The link stays as it was until the next start.
         QCOMPARE(c.window->wskClient->State(), int(TcpClientSocket::StateConnected));
-    }
 
-    void configureWhileUnlinkedIsModalAndRestoresTheWindow()
-    {
-        TestHome home;
-        TestHome::seedServer(1);
-        frmMain w;
-        QVERIFY(w.Form_Load());
-        w.showMinimized();
-        QTRY_VERIFY(!w.isVisible());
-        bool wasModal = false, timerStopped = false, mainShown = false;
-        auto watch = whenShown<frmConfigure>([&](frmConfigure *d) {
-            wasModal = d->isModal();
-            timerStopped = !w.timConnect->isActive();
-            mainShown = w.isVisible();
-            QTest::mouseClick(d->cmdAction[1], Qt::LeftButton);
-        });
-        w.mnuSysTray_Click(5);
-        QVERIFY(wasModal && timerStopped && mainShown);
-        QVERIFY(!frmConfigure::loaded());
-        QVERIFY(w.timConnect->isActive());
-        QTRY_VERIFY(!w.isVisible()); // minimised again, so hidden
-        QVERIFY(!QFile::exists(home.settingsFile()) ||
-                Settings::text(Settings::Beep, QStringLiteral("absent")) ==
-                    QLatin1String("absent"));
+        d = openLinked(c);
+        QVERIFY(d);
+        d->chkMsg[1]->setChecked(true);
+        // A missing folder opens the nearest one above it.
+        d->txtWave[0]->setText(sound("gone/x.wav"));
+        QSignalSpy ended(c.window.get(), &frmMain::programEnded);
+        auto watch =
+            whenShown<frmWav>([&](frmWav *) { c.server.send(QStringLiteral("MSG_SHUTDOWN")); });
+        d->cmdWave[0]->click(); // returns once the shutdown has unloaded the chooser
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!frmWav::loaded() && !frmConfigure::loaded());
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_END")));
     }
 };
 

@@ -1,0 +1,324 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "Artwork.h"
+#include "Clock.h"
+#include "frmAlert.h"
+#include "frmConfigure.h"
+#include "frmFlexiBox.h"
+#include "frmMain.h"
+#include "frmMsg.h"
+#include "MainModule.h"
+#include "MessageBox.h"
+#include "NotifyIcon.h"
+#include "RuntimeError.h"
+#include "Settings.h"
+#include "TestHome.h"
+#include "WhenShown.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// Seeds the store from "Key=value" pairs separated by ";".
+void seed(const char *settings)
+{
+    const QString all = QString::fromLatin1(settings);
+    for (const QString &pair : all.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        TestHome::seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+}
+
+enum Answer { CancelButton, CloseBox, OkWithoutServer, OkWithServer };
+
+} // namespace
+
+// The windows on their own: the main window's start and close, and the dialogs it opens
+// without the server: the countdown, the general box and the notice.
+class TestWindows : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { SharedForms::unloadAll(); }
+
+    // An unconfigured client first offers the configuration dialog, with the link timer
+    // stopped; each way of declining it, OK with no server included, ends the program without
+    // saving what was typed, as a stored value that does not convert does.
+    void firstStart_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QString>("box"); // title|style|text; empty: none, the program runs
+        const auto row = [](const char *name, const char *settings, Answer how, const char *box) {
+            QTest::newRow(name) << QByteArray(settings) << int(how) << QString::fromLatin1(box);
+        };
+        const char *unconfigured = "Velmora Client|16|You cannot use the Velmora Client unless you "
+                                   "specify an IP Address and a port number for the server.";
+        row("empty store, cancel", "", CancelButton, unconfigured);
+        row("empty store, close box", "", CloseBox, unconfigured);
+        row("empty store, OK without an address", "", OkWithoutServer, unconfigured);
+        row("empty store, OK with a server", "", OkWithServer, "");
+        row("no port", "ServerIPAddress=127.0.0.1;ServerName=modem", CancelButton, unconfigured);
+        row("no host", "ServerPort=1000", CancelButton, unconfigured);
+        row("bad stored value", "ServerIPAddress=127.0.0.1;ServerPort=1;Alert=often", CancelButton,
+            "Velmora Client|48|Type mismatch: the setting Alert holds \"often\", which is not a "
+            "whole number");
+    }
+    void firstStart()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, how);
+        QFETCH(QString, box);
+        TestHome home;
+        seed(settings.constData());
+        frmMain w;
+        bool offered = false;
+        auto watch = whenShown<frmConfigure>([&](frmConfigure *d) {
+            offered = !w.timConnect->isActive();
+            QTest::keyClicks(d->txtServerName, QStringLiteral("typed"));
+            if (how == OkWithServer) {
+                QTest::keyClicks(d->txtIPAddress, QStringLiteral("127.0.0.1"));
+                QTest::keyClick(d->txtIPAddress, Qt::Key_Return);
+            } else if (how == CancelButton) {
+                QTest::mouseClick(d->cmdAction[1], Qt::LeftButton);
+            } else if (how == CloseBox) {
+                d->close();
+            } else {
+                d->txtServerName->clear();
+                d->cmdAction[0]->click();
+            }
+        });
+        const bool typeMismatch = box.contains(QLatin1String("Type mismatch"));
+        MessageBox::setNextAnswer(MessageBox::AnswerOk); // for the box, if one is shown
+        QCOMPARE(w.Form_Load(), box.isEmpty());
+        QCOMPARE(offered, !typeMismatch);
+        QVERIFY(!frmConfigure::loaded());
+        QStringList shown;
+        for (const MessageBox::Shown &b : MessageBox::shownBoxes())
+            shown << QStringLiteral("%1|%2|%3").arg(b.title).arg(b.style).arg(b.text);
+        QCOMPARE(shown.join(QLatin1Char('\n')), box);
+        // Ended at once: no unload, so nothing saved but what OK saved.
+        QCOMPARE(Settings::text(Settings::ServerIPAddress, QStringLiteral("absent")),
+                 QLatin1String(how == OkWithServer || settings.contains("Address") ? "127.0.0.1"
+                               : how == OkWithoutServer                            ? ""
+                                                                                   : "absent"));
+    }
+
+    void shownWindowFollowsTheSettingsAndAsksBeforeClosing()
+    {
+        TestHome home;
+        seed("ServerName=modem;ServerPort=1000;Alert=1;MainScreenExit=1");
+        gWriteLog(QStringLiteral("Out"), QStringLiteral("previous run"));
+        frmMain w;
+        QVERIFY(w.Form_Load());
+        QVERIFY(w.isVisible() && !QFile::exists(MainModule::activityLogPath()));
+        QVERIFY(w.chkAlert->isChecked() && w.mnuSysTray[3]->isChecked());
+        QCOMPARE(w.cmdAction[1]->text(), QLatin1String("Mi&nimize"));
+        // Centred by its outer size, frame included, not half a frame off.
+        const QPoint offCentre = w.frameGeometry().center() - w.screen()->geometry().center();
+        QVERIFY2(w.frameGeometry().size() != w.size(), "the platform draws no frame");
+        QVERIFY(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1);
+        QCOMPARE(gNotifyIconData.hIcon, Artwork::stateIcon(0).toImage());
+        // One picture: the installed icon is the window's icon and the logo.
+        const QPixmap installed(QStringLiteral(VELMORA_DATA "/icons/32x32/velmora-client.png"));
+        QVERIFY(!installed.isNull());
+        QCOMPARE(w.windowIcon().pixmap(QSize(32, 32)).toImage(), installed.toImage());
+        QCOMPARE(w.imgBrindor->pixmap().toImage(), w.windowIcon().pixmap(QSize(45, 45)).toImage());
+
+        QSignalSpy ended(&w, &frmMain::programEnded);
+        MessageBox::setNextAnswer(MessageBox::AnswerNo);
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible() && ended.isEmpty());
+        QCOMPARE(MessageBox::shownBoxes().last().text,
+                 QStringLiteral("Are you SURE you want to shut down the Velmora Client?\rYou will "
+                                "not be able to disconnect the server modem!"));
+        QCOMPARE(MessageBox::shownBoxes().last().style, 308);
+        w.chkAlert->setChecked(false);
+        MessageBox::setNextAnswer(MessageBox::AnswerYes);
+        QVERIFY(w.close());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(Settings::text(Settings::Alert), QLatin1String("0"));
+    }
+
+    // Minimised, the window lives on in the notification area. Configuring from there, unlinked,
+    // is modal over the shown window, with the link timer stopped, and minimises it again. A
+    // second start activates the first and leaves its log alone. Without a notification area,
+    // minimising keeps the window on the taskbar.
+    void minimisedToTheNotificationArea()
+    {
+        TestHome home;
+        TestHome::seedServer(1);
+        frmMain first;
+        QVERIFY(first.Form_Load());
+        first.showMinimized();
+        QTRY_VERIFY(!first.isVisible());
+        QString seen;
+        auto watch = whenShown<frmConfigure>([&](frmConfigure *d) {
+            seen = QStringLiteral("%1 %2 %3")
+                       .arg(d->isModal())
+                       .arg(first.timConnect->isActive())
+                       .arg(first.isVisible());
+            QTest::mouseClick(d->cmdAction[1], Qt::LeftButton);
+        });
+        first.mnuSysTray_Click(5);
+        QCOMPARE(seen, QLatin1String("1 0 1")); // modal, the timer stopped, the window shown
+        QVERIFY(!frmConfigure::loaded() && first.timConnect->isActive());
+        QTRY_VERIFY(!first.isVisible());
+        gWriteLog(QStringLiteral("Out"), QStringLiteral("first run"));
+        const QString log = TestHome::readFile(MainModule::activityLogPath());
+
+        frmMain second;
+        QVERIFY(!second.Form_Load());
+        QVERIFY(second.windowTitle().isEmpty() && !second.isVisible());
+        QTRY_VERIFY(first.isVisible());
+        QVERIFY(!first.isMinimized());
+        QCOMPARE(TestHome::readFile(MainModule::activityLogPath()), log);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+
+        NotifyIcon::setAvailableForTests(false);
+        first.showMinimized();
+        // The hiding, when there is one, is queued behind the state change.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QVERIFY(first.isVisible() && first.isMinimized());
+    }
+
+    // The focus starts on a button that lies out of sight and does nothing, and another program
+    // coming to the front is no tab: the focus stays where it was. The keys are the keyboard
+    // test's. The count's arithmetic is the unit table's; here, what the window does with each
+    // tick. The timer running the ticks on its own is the dial test's "time runs out".
+    void countdown()
+    {
+        TestHome home;
+        TestHome::seed(QStringLiteral("Beep"), QStringLiteral("1"));
+        frmAlert *w = frmAlert::instance();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QVERIFY(w->cmdDummy->geometry().right() < 0);
+        QTest::keyClick(w->cmdDummy, Qt::Key_Space);
+        w->cmdAction[1]->setFocus(Qt::TabFocusReason);
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        QCOMPARE(w->focusWidget(), w->cmdAction[1]);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible() && w->Tag.isEmpty());
+
+        const auto colour = [w] { return w->lblCountdown->palette().color(QPalette::WindowText); };
+        QVERIFY(colour() != QColor(Qt::red));
+        w->lblCountdown->setText(QStringLiteral("11"));
+        w->timCountdown_Timer();
+        QCOMPARE(w->lblCountdown->text(), QLatin1String("10"));
+        QCOMPARE(colour(), QColor(Qt::red));
+        QVERIFY(w->isVisible() && w->timCountdown->isActive());
+        w->lblCountdown->setText(QStringLiteral("1"));
+        w->timCountdown_Timer();
+        QVERIFY(!w->isVisible() && !w->timCountdown->isActive() && w->Tag.isEmpty());
+        QCOMPARE(home.beeps(), 3); // as it shows, and at 10 and 0
+    }
+
+    // The layout's arithmetic is the unit table's; here, that the box places its children as
+    // it says, with the symbol and title asked for, and answers with the button's index. The
+    // figures are the table's "one line" row in pixels of 15 twips: a 5835 x 1200 client area,
+    // buttons at 1762 and 2977 below a 495-high label.
+    void generalBoxPlacesItsChildren()
+    {
+        TestHome home;
+        auto watch = whenShown<frmFlexiBox>([](frmFlexiBox *f) {
+            [&] {
+                QCOMPARE(f->windowTitle() + QLatin1Char(' ') + f->imgIcon->accessibleName(),
+                         QLatin1String("Velmora Client Question"));
+                QCOMPARE(f->size(), QSize(389, 80));
+                const QList<QRect> placed{f->imgIcon->geometry(), f->lblMsg->geometry(),
+                                          f->cmdAction[0]->geometry(), f->cmdAction[1]->geometry()};
+                QCOMPARE(
+                    placed,
+                    (QList<QRect>{
+                        {8, 8, 32, 32}, {44, 8, 337, 33}, {117, 49, 73, 25}, {198, 49, 73, 25}}));
+            }();
+            QTest::mouseClick(f->cmdAction[1], Qt::LeftButton);
+        });
+        const QStringList captions{QStringLiteral("&Yes"), QStringLiteral("&No")};
+        QCOMPARE(giFlexiBox(QStringLiteral("Go on?"), 32, captions), qint16(1));
+        QCOMPARE(home.beeps(), 1);
+
+        // A lone caption only names the one button; a long text and line breaks make the box
+        // taller; the close box answers 1.
+        watch = whenShown<frmFlexiBox>([](frmFlexiBox *f) {
+            [&] {
+                QCOMPARE(f->cmdAction.size(), 1);
+                QCOMPARE(f->windowTitle() + QLatin1Char(' ') + f->imgIcon->accessibleName(),
+                         QLatin1String("Halt Stop"));
+                QCOMPARE(f->cmdAction[0]->x(), 158);
+                QCOMPARE(f->cmdAction[0]->width(), 73);
+                QVERIFY(f->cmdAction[0]->y() > f->lblMsg->geometry().bottom());
+                QVERIFY(f->lblMsg->heightForWidth(f->lblMsg->width()) <= f->lblMsg->height());
+            }();
+            f->close();
+        });
+        QCOMPARE(giFlexiBox(QStringLiteral("The printer is out of paper again. ").repeated(8) +
+                                QStringLiteral("\r\n\r\nAnn"),
+                            16, QStringLiteral("A caption far wider than any button"),
+                            QStringLiteral("Halt")),
+                 qint16(1));
+
+        // Errors reach the caller and leave no box behind; a style has a symbol or none.
+        QVERIFY_THROWS_EXCEPTION(RuntimeError,
+                                 giFlexiBox(QStringLiteral("x"), 99, QStringLiteral("OK")));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, giFlexiBox(QStringLiteral("x"), 48, QStringList()));
+        QVERIFY(!frmFlexiBox::loaded());
+        QCOMPARE(home.beeps(), 2);
+        QVERIFY(Artwork::messageSymbol(99).isNull());
+    }
+
+    // The first notice starts the dismissal, a second one restarts it, and one shown with
+    // dismissal switched off leaves the running dismissal as it is. A "DismissTime" that does not
+    // convert stops it, and neither fails the caller, often an error report itself, nor keeps
+    // the user from closing the notice.
+    void noticeDismissal()
+    {
+        TestHome home;
+        seed("Dismiss=1;DismissTime=60");
+        gShowInfo(QStringLiteral("first"), true);
+        QTimer *timer = frmMsg::loaded()->timDismiss;
+        Clock::advance(40000);
+        gShowInfo(QStringLiteral("second"), true);
+        Clock::advance(40000); // 80 s after the first call, 40 s after the second
+        // The timer's tick runs at once, rather than a second later.
+        QVERIFY(timer->isActive() && QMetaObject::invokeMethod(timer, "timeout"));
+        QVERIFY(frmMsg::loaded());
+        seed("Dismiss=0");
+        gShowInfo(QStringLiteral("third"), true);
+        Clock::advance(20000);
+        QVERIFY(timer->isActive() && QMetaObject::invokeMethod(timer, "timeout"));
+        QVERIFY(!frmMsg::loaded());
+
+        seed("Dismiss=1;DismissTime=60");
+        gShowInfo(QStringLiteral("fourth"), true);
+        const QPointer<frmMsg> form = frmMsg::loaded();
+        QVERIFY(form->timDismiss->isActive());
+        seed("Dismiss=1;DismissTime=");
+        QVERIFY_THROWS_NO_EXCEPTION(gShowInfo(QStringLiteral("fifth"), true));
+        QCOMPARE(frmMsg::loaded(), form.data());
+        QVERIFY(!form->timDismiss->isActive());
+        QVERIFY(MessageBox::shownBoxes().isEmpty() && !QFile::exists(MainModule::errorLogPath()));
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QVERIFY(form->windowHandle()->close());
+        QVERIFY(form.isNull());
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"
