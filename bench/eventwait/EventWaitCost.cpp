@@ -42,7 +42,7 @@ void measure(const char *what, int waits, int eventAfterMs, int limitSeconds)
         QTimer event;
         event.setTimerType(Qt::PreciseTimer);
         event.setSingleShot(true);
-        QObject::connect(&event, &QTimer::timeout, [&done] { done = true; });
+        QObject::connect(&event, &QTimer::timeout, &event, [&done] { done = true; });
         if (eventAfterMs >= 0)
             event.start(eventAfterMs);
         EventWait::waitUntil([&done] { return done; }, limitSeconds, Clock::secsSinceEpoch());

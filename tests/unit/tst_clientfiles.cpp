@@ -94,8 +94,8 @@ private Q_SLOTS:
         };
         for (const auto &[conversion, text, value, error] : rows) {
             int got = 0;
-            const int raised = errorOf([&] { got = convert[conversion](str(text)); }).number();
-            QVERIFY2(got == value && raised == error, text);
+            const auto run = [&, c = conversion, t = text] { got = convert[c](str(t)); };
+            QVERIFY2(errorOf(run).number() == error && got == value, text);
         }
 
         // What an administrator wrote by hand is read afresh each time; a value that does not
