@@ -4,6 +4,7 @@
 #include "ClientRequests.h"
 #include "Cp1252.h"
 #include "EntryFilter.h"
+#include "NotifyIcon.h"
 #include "Protocol.h"
 
 #include <QTest>
@@ -51,7 +52,6 @@ private Q_SLOTS:
         QCOMPARE(Protocol::parseList(text("a|tail")), (QStringList{text("a"), text("tail")}));
         const QStringList names{text("Office"), QString(), text("x y")};
         QCOMPARE(Protocol::parseList(Protocol::buildList(names)), names);
-        QCOMPARE(Protocol::buildList({}), QString());
 
         // The count is the leading number of the payload, rounded half to even into 16 bits.
         const std::pair<const char *, std::optional<qint16>> rows[] = {
@@ -70,8 +70,9 @@ private Q_SLOTS:
         QCOMPARE(Cp1252::encode(QStringLiteral("\u20acx\u4e2d")), QByteArray("\x80x?"));
     }
 
-    // The per-entry alert and confirmation lists: names compared in any case, items trimmed.
-    void entryLists()
+    // The per-entry alert and confirmation lists: names compared in any case, items trimmed. And
+    // the notification icon's tip, which keeps 63 characters.
+    void mainWindowTexts()
     {
         const std::tuple<const char *, const char *, bool> rows[] = {
             {"Office|Home ISP|", "home isp", true},
@@ -86,6 +87,8 @@ private Q_SLOTS:
         };
         for (const auto &[list, entry, contained] : rows)
             QVERIFY2(entryListContains(text(list), text(entry)) == contained, entry);
+        const QString tip(63, QLatin1Char('x'));
+        QCOMPARE(NotifyIcon::tipText(tip + text("yz")), tip);
     }
 
     // The server's side: what a client sends.
