@@ -1,0 +1,244 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "ConfigureRules.h"
+#include "Countdown.h"
+#include "FlexiBoxLayout.h"
+#include "GeneralDate.h"
+#include "NoticeText.h"
+#include "TestHome.h"
+
+#include <QTest>
+
+using namespace ConfigureRules;
+using FlexiBoxLayout::Input;
+
+namespace {
+
+constexpr int Line = 195;
+
+Input message(int textWidth, int lines, QList<int> captions, int frameWidth = 0, int breaks = 0)
+{
+    return {textWidth, lines * Line, Line, breaks, std::move(captions), false, frameWidth};
+}
+
+QString str(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+// A list of paths written with blanks between them.
+QStringList paths(const char *text)
+{
+    return str(text).split(QLatin1Char(' '));
+}
+
+} // namespace
+
+// The dialogs' rules: the configure dialog's boxes and wave chooser, the flexible box's layout in
+// twips, the notice's text and dismissal, and the disconnection question's countdown. The keys
+// the address and port boxes take are decided here alone: the configure dialog's own test only
+// checks that its boxes ask these rules.
+class TestDialogRules : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void configureBoxes()
+    {
+        // The port box (else the address box), the text before the key, the key, whether kept.
+        const std::tuple<bool, const char *, int, bool> rows[] = {
+            {false, "", '.', false},             // a dot first
+            {false, "10.", '.', false},          // two dots in a row
+            {false, "10.0.0", '.', true},        // the third dot
+            {false, "10.0.0.1", '.', false},     // a fourth dot
+            {false, "192.168.1.25", '5', true},  // 255
+            {false, "192.168.1.25", '6', false}, // 256
+            {false, "26", '0', false},           // 260
+            {false, "100", '1', false},          // a fourth digit
+            {false, "10.", '9', true},           // a digit after a dot
+            {false, "", '9', true},              // the first digit
+            {false, "1.2", '5', true},           // a group of one grows
+            {false, "1.a5", '9', true},          // a pasted group counts its digits only
+            {false, "10", 'a', false},           // a letter
+            {false, "255", 8, true},             // backspace
+            {false, "1.2.3.4", 13, true},        // enter, the last control code kept
+            {false, "1", 14, false},             // the first control code dropped
+            {true, "", 13, true},
+            {true, "", 14, false},
+            {true, "", '0', true},
+            {true, "", '9', true},
+            {true, "", '/', false},    // just below "0"
+            {true, "", ':', false},    // just above "9"
+            {true, "", 0x0663, false}, // an Arabic-Indic digit
+        };
+        for (const auto &[port, text, key, kept] : rows) {
+            const bool got = port ? keepDigitKey(key) : keepAddressKey(str(text), key);
+            QVERIFY2(got == kept, qPrintable(str("\"%1\" + %2").arg(str(text)).arg(key)));
+        }
+
+        // The open link: opened to "Modem.Office", which is 10.0.0.5, on port 1000.
+        const Link link{str("Modem.Office"), str("10.0.0.5"), 1000};
+        // The stored name, address and port, and whether the link must be opened again. A name
+        // is compared in any case and wins over a stale address; an address is compared as
+        // written, a port as a number.
+        const std::tuple<const char *, const char *, const char *, bool> servers[] = {
+            {"modem.OFFICE", "", "1000", false}, {"Modem.Office", "", "1001", true},
+            {"backup", "", "1000", true},        {"", "10.0.0.5", "1000", false},
+            {"", "10.0.0.05", "1000", true},     {"", "10.0.0.5", "01000", false},
+            {"", "10.0.0.5", "", true},          {"Modem.Office", "10.9.9.9", "1000", false},
+        };
+        for (const auto &[name, address, port, needed] : servers)
+            QVERIFY2(restartNeeded({str(name), str(address), str(port)}, link) == needed, name);
+    }
+
+    // A box's text splits into the folder the chooser opens and the file it selects, relative to
+    // the current folder "/work"; the chooser's answer joins them again.
+    void waveChooser()
+    {
+        const std::tuple<const char *, const char *, const char *> rows[] = {
+            {"/home/ann/Ring.WAV", "/home/ann", "Ring.WAV"},
+            {"/home/ann/", "/home/ann", ""},
+            {"/ring.wav", "/", "ring.wav"},
+            {"sounds/ring.wav", "/work/sounds", "ring.wav"},
+            {"/home/ann/../bob/x.wav", "/home/bob", "x.wav"},
+            {"", "/work", ""},
+        };
+        for (const auto &[text, folder, file] : rows) {
+            const WaveLocation location = locateWave(str(text), str("/work"));
+            QCOMPARE(location.folder, str(folder));
+            QCOMPARE(location.fileName, str(file));
+        }
+        QCOMPARE(wavePath(str("/"), str("a.wav")), QLatin1String("/a.wav"));
+        QCOMPARE(wavePath(str("/work"), QString()), QLatin1String("/work/"));
+
+        const QStringList drives = paths("/ /home/ann /media/ann/STICK");
+        QCOMPARE(driveOf(str("/home/ann/sounds"), drives), 1);
+        QCOMPARE(driveOf(str("/home/anna"), drives), 0);
+        QCOMPARE(driveOf(str("/media/ann/STICK"), drives), 2);
+        QCOMPARE(folderChain(str("/"), str("/home/ann")), paths("/ /home /home/ann"));
+        QCOMPARE(folderChain(str("/home/ann"), str("/home/ann/a")), paths("/home/ann /home/ann/a"));
+        QCOMPARE(folderChain(str("/home/ann"), str("/etc/sounds")), paths("/ /etc /etc/sounds"));
+
+        // Mounts as "root device type": system folders, pseudo and loop devices are no drives;
+        // removable media under /run/media and network shares are.
+        QList<Mount> mounts;
+        for (const char *line : {"/ /dev/sda2 ext4", "/proc proc proc", "/boot/efi /dev/sda1 vfat",
+                                 "/run/media/ann/STICK /dev/sdb1 vfat",
+                                 "/mnt/backup /dev/sdc1 ext4", "/srv/share fileserver:/share nfs4",
+                                 "/snap/core/1 /dev/loop0 squashfs", "/home /dev/sda3 ext4"}) {
+            const QStringList field = paths(line);
+            mounts.append({field[0], field[1], field[2]});
+        }
+        QCOMPARE(driveRoots(mounts, str("/home/ann")),
+                 paths("/ /home/ann /home /mnt/backup /run/media/ann/STICK /srv/share"));
+        QCOMPARE(driveRoots({}, str("/")), paths("/"));
+    }
+
+    void flexibleBox()
+    {
+        // The character after a carriage return is skipped unseen, even another one.
+        const std::pair<const char *, int> texts[] = {
+            {"", 0},       {"a\r\nb", 1}, {"a\r\n\r\nb", 2}, {"a\rb", 1},
+            {"a\r\rb", 1}, {"\r\r\r", 2}, {"a\nb", 0},
+        };
+        for (const auto &[text, breaks] : texts)
+            QCOMPARE(FlexiBoxLayout::lineBreaks(str(text)), breaks);
+
+        Input single = message(100, 1, {9000});
+        single.singleCaption = true;
+        const QList<int> five(5, 1095);
+        // The input; the client's width and height; the buttons' lefts and widths; the label's
+        // height and the icon's top.
+        const std::tuple<Input, int, int, QList<int>, QList<int>, int, int> boxes[] = {
+            // The worked example: one fitting line, "&Reply" and "&Cancel" narrower than a button.
+            {message(3000, 1, {600, 700}), 5835, 1200, {1762, 2977}, {1095, 1095}, 495, 127},
+            {message(300, 3, {600, 700}, 0, 2), 5835, 1590, {1762, 2977}, {1095, 1095}, 885, 322},
+            // 30000 x 195 needs four more lines in a 5055-wide label: 5055 x 1275 >= 5850000.
+            {message(30000, 1, {600, 700}), 5835, 1980, {1762, 2977}, {1095, 1095}, 1275, 517},
+            // Five buttons make a 5955-wide row: the window becomes 6255 wide, the client 6165.
+            {message(100, 1, five, 90), 6165, 1200, {105, 1320, 2535, 3750, 4965}, five, 495, 127},
+            // A 5925-wide window (frame 90) is widened once R + 240 reaches it: here R = 5685.
+            {message(100, 1, {1095, 4470}, 90), 5895, 1200, {105, 1320}, {1095, 4470}, 495, 127},
+            // A lone caption only labels the button: no widening, the design centring stands.
+            {single, 5835, 1200, {2370}, {1095}, 495, 127},
+            // Metrics that a broken font could give must not stall the box: it grows a twip at
+            // a time, to 5055 x 15826 >= 20000 x 4000.
+            {Input{20000, 4000, 0, 0, {600}, false, 0}, 5835, 16531, {2370}, {1095}, 15826, 7793},
+        };
+        for (const auto &[in, width, height, lefts, widths, labelHeight, iconTop] : boxes) {
+            const FlexiBoxLayout::Result r = FlexiBoxLayout::layOut(in);
+            QCOMPARE(r.clientWidth, width);
+            QCOMPARE(r.clientHeight, height);
+            QCOMPARE(r.buttonLefts, lefts);
+            QCOMPARE(r.buttonWidths, widths);
+            QCOMPARE(r.labelHeight, labelHeight);
+            QCOMPARE(r.iconTop, iconTop);
+        }
+    }
+
+    void notice()
+    {
+        // The heading's date is the locale's short date and long time, its zone left out: in Low
+        // German a zone in brackets, which leaves no empty brackets behind.
+        const QDateTime when(QDate(2026, 3, 4), QTime(17, 5, 9));
+        const QLocale lowGerman(QLocale::LowGerman, QLocale::Germany);
+        const QString heading = str("Message received at 4.03.26 Klock 17.05:09\r\r");
+        const QString text = str("a\rb");
+        QCOMPARE(NoticeText::caption(text, std::nullopt, when, lowGerman), heading + text);
+        QCOMPARE(NoticeText::caption(text, true, when, lowGerman), text);
+        QCOMPARE(withoutTimeZone(str("t h:mm:ss AP tttt")), QLatin1String("h:mm:ss AP"));
+        QCOMPARE(withoutTimeZone(str("HH:mm 'o''t' t")), QLatin1String("HH:mm 'o''t'"));
+        QCOMPARE(NoticeText::displayed(str("at 10:00\r\rhello\r\nbye")),
+                 str("at 10:00\n\nhello\nbye"));
+
+        using D = NoticeText::Dismissal;
+        // "Dismiss" and "DismissTime" as stored (null: absent), and what the notice makes of them.
+        const std::tuple<const char *, const char *, D::Kind, int> rows[] = {
+            {nullptr, nullptr, D::Off, 0}, {"0", "soon", D::Off, 0},
+            {"1", nullptr, D::After, 0},   {"1", "12", D::After, 12},
+            {"1", "", D::Unreadable, 0},   {"often", "5", D::Unreadable, 0},
+        };
+        for (const auto &[dismiss, dismissTime, kind, seconds] : rows) {
+            TestHome home;
+            if (dismiss)
+                TestHome::seed(str("Dismiss"), str(dismiss));
+            if (dismissTime)
+                TestHome::seed(str("DismissTime"), str(dismissTime));
+            NoticeText::Dismissal got;
+            QVERIFY_THROWS_NO_EXCEPTION(got = NoticeText::dismissal());
+            QCOMPARE(got.kind, kind);
+            QCOMPARE(int(got.seconds), seconds);
+        }
+    }
+
+    // The count is read back from whatever the caption holds: a caption the opener did not
+    // write as a plain whole number still gives a readable count and never an exponent, and
+    // only a tick that writes exactly "10" or "0" turns the count red or stops it.
+    void countdownTicks()
+    {
+        const QString overflowing(400, QLatin1Char('9'));
+        // The caption, the beep option; the next caption, the beep, and "red", "stop" or nothing.
+        const std::tuple<QString, bool, const char *, bool, const char *> rows[] = {
+            {str("12"), true, "11", false, ""},
+            {str("11"), true, "10", true, "red"},
+            {str("11.0"), false, "10", false, "red"},
+            {str("1.0"), true, "0", true, "stop"},
+            {str("7 seconds"), true, "6", true, ""},
+            {str("0.25"), true, "-0.75", true, ""},
+            {str("soon"), true, "-1", true, ""},
+            {str("100000000000000000001"), true, "100000000000000000000", false, ""},
+            {overflowing, true, "-1", true, ""},
+        };
+        for (const auto &[caption, beepOn, next, beep, then] : rows) {
+            const Countdown::Tick tick = Countdown::tick(caption, beepOn);
+            QCOMPARE(tick.caption, str(next));
+            QCOMPARE(tick.beep, beep);
+            QCOMPARE(tick.turnRed, qstrcmp(then, "red") == 0);
+            QCOMPARE(tick.stop, qstrcmp(then, "stop") == 0);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDialogRules)
+#include "tst_dialogrules.moc"
