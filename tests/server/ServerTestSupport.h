@@ -68,6 +68,39 @@ inline bool saidNothingMore(RawClient &client)
     return client.next().startsWith(Protocol::ConnectionsPrefix) && client.pending().isEmpty();
 }
 
+// Plays the desks' script, its steps split by "|": "2>M" has desk 2 send the request M and take
+// its acknowledgement, "2<M" checks that M is the next message it hears, "2~M" that it hears M
+// after whatever else, "2." that it hears nothing more, "2x" closes its link, "+90" moves the
+// server's clock 90 ms on, and "up" has desk 0 dial "Office" and every desk hear the line come
+// up. Returns the first step that fails, with what its desk heard, or nothing.
+inline QString play(const QString &script, const QList<RawClient *> &desks,
+                    OfficeClock *clock = nullptr)
+{
+    for (const QString &step : script.split(u'|')) {
+        if (step.startsWith(u'+')) {
+            clock->advance(step.mid(1).toLongLong());
+        } else if (step == QLatin1String("up")) {
+            desks[0]->request(str("CMD_CONNECT:Office"));
+            if (!std::all_of(desks.cbegin(), desks.cend(), [](RawClient *desk) {
+                    return desk->expect(str("Connected to Office"));
+                }))
+                return step;
+        } else {
+            RawClient &desk = *desks[step.at(0).digitValue()];
+            const QString text = step.mid(2);
+            const QChar op = step.at(1);
+            if (op == u'x')
+                desk.close();
+            else if (!(op == u'>'   ? desk.request(text)
+                       : op == u'<' ? desk.next() == text
+                       : op == u'~' ? desk.expect(text)
+                                    : op == u'.' && saidNothingMore(desk)))
+                return step + QStringLiteral(" heard: ") + desk.reads().join(u'|');
+        }
+    }
+    return QString();
+}
+
 // A server in the test's process and the clients linked to it.
 struct ServerFixture
 {
@@ -99,24 +132,19 @@ struct ServerFixture
         return client.waitClosed() && client.reads().isEmpty();
     }
     RawClient &c(int i) { return *clients[std::size_t(i)]; }
-    // c(0) dials "Office" and every client hears the line come up.
-    bool lineUp()
+    QList<RawClient *> desks() const
     {
-        c(0).request(str("CMD_CONNECT:Office"));
-        return std::all_of(clients.begin(), clients.end(), [](const auto &client) {
-            return client->expect(str("Connected to Office"));
-        });
+        QList<RawClient *> all;
+        for (const auto &client : clients)
+            all.append(client.get());
+        return all;
     }
+    // c(0) dials "Office" and every client hears the line come up.
+    bool lineUp() { return play(str("up"), desks()).isEmpty(); }
     void reset()
     {
         clients.clear();
         server.reset();
-    }
-    QString writeFile(const QString &name, const QByteArray &text)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
     }
 };
 
@@ -155,4 +183,7 @@ private Q_SLOTS:
         f.reset();
         m_log.clear();
     }
+
+protected:
+    QString play(const QString &script) { return ::play(script, f.desks(), &f.server->clock()); }
 };

@@ -4,7 +4,6 @@
 #include "Cp1252.h"
 #include "ServerTestSupport.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -37,7 +36,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("held");
         const auto row = [](const char *ranges, const char *address, bool held) {
-            QTest::addRow("%s holds %s", ranges, address) << str(ranges) << str(address) << held;
+            QTest::addRow("%s holds %s: %d", ranges, address, held)
+                << str(ranges) << str(address) << held;
         };
         row("192.168.0.0/16", "192.168.5.4", true);
         row("192.168.0.0/16", "192.169.0.1", false);
@@ -107,31 +107,24 @@ private Q_SLOTS:
         QVERIFY(f.link(str("evil\n2024-01-01 info    root logged in")));
         QTRY_COMPARE(logged(str("is evil\\x0a2024-01-01 info")), 1);
         QCOMPARE(logged(str("%2")), 0);
-        // Unknown messages are logged sparingly.
-        for (int i = 0; i < 12; ++i)
-            QVERIFY(c(0).request(str("NOISE %1 %2").arg(i)));
-        QCOMPARE(logged(str("alpha sent an unknown message")), 5);
-        QCOMPARE(logged(str("more from it within a minute are not logged")), 1);
     }
 
     void aMisbehavingDeskIsDroppedAlone_data()
     {
         QTest::addColumn<int>("perSecond");
         QTest::addColumn<int>("gapMs");
-        QTest::addColumn<int>("pauseMs");
         QTest::addColumn<QByteArray>("request");
         const QByteArray users = Cp1252::encode(Protocol::CmdUsers);
         // Requests read one by one, faster than the limit allows.
-        QTest::newRow("too many a second") << 20 << 15 << 0 << users;
+        QTest::newRow("too many a second") << 20 << 15 << users;
         // Requests sent without waiting for their acknowledgements, which pile up.
-        QTest::newRow("acknowledgements owed") << 100000 << 2000 << 5 << users;
-        QTest::newRow("oversized message") << 100000 << 15 << 5 << QByteArray(300 * 1024, 'x');
+        QTest::newRow("acknowledgements owed") << 100000 << 400 << users;
+        QTest::newRow("oversized message") << 100000 << 15 << QByteArray(300 * 1024, 'x');
     }
     void aMisbehavingDeskIsDroppedAlone()
     {
         QFETCH(int, perSecond);
         QFETCH(int, gapMs);
-        QFETCH(int, pauseMs);
         QFETCH(QByteArray, request);
         ServerConfig config = fastConfig();
         config.maxMessagesPerSecond = perSecond;
@@ -139,14 +132,10 @@ private Q_SLOTS:
         QVERIFY(f.start({str("bystander")}, config));
         RawClient client(f.server->port(), QString(), Mode::Silent);
         QTRY_COMPARE(f.server->linkCount(), 2);
-        QElapsedTimer sending;
-        sending.start();
-        while (!client.isClosed() && sending.elapsed() < 5000) {
+        // The server reads between two writes, so that most of them are messages of their own.
+        for (int i = 0; i < 5000 && !client.isClosed(); ++i) {
             client.sendRaw(request);
-            if (pauseMs > 0)
-                QTest::qWait(pauseMs);
-            else
-                QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
         }
         QVERIFY(client.waitClosed());
         QTRY_COMPARE(f.server->linkCount(), 1);
@@ -160,14 +149,12 @@ private Q_SLOTS:
         config.disconnectSeconds = 30;
         config.backend = BackendKind::Command;
         config.command = flagCommands(flag);
-        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(1).next(), Protocol::MsgDisconnectPrefix + str("30"));
+        QVERIFY(f.start({str("c0"), str("c1")}, config));
+        QCOMPARE(play(str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30")), QString());
         QVERIFY(QFile::remove(flag));
-        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QCOMPARE(c(1).next(), QString(Protocol::StatusDisconnected));
-        QCOMPARE(c(1).next(), str("Connection to Office lost"));
-        QVERIFY(c(0).expect(str("Connection to Office lost")));
+        QCOMPARE(play(str("1<MSG_CANCELLED|1<Disconnected|1<Connection to Office lost|"
+                          "0~Connection to Office lost")),
+                 QString());
     }
 
     void refusedRights()
@@ -176,24 +163,15 @@ private Q_SLOTS:
         config.rights = {{*AddressRange::parse(str("127.0.0.0/8")), Rights()},
                          {*AddressRange::parse(str("127.0.0.2")), {false, false, false, false}}};
         QVERIFY(f.start({str("alpha")}, config) && f.link(str("denied"), str("127.0.0.2")));
-        RawClient &denied = c(1);
-        QCOMPARE(answer(denied, str("CMD_CONNECT:Office")),
-                 str("Dialling is not allowed from this desk"));
-        QCOMPARE(answer(denied, str("CMD_MSG:alpha#hi")),
-                 str("Sending messages is not allowed from this desk"));
-        QCOMPARE(f.server->lineState(), Line::State::Down);
-        QVERIFY(f.lineUp());
-        QCOMPARE(answer(denied, Protocol::CmdDisconnect),
-                 str("Hanging up is not allowed from this desk"));
         // Asked all the same, its refusal counts as consent.
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(denied.next(), kQuestion);
-        QCOMPARE(answer(denied, Protocol::CmdLocked),
-                 str("Refusing a hang-up is not allowed from this desk"));
-        QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
-        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        QCOMPARE(play(str("1>CMD_CONNECT:Office|1<Dialling is not allowed from this desk|"
+                          "1>CMD_MSG:alpha#hi|1<Sending messages is not allowed from this desk|0.|"
+                          "up|1>CMD_DISCONNECT|1<Hanging up is not allowed from this desk|"
+                          "0>CMD_DISCONNECT|1<MSG_DISCONNECT+1|1>CMD_LOCKED|"
+                          "1<Refusing a hang-up is not allowed from this desk|"
+                          "0~Disconnecting|0~Disconnected|0.")),
+                 QString());
         QCOMPARE(logged(str("is not allowed from its address")), 4);
-        QVERIFY(saidNothingMore(c(0)));
     }
 
     void theAccountingLogTellsTheWholeCall()
@@ -201,20 +179,13 @@ private Q_SLOTS:
         ServerConfig config = fastConfig();
         config.accountingFile = f.dir.filePath(str("accounting.csv"));
         config.phonebook[0].maxOnlineMs = 60000;
-        QVERIFY(f.start({str("=SUM(A1)"), str("b\"x")}, config) && f.lineUp());
-        QVERIFY(c(1).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(0).next(), kQuestion);
-        QVERIFY(c(0).request(Protocol::CmdCancel));
-        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
+        QVERIFY(f.start({str("=SUM(A1)"), str("b\"x")}, config));
         // At its time limit, counted again from the refusal, the server asks everybody, and
         // nobody objects.
-        f.server->clock().advance(59000);
-        QVERIFY(saidNothingMore(c(0)));
-        f.server->clock().advance(1000);
-        QCOMPARE(c(0).next(), kQuestion);
-        QCOMPARE(c(1).next(), kQuestion);
-        QVERIFY(c(0).request(Protocol::CmdOk) && c(1).request(Protocol::CmdOk));
-        QVERIFY(c(0).expect(Protocol::StatusDisconnected));
+        QCOMPARE(play(str("up|1>CMD_DISCONNECT|0<MSG_DISCONNECT+1|0>CMD_CANCEL|1<MSG_CANCELLED|"
+                          "+59000|0.|+1000|0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1|0>CMD_OK|1>CMD_OK|"
+                          "0~Disconnected")),
+                 QString());
         const QStringList lines = accountingLines();
         QCOMPARE(lines.value(0), str("time,event,identity,address,entry,seconds,received,sent"));
         QCOMPARE(lines.mid(1, 6),
@@ -246,13 +217,9 @@ private Q_SLOTS:
         config.phonebook[0].maxOnlineMs = after;
         f.server->reload(config);
         // A minute on: past the new limit when asked, past the old one when not.
-        f.server->clock().advance(60000);
-        if (asked) {
-            QCOMPARE(c(0).next(), kQuestion);
-            QCOMPARE(c(1).next(), kQuestion);
-        } else {
-            QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
-        }
+        QCOMPARE(
+            play(asked ? str("+60000|0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1") : str("+60000|0.|1.")),
+            QString());
     }
 
     void idleWindow_data()
@@ -292,28 +259,15 @@ private Q_SLOTS:
         config.accountingFile = f.dir.filePath(str("accounting.csv"));
         QFile::remove(config.accountingFile); // the rows share the folder
         config.idleMinutes = 1;
-        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
-        f.server->clock().advance(59000);
-        QVERIFY(saidNothingMore(c(0)));
-        f.server->clock().advance(1000);
-        const QString question = Protocol::MsgDisconnectPrefix + str("0");
-        QCOMPARE(c(0).next(), question);
-        QCOMPARE(c(1).next(), question);
+        QVERIFY(f.start({str("c0"), str("c1")}, config));
+        QCOMPARE(play(str("up|+59000|0.|+1000|0<MSG_DISCONNECT+0|1<MSG_DISCONNECT+0")), QString());
         if (!answer.isEmpty())
             QVERIFY(c(1).request(answer));
-        // The answer's grace passes.
-        f.server->clock().advance(1000);
-        if (kept) {
-            QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
-            QVERIFY(saidNothingMore(c(0)) && saidNothingMore(c(1)));
-            QCOMPARE(f.server->lineState(), Line::State::Up);
-            // Still idle: asked again after another idle time.
-            f.server->clock().advance(60000);
-            QCOMPARE(c(0).next(), question);
-        } else {
-            QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
-            QVERIFY(c(1).expect(Protocol::StatusDisconnected));
-        }
+        // The answer's grace passes; still idle, a kept call is asked again after another idle
+        // time.
+        QCOMPARE(play(kept ? str("+1000|0<MSG_CANCELLED|0.|1.|+60000|0<MSG_DISCONNECT+0")
+                           : str("+1000|0~Disconnecting|1~Disconnected")),
+                 QString());
         const QStringList lines = accountingLines().filter(str(",,,\"Office\""));
         QCOMPARE(lines.value(0), str("idle,,,\"Office\",,,"));
         if (kept)
@@ -349,15 +303,11 @@ private Q_SLOTS:
             config.command = flagCommands(f.dir.filePath(str("up")));
         }
         QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
-        if (askedAfter == 0) {
-            f.server->clock().advance(600 * 60000LL);
-            QVERIFY(saidNothingMore(c(0)));
-            return;
-        }
-        f.server->clock().advance(askedAfter * 60000LL - 1000);
-        QVERIFY(saidNothingMore(c(0)));
-        f.server->clock().advance(1000);
-        QCOMPARE(c(0).next(), Protocol::MsgDisconnectPrefix + str("0"));
+        if (askedAfter == 0)
+            QCOMPARE(play(str("+36000000|0.")), QString());
+        else
+            QCOMPARE(play(str("+%1|0.|+1000|0<MSG_DISCONNECT+0").arg(askedAfter * 60000 - 1000)),
+                     QString());
     }
 
     void aReloadedIdleTimeAppliesToTheCall()
@@ -368,10 +318,8 @@ private Q_SLOTS:
         f.server->clock().advance(30000);
         config.idleMinutes = 1;
         f.server->reload(config);
-        QVERIFY(saidNothingMore(c(0)));
         // Over the stretch begun with the call: a minute after it came up, not after the reload.
-        f.server->clock().advance(30000);
-        QVERIFY(c(0).expect(Protocol::StatusDisconnecting));
+        QCOMPARE(play(str("0.|+30000|0~Disconnecting")), QString());
     }
 
     void wrongPasswordsAreThrottledPerAddress()
@@ -379,17 +327,13 @@ private Q_SLOTS:
         ServerConfig config = fastConfig();
         config.wrongPasswordDelayMs = 800;
         QVERIFY(f.start({str("alpha")}, config) && f.link(str("beta"), str("127.0.0.3")));
-        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")), str("MSG_PASSWORD"));
-        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:secPWD:ret")),
-                 str("Wrong password; try again in 1 s"));
-        QCOMPARE(f.server->lineState(), Line::State::Down);
         // The next wrong one doubles the wait; another address is not held up.
-        f.server->clock().advance(900);
-        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")), str("MSG_PASSWORD"));
-        QCOMPARE(answer(c(0), str("CMD_CONNECT:BranchPWD:guess")),
-                 str("Wrong password; try again in 2 s"));
-        QCOMPARE(answer(c(1), str("CMD_CONNECT:BranchPWD:secPWD:ret")),
-                 QString(Protocol::StatusConnectDevice));
+        QCOMPARE(play(str("0>CMD_CONNECT:BranchPWD:guess|0<MSG_PASSWORD|"
+                          "0>CMD_CONNECT:BranchPWD:secPWD:ret|0<Wrong password; try again in 1 s|"
+                          "0.|+900|0>CMD_CONNECT:BranchPWD:guess|0<MSG_PASSWORD|"
+                          "0>CMD_CONNECT:BranchPWD:guess|0<Wrong password; try again in 2 s|"
+                          "1>CMD_CONNECT:BranchPWD:secPWD:ret|1<Connect device")),
+                 QString());
     }
 };
 

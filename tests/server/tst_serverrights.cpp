@@ -68,9 +68,8 @@ private Q_SLOTS:
         config.addresses.append(QHostAddress(QHostAddress::LocalHostIPv6));
         config.rights = {{*AddressRange::parse(str("127.0.0.1")), {false, false, false, true}}};
         QVERIFY(f.start({str("alpha")}, config) && f.link(str("six"), str("::1")));
-        QCOMPARE(answer(c(1), str("CMD_CONNECT:Office")),
-                 str("Dialling is not allowed from this desk"));
-        QCOMPARE(f.server->lineState(), Line::State::Down);
+        QCOMPARE(play(str("1>CMD_CONNECT:Office|1<Dialling is not allowed from this desk|0.")),
+                 QString());
     }
 
     void hostsAreCountedByTheirSlash64_data()
@@ -117,9 +116,9 @@ private Q_SLOTS:
         QCOMPARE(logged(str("its address is no longer in AllowFrom")), 1);
         QTRY_COMPARE(f.server->linkCount(), 2);
         // The new rights apply to the links that stay.
-        QCOMPARE(answer(c(2), str("CMD_CONNECT:Office")),
-                 str("Dialling is not allowed from this desk"));
-        QCOMPARE(answer(c(0), str("CMD_CONNECT:Office")), QString(Protocol::StatusConnectDevice));
+        QCOMPARE(play(str("2>CMD_CONNECT:Office|2<Dialling is not allowed from this desk|"
+                          "0>CMD_CONNECT:Office|0<Connect device")),
+                 QString());
     }
 
     void aReloadWithoutTheDefaultFileKeepsTheConfiguration()
@@ -146,23 +145,14 @@ private Q_SLOTS:
         QVERIFY(f.start({str("c0"), str("c1"), str("c2")}, config) && f.lineUp());
         // c1 holds a message unacknowledged, which keeps its question queued.
         c(1).setMode(Mode::Silent);
-        QVERIFY(c(0).request(str("CMD_MSG:c1#wait")));
-        QCOMPARE(c(1).next(), str("CMD_MSG:c0#wait"));
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(2).next(), Protocol::MsgDisconnectPrefix + str("30"));
         // c1 asks too, twice: it joins the vote once.
-        for (int i = 0; i < 2; ++i) {
-            c(1).skipAll();
-            c(1).send(Protocol::CmdDisconnect);
-            QVERIFY(c(1).expect(Protocol::MsgAck));
-        }
-        QVERIFY(c(2).request(Protocol::CmdCancel));
-        QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
+        QCOMPARE(play(str("0>CMD_MSG:c1#wait|1<CMD_MSG:c0#wait|0>CMD_DISCONNECT|"
+                          "2<MSG_DISCONNECT+30|1>CMD_DISCONNECT|1>CMD_DISCONNECT|2>CMD_CANCEL|"
+                          "0<MSG_CANCELLED")),
+                 QString());
         c(1).setMode(Mode::Disciplined);
         c(1).send(Protocol::MsgAck);
-        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QVERIFY(saidNothingMore(c(1)));
-        QVERIFY(!c(1).reads().contains(Protocol::MsgDisconnectPrefix + str("30")));
+        QCOMPARE(play(str("1<MSG_CANCELLED|1.")), QString());
         QFile accounting(config.accountingFile);
         QVERIFY(accounting.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(accounting.readAll()).count(str("hang-up request")), 2);

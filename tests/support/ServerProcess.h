@@ -59,14 +59,18 @@ public:
         m_port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
         return up && m_port != 0;
     }
+    // Writes text as the server's configuration file; its path, or nothing when it cannot.
+    QString writeConfig(const QByteArray &text)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("server.conf")));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName()
+                                                                                  : QString();
+    }
     // Starts the server with a configuration file holding text, and the further arguments.
     bool startWith(const QByteArray &text, const QStringList &arguments)
     {
-        QFile file(m_dir.filePath(QStringLiteral("server.conf")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-            return false;
-        file.close();
-        return start(QStringList{QStringLiteral("--config"), file.fileName()} + arguments);
+        const QString path = writeConfig(text);
+        return !path.isEmpty() && start(QStringList{QStringLiteral("--config"), path} + arguments);
     }
     quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
