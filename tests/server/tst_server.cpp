@@ -184,110 +184,95 @@ private Q_SLOTS:
         QTRY_COMPARE(f.server->linkCount(), 4);
     }
 
-    // Three desks (alpha, beta, gamma) and what they hear; at the end desks 0 and 1 hear nothing
-    // more. A hang-up's countdown is 30 s, longer than any wait for a message.
+    // Desks alpha, beta and gamma and what they hear, unless a row names others; at the end
+    // desks 0 and 1 hear nothing more. A hang-up's countdown is 30 s, longer than any wait for
+    // a message, unless a row says otherwise.
     void exchanges_data()
     {
+        QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<QString>("desks");
         QTest::addColumn<QString>("script");
-        const auto row = [](const char *name, const char *script) {
-            QTest::newRow(name) << str(script);
+        const Tweak thirty = [](ServerConfig &c, bool) { c.disconnectSeconds = 30; };
+        const auto row = [thirty](const char *name, const QString &script, Tweak tweak = nullptr,
+                                  const char *desks = "alpha beta gamma") {
+            QTest::newRow(name) << (tweak ? tweak : thirty) << str(desks)
+                                << script +
+                                       (str(desks).contains(u' ') ? str("|0.|1.") : str("|0."));
         };
-        row("no password", "0>CMD_CONNECT:Office|0<Connect device|1<Connect device|"
-                           "0<Connected to Office|1<Connected to Office");
-        row("server's missing", "0>CMD_CONNECT:Branch|0<MSG_PASSWORD|2.");
-        row("server's right", "0>CMD_CONNECT:BranchPWD:secPWD:ret|0<Connect device|"
-                              "0<Connected to Branch|1<Connect device|1<Connected to Branch");
-        row("line's wrong", "0>CMD_CONNECT:NightPWD:sun|0<Connect device|0<Disconnected|"
-                            "0<Dialling Night failed: wrong password|"
-                            "1~Dialling Night failed: wrong password");
+        row("no password",
+            str("0>CMD_CONNECT:Office|0<Connect device|1<Connect device|0<Connected to Office|"
+                "1<Connected to Office"));
+        row("server's missing", str("0>CMD_CONNECT:Branch|0<MSG_PASSWORD|2."));
+        row("server's right",
+            str("0>CMD_CONNECT:BranchPWD:secPWD:ret|0<Connect device|0<Connected to Branch|"
+                "1<Connect device|1<Connected to Branch"));
+        row("line's wrong",
+            str("0>CMD_CONNECT:NightPWD:sun|0<Connect device|0<Disconnected|"
+                "0<Dialling Night failed: wrong password|1~Dialling Night failed: wrong password"));
         row("line's right",
-            "0>CMD_CONNECT:NightPWD:moon|0~Connected to Night|1~Connected to Night");
-        row("unknown entry", "0>CMD_CONNECT:Nowhere|0<Cannot dial Nowhere: no such phonebook entry|"
-                             "2.");
+            str("0>CMD_CONNECT:NightPWD:moon|0~Connected to Night|1~Connected to Night"));
+        row("unknown entry",
+            str("0>CMD_CONNECT:Nowhere|0<Cannot dial Nowhere: no such phonebook entry|2."));
         row("line break in a password",
-            "0>CMD_CONNECT:NightPWD:moon\nplugin evil.so|0<The password "
-            "for Night was not accepted: it holds a control character|2.");
-        row("tab in a password", "0>CMD_CONNECT:BranchPWD:sec\tret|0<The password for Branch was "
-                                 "not accepted: it holds a control character|2.");
+            str("0>CMD_CONNECT:NightPWD:moon\nplugin evil.so|0<The password for Night was not "
+                "accepted: it holds a control character|2."));
+        row("tab in a password",
+            str("0>CMD_CONNECT:BranchPWD:sec\tret|0<The password for Branch was not accepted: it "
+                "holds a control character|2."));
         // An entry that asks no password ignores what comes along.
-        row("no password asked", "0>CMD_CONNECT:OfficePWD:x\ny|0~Connected to Office|"
-                                 "1~Connected to Office");
-        row("down: a hang-up repeats the state", "0>CMD_DISCONNECT|0<Disconnected|2.");
+        row("no password asked",
+            str("0>CMD_CONNECT:OfficePWD:x\ny|0~Connected to Office|1~Connected to Office"));
+        row("down: a hang-up repeats the state", str("0>CMD_DISCONNECT|0<Disconnected|2."));
+        // While the line comes up, a requester alone hangs up at once.
+        row(
+            "dialling: a hang-up at once",
+            str("0>CMD_CONNECT:Office|0<Connect device|0>CMD_DISCONNECT|0<Disconnecting|"
+                "0<Disconnected"),
+            [](ServerConfig &c, bool) { c.simulated.dialMs = 5000; }, "alpha");
         // An unknown first recipient is skipped; the text survives the 8-bit code page.
-        row("messages", "0>CMD_MSG:beta#gamma#gamma is #1|1<CMD_MSG:alpha#gamma is #1|"
-                        "2<CMD_MSG:alpha#gamma is #1|1>CMD_MSG:nobody#alpha#\u00e9t\u00e9 \u20ac|"
-                        "0<CMD_MSG:beta#\u00e9t\u00e9 \u20ac|2.");
+        row("messages",
+            str("0>CMD_MSG:beta#gamma#gamma is #1|1<CMD_MSG:alpha#gamma is #1|"
+                "2<CMD_MSG:alpha#gamma is #1|1>CMD_MSG:nobody#alpha#\u00e9t\u00e9 \u20ac|"
+                "0<CMD_MSG:beta#\u00e9t\u00e9 \u20ac|2."));
         // The requester is not asked; the last consent hangs up at once.
-        row("hang-up: all agree", "up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|2<MSG_DISCONNECT+30|"
-                                  "1>CMD_OK|0.|2>CMD_OK|0<Disconnecting|1<Disconnecting|"
-                                  "0<Disconnected|1<Disconnected");
+        row("hang-up: all agree",
+            str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|2<MSG_DISCONNECT+30|1>CMD_OK|0.|"
+                "2>CMD_OK|0<Disconnecting|1<Disconnecting|0<Disconnected|1<Disconnected"));
         // Silence lasts the countdown and a grace of 1 s.
-        row("hang-up: one keeps silent", "up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|+30900|"
-                                         "0.|+100|0<Disconnecting|0<Disconnected|1<Disconnecting|"
-                                         "1<Disconnected");
-        row("hang-up: one leaves", "up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|0.|2x|"
-                                   "0<Disconnecting|0<Disconnected|1<Disconnecting|1<Disconnected");
+        row("hang-up: one keeps silent",
+            str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|+30900|0.|+100|0<Disconnecting|"
+                "0<Disconnected|1<Disconnecting|1<Disconnected"));
+        row("hang-up: one leaves",
+            str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|0.|2x|0<Disconnecting|"
+                "0<Disconnected|1<Disconnecting|1<Disconnected"));
+        // c4 holds a message unacknowledged, which keeps its question queued; a second request
+        // joins the first, so that both requesters hear the outcome. Only the one still
+        // counting down is told of a refusal, so that its countdown closes; a consent ends the
+        // vote by its own time, far from the acknowledgement time-out, the stuck desk unasked.
+        const Tweak patient = [](ServerConfig &c, bool) { c.ackTimeoutMs = 20000; };
+        const char *five = "c0 c1 c2 c3 c4";
+        const QString stuck =
+            str("up|4s|0>CMD_MSG:c4#first|4<CMD_MSG:c0#first|0>CMD_DISCONNECT|1<MSG_DISCONNECT+1|"
+                "2<MSG_DISCONNECT+1|3<MSG_DISCONNECT+1|1>CMD_DISCONNECT|");
+        row("a desk stuck: one cancels",
+            stuck + str("2>CMD_CANCEL|0<MSG_CANCELLED|1<MSG_CANCELLED|3<MSG_CANCELLED|3>CMD_OK|4d|"
+                        "2.|3.|4."),
+            patient, five);
+        row("a desk stuck: one locks",
+            stuck + str("2>CMD_LOCKED|0<MSG_LOCKED|1<MSG_LOCKED|3<MSG_CANCELLED|3>CMD_OK|4d|2.|"
+                        "3.|4."),
+            patient, five);
+        row("a desk stuck: all agree",
+            stuck + str("2>CMD_OK|3>CMD_OK|+2000|0<Disconnecting|1<Disconnecting|4d|"
+                        "4<Disconnecting|4<Disconnected|0<Disconnected|1<Disconnected"),
+            patient, five);
     }
     void exchanges()
     {
+        QFETCH(Tweak, tweak);
+        QFETCH(QString, desks);
         QFETCH(QString, script);
-        ServerConfig config = fastConfig();
-        config.disconnectSeconds = 30;
-        QVERIFY(f.start({str("alpha"), str("beta"), str("gamma")}, config));
-        QCOMPARE(play(script + str("|0.|1.")), QString());
-    }
-
-    void aVoteWithADeskStuckOnAMessage_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("cancel") << QString(Protocol::CmdCancel) << QString(Protocol::MsgCancelled);
-        QTest::newRow("locked") << QString(Protocol::CmdLocked) << QString(Protocol::MsgLocked);
-        QTest::newRow("consent") << QString(Protocol::CmdOk)
-                                 << QString(Protocol::StatusDisconnecting);
-    }
-    void aVoteWithADeskStuckOnAMessage()
-    {
-        QFETCH(QString, answer);
-        QFETCH(QString, outcome);
-        ServerConfig config = fastConfig();
-        config.ackTimeoutMs = 20000;
-        QVERIFY(f.start({str("c0"), str("c1"), str("c2"), str("c3"), str("c4")}, config));
-        // c4 holds a message unacknowledged, which keeps its question queued; a second request
-        // joins the first, so that both requesters hear the outcome.
-        QVERIFY(f.lineUp());
-        c(4).setMode(Mode::Silent);
-        QCOMPARE(
-            play(str("0>CMD_MSG:c4#first|4<CMD_MSG:c0#first|0>CMD_DISCONNECT|1<MSG_DISCONNECT+1|"
-                     "2<MSG_DISCONNECT+1|3<MSG_DISCONNECT+1|1>CMD_DISCONNECT|2>") +
-                 answer),
-            QString());
-        if (answer == QString(Protocol::CmdOk)) {
-            // The vote ends by its own time, far from the acknowledgement time-out, and the
-            // stuck desk is never asked.
-            QCOMPARE(play(str("3>CMD_OK|+2000|0<Disconnecting|1<Disconnecting")), QString());
-            c(4).setMode(Mode::Disciplined);
-            c(4).send(Protocol::MsgAck);
-            QVERIFY(c(4).expect(Protocol::StatusDisconnected));
-            QVERIFY(!c(4).reads().contains(kQuestion));
-            return;
-        }
-        // Only the one still counting down is told, so that its countdown closes.
-        QCOMPARE(play(str("0<%1|1<%1|3<MSG_CANCELLED|3>CMD_OK").arg(outcome)), QString());
-        c(4).setMode(Mode::Disciplined);
-        c(4).send(Protocol::MsgAck);
-        QCOMPARE(play(str("0.|1.|2.|3.|4.")), QString());
-        QCOMPARE(f.server->lineState(), Line::State::Up);
-    }
-
-    void aRequesterAloneHangsUpAtOnce()
-    {
-        ServerConfig config = fastConfig();
-        config.simulated.dialMs = 5000;
-        QVERIFY(f.start({str("alpha")}, config));
-        QCOMPARE(play(str("0>CMD_CONNECT:Office|0<Connect device|0>CMD_DISCONNECT|"
-                          "0<Disconnecting|0<Disconnected")),
-                 QString());
+        scenario(tweak, desks, script);
     }
 };
 

@@ -15,19 +15,6 @@ class TestServerOffice : public LoggedServerTest
 {
     Q_OBJECT
 
-private:
-    QStringList accountingLines() const
-    {
-        QFile file(f.dir.filePath(QStringLiteral("accounting.csv")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-        // The time stamp comes first; the rest is compared.
-        for (qsizetype i = 1; i < lines.size(); ++i)
-            lines[i] = lines[i].section(u',', 1);
-        return lines;
-    }
-
 private Q_SLOTS:
 
     void addressRanges_data()
@@ -157,71 +144,6 @@ private Q_SLOTS:
                  QString());
     }
 
-    void refusedRights()
-    {
-        ServerConfig config = fastConfig();
-        config.rights = {{*AddressRange::parse(str("127.0.0.0/8")), Rights()},
-                         {*AddressRange::parse(str("127.0.0.2")), {false, false, false, false}}};
-        QVERIFY(f.start({str("alpha")}, config) && f.link(str("denied"), str("127.0.0.2")));
-        // Asked all the same, its refusal counts as consent.
-        QCOMPARE(play(str("1>CMD_CONNECT:Office|1<Dialling is not allowed from this desk|"
-                          "1>CMD_MSG:alpha#hi|1<Sending messages is not allowed from this desk|0.|"
-                          "up|1>CMD_DISCONNECT|1<Hanging up is not allowed from this desk|"
-                          "0>CMD_DISCONNECT|1<MSG_DISCONNECT+1|1>CMD_LOCKED|"
-                          "1<Refusing a hang-up is not allowed from this desk|"
-                          "0~Disconnecting|0~Disconnected|0.")),
-                 QString());
-        QCOMPARE(logged(str("is not allowed from its address")), 4);
-    }
-
-    void theAccountingLogTellsTheWholeCall()
-    {
-        ServerConfig config = fastConfig();
-        config.accountingFile = f.dir.filePath(str("accounting.csv"));
-        config.phonebook[0].maxOnlineMs = 60000;
-        QVERIFY(f.start({str("=SUM(A1)"), str("b\"x")}, config));
-        // At its time limit, counted again from the refusal, the server asks everybody, and
-        // nobody objects.
-        QCOMPARE(play(str("up|1>CMD_DISCONNECT|0<MSG_DISCONNECT+1|0>CMD_CANCEL|1<MSG_CANCELLED|"
-                          "+59000|0.|+1000|0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1|0>CMD_OK|1>CMD_OK|"
-                          "0~Disconnected")),
-                 QString());
-        const QStringList lines = accountingLines();
-        QCOMPARE(lines.value(0), str("time,event,identity,address,entry,seconds,received,sent"));
-        QCOMPARE(lines.mid(1, 6),
-                 (QStringList{str("dial,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
-                              str("up,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
-                              str("hang-up request,\"b\"\"x\",127.0.0.1,\"Office\",,,"),
-                              str("refused,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,"),
-                              str("time limit,,,\"Office\",,,"), str("down,,,\"Office\",60,0,0")}));
-    }
-
-    void aReloadedTimeLimitAppliesToTheCall_data()
-    {
-        QTest::addColumn<qint64>("before");
-        QTest::addColumn<qint64>("after");
-        QTest::addColumn<bool>("asked");
-        QTest::newRow("lowered") << qint64(600000) << qint64(30000) << true;
-        QTest::newRow("set") << qint64(0) << qint64(30000) << true;
-        QTest::newRow("raised") << qint64(30000) << qint64(600000) << false;
-        QTest::newRow("removed") << qint64(30000) << qint64(0) << false;
-    }
-    void aReloadedTimeLimitAppliesToTheCall()
-    {
-        QFETCH(qint64, before);
-        QFETCH(qint64, after);
-        QFETCH(bool, asked);
-        ServerConfig config = fastConfig();
-        config.phonebook[0].maxOnlineMs = before;
-        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
-        config.phonebook[0].maxOnlineMs = after;
-        f.server->reload(config);
-        // A minute on: past the new limit when asked, past the old one when not.
-        QCOMPARE(
-            play(asked ? str("+60000|0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1") : str("+60000|0.|1.")),
-            QString());
-    }
-
     void idleWindow_data()
     {
         QTest::addColumn<qint64>("nowMs");
@@ -240,100 +162,124 @@ private Q_SLOTS:
         QCOMPARE(nextWindow(IdleWindow{1000, 5000}, nowMs, bytes, 1024), next);
     }
 
-    // The simulated line carries nothing, so its calls are idle from the start.
-    void anIdleCallEndsUnlessLocked_data()
+    // Rights, password waits, the call's time limit and its idle time, over desks c0 and c1
+    // unless a row names others. The simulated line carries nothing, so its calls are idle
+    // from the start.
+    void scenarios_data()
     {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("no answer") << QString() << false;
-        QTest::newRow("agreed") << QString(Protocol::CmdOk) << false;
-        // No countdown was shown, so there was nothing a user could cancel.
-        QTest::newRow("cancelled") << QString(Protocol::CmdCancel) << false;
-        QTest::newRow("locked") << QString(Protocol::CmdLocked) << true;
-    }
-    void anIdleCallEndsUnlessLocked()
-    {
-        QFETCH(QString, answer);
-        QFETCH(bool, kept);
-        ServerConfig config = fastConfig();
-        config.accountingFile = f.dir.filePath(str("accounting.csv"));
-        QFile::remove(config.accountingFile); // the rows share the folder
-        config.idleMinutes = 1;
-        QVERIFY(f.start({str("c0"), str("c1")}, config));
-        QCOMPARE(play(str("up|+59000|0.|+1000|0<MSG_DISCONNECT+0|1<MSG_DISCONNECT+0")), QString());
-        if (!answer.isEmpty())
-            QVERIFY(c(1).request(answer));
-        // The answer's grace passes; still idle, a kept call is asked again after another idle
-        // time.
-        QCOMPARE(play(kept ? str("+1000|0<MSG_CANCELLED|0.|1.|+60000|0<MSG_DISCONNECT+0")
-                           : str("+1000|0~Disconnecting|1~Disconnected")),
-                 QString());
-        const QStringList lines = accountingLines().filter(str(",,,\"Office\""));
-        QCOMPARE(lines.value(0), str("idle,,,\"Office\",,,"));
-        if (kept)
-            QCOMPARE(accountingLines().filter(str("locked,")).size(), 1);
-        else
-            QCOMPARE(lines.value(1), str("down,,,\"Office\",61,0,0"));
-    }
-
-    void idleTimes_data()
-    {
-        QTest::addColumn<int>("lineMinutes");
-        QTest::addColumn<qint64>("entryMs");
-        QTest::addColumn<int>("askedAfter"); // minutes; 0: never
-        QTest::addColumn<bool>("counted");   // the line's traffic is known
-        QTest::newRow("the line's") << 2 << qint64(-1) << 2 << true;
-        QTest::newRow("the entry's over the line's") << 5 << qint64(60000) << 1 << true;
-        QTest::newRow("the entry never idle") << 1 << qint64(0) << 0 << true;
-        QTest::newRow("none") << 0 << qint64(-1) << 0 << true;
-        // A command line without Interface=: nobody knows whether it is idle.
-        QTest::newRow("traffic unknown") << 1 << qint64(-1) << 0 << false;
-    }
-    void idleTimes()
-    {
-        QFETCH(int, lineMinutes);
-        QFETCH(qint64, entryMs);
-        QFETCH(int, askedAfter);
-        QFETCH(bool, counted);
-        ServerConfig config = fastConfig();
-        config.idleMinutes = lineMinutes;
-        config.phonebook[0].idleMs = entryMs;
-        if (!counted) {
-            config.backend = BackendKind::Command;
-            config.command = flagCommands(f.dir.filePath(str("up")));
-        }
-        QVERIFY(f.start({str("c0"), str("c1")}, config) && f.lineUp());
-        if (askedAfter == 0)
-            QCOMPARE(play(str("+36000000|0.")), QString());
-        else
-            QCOMPARE(play(str("+%1|0.|+1000|0<MSG_DISCONNECT+0").arg(askedAfter * 60000 - 1000)),
-                     QString());
-    }
-
-    void aReloadedIdleTimeAppliesToTheCall()
-    {
-        ServerConfig config = fastConfig();
-        config.idleMinutes = 10;
-        QVERIFY(f.start({str("c0")}, config) && f.lineUp());
-        f.server->clock().advance(30000);
-        config.idleMinutes = 1;
-        f.server->reload(config);
-        // Over the stretch begun with the call: a minute after it came up, not after the reload.
-        QCOMPARE(play(str("0.|+30000|0~Disconnecting")), QString());
-    }
-
-    void wrongPasswordsAreThrottledPerAddress()
-    {
-        ServerConfig config = fastConfig();
-        config.wrongPasswordDelayMs = 800;
-        QVERIFY(f.start({str("alpha")}, config) && f.link(str("beta"), str("127.0.0.3")));
+        QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<QString>("desks");
+        QTest::addColumn<QString>("script");
+        const auto row = [](const char *name, Tweak tweak, const char *script,
+                            const char *desks = "c0 c1") {
+            QTest::newRow(name) << tweak << str(desks) << str(script);
+        };
+        // Asked all the same, a desk without rights counts as consenting.
+        row(
+            "refused rights",
+            [](ServerConfig &c, bool) {
+                c.rights = {{*AddressRange::parse(str("127.0.0.0/8")), Rights()},
+                            {*AddressRange::parse(str("127.0.0.2")), {false, false, false, false}}};
+            },
+            "1>CMD_CONNECT:Office|1<Dialling is not allowed from this desk|1>CMD_MSG:alpha#hi|"
+            "1<Sending messages is not allowed from this desk|0.|up|1>CMD_DISCONNECT|"
+            "1<Hanging up is not allowed from this desk|0>CMD_DISCONNECT|1<MSG_DISCONNECT+1|"
+            "1>CMD_LOCKED|1<Refusing a hang-up is not allowed from this desk|0~Disconnecting|"
+            "0~Disconnected|0.|#4:is not allowed from its address",
+            "alpha denied@127.0.0.2");
         // The next wrong one doubles the wait; another address is not held up.
-        QCOMPARE(play(str("0>CMD_CONNECT:BranchPWD:guess|0<MSG_PASSWORD|"
-                          "0>CMD_CONNECT:BranchPWD:secPWD:ret|0<Wrong password; try again in 1 s|"
-                          "0.|+900|0>CMD_CONNECT:BranchPWD:guess|0<MSG_PASSWORD|"
-                          "0>CMD_CONNECT:BranchPWD:guess|0<Wrong password; try again in 2 s|"
-                          "1>CMD_CONNECT:BranchPWD:secPWD:ret|1<Connect device")),
-                 QString());
+        row(
+            "wrong passwords wait per address",
+            [](ServerConfig &c, bool) { c.wrongPasswordDelayMs = 800; },
+            "0>CMD_CONNECT:BranchPWD:guess|0<MSG_PASSWORD|0>CMD_CONNECT:BranchPWD:secPWD:ret|"
+            "0<Wrong password; try again in 1 s|0.|+900|0>CMD_CONNECT:BranchPWD:guess|"
+            "0<MSG_PASSWORD|0>CMD_CONNECT:BranchPWD:guess|0<Wrong password; try again in 2 s|"
+            "1>CMD_CONNECT:BranchPWD:secPWD:ret|1<Connect device",
+            "alpha beta@127.0.0.3");
+        // At its time limit, counted again from a refusal, the server asks everybody; the
+        // accounting log, which a spreadsheet may open, quotes what a desk calls itself.
+        row(
+            "the accounting log tells the whole call",
+            [](ServerConfig &c, bool) { c.phonebook[0].maxOnlineMs = 60000; },
+            "up|1>CMD_DISCONNECT|0<MSG_DISCONNECT+1|0>CMD_CANCEL|1<MSG_CANCELLED|+59000|0.|+1000|"
+            "0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1|0>CMD_OK|1>CMD_OK|0~Disconnected|"
+            "$time,event,identity,address,entry,seconds,received,sent/"
+            "dial,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,/up,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,/"
+            "hang-up request,\"b\"\"x\",127.0.0.1,\"Office\",,,/"
+            "refused,\"'=SUM(A1)\",127.0.0.1,\"Office\",,,/time limit,,,\"Office\",,,/"
+            "down,,,\"Office\",60,0,0",
+            "=SUM(A1) b\"x");
+        // A minute on: past the new limit when asked, past the old one when not.
+        const char *asked = "up|reload|+60000|0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1";
+        const char *notAsked = "up|reload|+60000|0.|1.";
+        row(
+            "time limit lowered",
+            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 30000 : 600000; },
+            asked);
+        row(
+            "time limit set",
+            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 30000 : 0; }, asked);
+        row(
+            "time limit raised",
+            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 600000 : 30000; },
+            notAsked);
+        row(
+            "time limit removed",
+            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 0 : 30000; }, notAsked);
+        // No countdown was shown, so there was nothing a user could cancel; a locked desk keeps
+        // the call, which is asked again after another idle time.
+        const Tweak idle = [](ServerConfig &c, bool) { c.idleMinutes = 1; };
+        const char *ends = "+1000|0~Disconnecting|1~Disconnected|$idle,,,\"Office\",,,/|"
+                           "$down,,,\"Office\",61,0,0";
+        const QString idleAsked = str("up|+59000|0.|+1000|0<MSG_DISCONNECT+0|1<MSG_DISCONNECT+0|");
+        QTest::newRow("idle: no answer") << idle << str("c0 c1") << idleAsked + str(ends);
+        QTest::newRow("idle: agreed")
+            << idle << str("c0 c1") << idleAsked + str("1>CMD_OK|") + str(ends);
+        QTest::newRow("idle: cancelled")
+            << idle << str("c0 c1") << idleAsked + str("1>CMD_CANCEL|") + str(ends);
+        QTest::newRow("idle: locked")
+            << idle << str("c0 c1")
+            << idleAsked + str("1>CMD_LOCKED|+1000|0<MSG_CANCELLED|0.|1.|+60000|0<MSG_DISCONNECT+0|"
+                               "$idle,,,\"Office\",,,/|$locked,");
+        row(
+            "idle: the line's", [](ServerConfig &c, bool) { c.idleMinutes = 2; },
+            "up|+119000|0.|+1000|0<MSG_DISCONNECT+0");
+        row(
+            "idle: the entry's over the line's",
+            [](ServerConfig &c, bool) {
+                c.idleMinutes = 5;
+                c.phonebook[0].idleMs = 60000;
+            },
+            "up|+59000|0.|+1000|0<MSG_DISCONNECT+0");
+        row(
+            "idle: the entry's never",
+            [](ServerConfig &c, bool) {
+                c.idleMinutes = 1;
+                c.phonebook[0].idleMs = 0;
+            },
+            "up|+36000000|0.");
+        row("idle: none", nullptr, "up|+36000000|0.");
+        // A command line without Interface=: nobody knows whether it is idle.
+        row(
+            "idle: traffic unknown",
+            [](ServerConfig &c, bool) {
+                c.idleMinutes = 1;
+                c.backend = BackendKind::Command;
+                c.command.dial = str("true");
+                c.command.hangUp = str("true");
+            },
+            "up|+36000000|0.");
+        // Over the stretch begun with the call: a minute after it came up, not after the reload.
+        row(
+            "idle time reloaded", [](ServerConfig &c, bool r) { c.idleMinutes = r ? 1 : 10; },
+            "up|+30000|reload|0.|+30000|0~Disconnecting");
+    }
+    void scenarios()
+    {
+        QFETCH(Tweak, tweak);
+        QFETCH(QString, desks);
+        QFETCH(QString, script);
+        scenario(tweak, desks, script);
     }
 };
 
