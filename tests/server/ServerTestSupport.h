@@ -70,10 +70,11 @@ inline bool saidNothingMore(RawClient &client)
 
 // Plays the desks' script, its steps split by "|": "2>M" has desk 2 send the request M and take
 // its acknowledgement, "2<M" checks that M is the next message it hears, "2~M" that it hears M
-// after whatever else, "2." that it hears nothing more, "2x" closes its link, "2s" makes it
-// silent, "2d" disciplined again with an acknowledgement of what it holds, "+90" moves the
-// server's clock 90 ms on, and "up" has desk 0 dial "Office" and every desk hear the line come
-// up. Returns the first step that fails, with what its desk heard, or nothing.
+// after whatever else, "2." that it hears nothing more, "2-" that its link closes, "2x" closes
+// its link, "2s" makes it silent, "2d" disciplined again with an acknowledgement of what it
+// holds, "+90" moves the server's clock 90 ms on, and "up" has desk 0 dial "Office" and every
+// desk hear the line come up. Returns the first step that fails, with what its desk heard, or
+// nothing.
 inline QString play(const QString &script, const QList<RawClient *> &desks,
                     OfficeClock *clock = nullptr)
 {
@@ -99,6 +100,7 @@ inline QString play(const QString &script, const QList<RawClient *> &desks,
             } else if (!(op == u'>'   ? desk.request(text)
                          : op == u'<' ? desk.next() == text
                          : op == u'~' ? desk.expect(text)
+                         : op == u'-' ? desk.waitClosed()
                                       : op == u'.' && saidNothingMore(desk))) {
                 return step + QStringLiteral(" heard: ") + desk.reads().join(u'|');
             }

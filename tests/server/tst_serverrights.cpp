@@ -128,7 +128,7 @@ private Q_SLOTS:
                        c.rights = {{*AddressRange::parse(str("127.0.0.1")), Rights()}};
                })
             << str("stays goes@127.0.0.2 demoted@127.0.0.3")
-            << str("reload|#1:Dropping the link of goes (127.0.0.2:|"
+            << str("reload|1-|#1:Dropping the link of goes (127.0.0.2:|"
                    "#1:its address is no longer in AllowFrom|2>CMD_CONNECT:Office|"
                    "2<Dialling is not allowed from this desk|0>CMD_CONNECT:Office|0<Connect "
                    "device");
