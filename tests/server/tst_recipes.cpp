@@ -55,15 +55,6 @@ struct Call
     QByteArray input;
 };
 
-bool hasPair(const QList<QByteArray> &arguments, const char *option, const char *value)
-{
-    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] == option && arguments[i + 1] == value)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 // What the line's commands are handed and what the line makes of them. Only the dial command
@@ -173,8 +164,8 @@ private Q_SLOTS:
         QVERIFY(!recorded.isEmpty());
         for (const Call &call : recorded) {
             const QString shown = QString::fromUtf8(call.arguments.join(' '));
-            const bool pppd = hasPair(call.arguments, "file", "/dev/stdin");
-            if (pppd || hasPair(call.arguments, "passwd-file", "/dev/stdin")) {
+            const bool pppd = shown.contains(str(" file /dev/stdin"));
+            if (pppd || shown.contains(str(" passwd-file /dev/stdin"))) {
                 const std::optional<QByteArray> value = handedOver(call.input, pppd);
                 QVERIFY2(value, qPrintable(QString::fromUtf8(call.input)));
                 handed.append(*value);

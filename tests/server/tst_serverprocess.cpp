@@ -89,7 +89,7 @@ private Q_SLOTS:
         // Few files: the server runs out after a few links.
         QVERIFY(server.start(
             {str("--config"), server.writeConfig("[Server]\nAddress=127.0.0.1\n"), str("-p0")},
-            str("ulimit -n 32 &&")));
+            {str("sh"), str("-c"), str("ulimit -n 32 && exec \"$0\" \"$@\"")}));
         // Each new client is either greeted or left waiting, which the log tells.
         std::vector<std::unique_ptr<RawClient>> clients;
         bool full = false;
