@@ -107,18 +107,23 @@ private Q_SLOTS:
         QTest::addColumn<int>("perSecond");
         QTest::addColumn<int>("gapMs");
         QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("reason");
         const QByteArray users = Cp1252::encode(Protocol::CmdUsers);
         // Requests read one by one, faster than the limit allows.
-        QTest::newRow("too many a second") << 20 << 15 << users;
-        // Requests sent without waiting for their acknowledgements, which pile up.
-        QTest::newRow("acknowledgements owed") << 100000 << 400 << users;
-        QTest::newRow("oversized message") << 100000 << 15 << QByteArray(300 * 1024, 'x');
+        QTest::newRow("too many a second") << 20 << 15 << users << str("more than 20 messages");
+        // Requests sent without waiting for their acknowledgements, which pile up behind the
+        // server's wait between two messages.
+        QTest::newRow("acknowledgements owed")
+            << 100000 << 400 << users << str("without waiting for their acknowledgements");
+        QTest::newRow("oversized message")
+            << 100000 << 15 << QByteArray(300 * 1024, 'x') << str("a message of more than");
     }
     void aMisbehavingDeskIsDroppedAlone()
     {
         QFETCH(int, perSecond);
         QFETCH(int, gapMs);
         QFETCH(QByteArray, request);
+        QFETCH(QString, reason);
         ServerConfig config = fastConfig();
         config.maxMessagesPerSecond = perSecond;
         config.sendGapMs = gapMs;
@@ -131,6 +136,7 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
         }
         QVERIFY(client.waitClosed());
+        QCOMPARE(logged(reason), 1);
         QTRY_COMPARE(f.server->linkCount(), 1);
         QVERIFY(saidNothingMore(c(0)));
     }
