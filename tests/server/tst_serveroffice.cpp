@@ -284,7 +284,7 @@ private Q_SLOTS:
         // Over the stretch begun with the call: a minute after it came up, not after the reload.
         row(
             "idle time reloaded", [](ServerConfig &c, bool r) { c.idleMinutes = r ? 1 : 10; },
-            "up|+30000|reload|0.|+30000|0~Disconnecting");
+            "up|+30000|reload|0.|+30000|0<MSG_DISCONNECT+0|+1000|0~Disconnecting");
     }
     void scenarios()
     {
