@@ -68,6 +68,51 @@ inline bool saidNothingMore(RawClient &client)
     return client.next().startsWith(Protocol::ConnectionsPrefix) && client.pending().isEmpty();
 }
 
+// Plays the desks' script, its steps split by "|": "2>M" has desk 2 send the request M and take
+// its acknowledgement, "2<M" checks that M is the next message it hears, "2~M" that it hears M
+// after whatever else, "2." that it hears nothing more, "2-" that its link closes, "2x" closes
+// its link, "2s" makes it silent, "2d" disciplined again with an acknowledgement of what it
+// holds, "+90" moves the server's clock 90 ms on, and "up" has desk 0 dial "Office" and every
+// desk hear the line come up. Returns the first step that fails, with what its desk heard, or
+// nothing.
+inline QString play(const QString &script, const QList<RawClient *> &desks,
+                    OfficeClock *clock = nullptr)
+{
+    for (const QString &step : script.split(u'|')) {
+        if (step.startsWith(u'+')) {
+            clock->advance(step.mid(1).toLongLong());
+        } else if (step == QLatin1String("up")) {
+            desks[0]->request(str("CMD_CONNECT:Office"));
+            if (!std::all_of(desks.cbegin(), desks.cend(), [](RawClient *desk) {
+                    return desk->expect(str("Connected to Office"));
+                }))
+                return step;
+        } else {
+            RawClient &desk = *desks[step.at(0).digitValue()];
+            const QString text = step.mid(2);
+            const QChar op = step.at(1);
+            if (op == u'x') {
+                desk.close();
+            } else if (op == u's' || op == u'd') {
+                desk.setMode(op == u's' ? RawClient::Mode::Silent : RawClient::Mode::Disciplined);
+                if (op == u'd')
+                    desk.send(Protocol::MsgAck);
+            } else if (!(op == u'>'   ? desk.request(text)
+                         : op == u'<' ? desk.next() == text
+                         : op == u'~' ? desk.expect(text)
+                         : op == u'-' ? desk.waitClosed()
+                                      : op == u'.' && saidNothingMore(desk))) {
+                return step + QStringLiteral(" heard: ") + desk.reads().join(u'|');
+            }
+        }
+    }
+    return QString();
+}
+
+// How a row of scenarios changes the fast configuration, at the start or on a reload.
+using Tweak = void (*)(ServerConfig &config, bool reloaded);
+Q_DECLARE_METATYPE(Tweak)
+
 // A server in the test's process and the clients linked to it.
 struct ServerFixture
 {
@@ -99,24 +144,19 @@ struct ServerFixture
         return client.waitClosed() && client.reads().isEmpty();
     }
     RawClient &c(int i) { return *clients[std::size_t(i)]; }
-    // c(0) dials "Office" and every client hears the line come up.
-    bool lineUp()
+    QList<RawClient *> desks() const
     {
-        c(0).request(str("CMD_CONNECT:Office"));
-        return std::all_of(clients.begin(), clients.end(), [](const auto &client) {
-            return client->expect(str("Connected to Office"));
-        });
+        QList<RawClient *> all;
+        for (const auto &client : clients)
+            all.append(client.get());
+        return all;
     }
+    // c(0) dials "Office" and every client hears the line come up.
+    bool lineUp() { return play(str("up"), desks()).isEmpty(); }
     void reset()
     {
         clients.clear();
         server.reset();
-    }
-    QString writeFile(const QString &name, const QByteArray &text)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(text) >= 0 ? path : QString();
     }
 };
 
@@ -154,5 +194,64 @@ private Q_SLOTS:
     {
         f.reset();
         m_log.clear();
+    }
+
+protected:
+    // A server configured as fastConfig() and tweak leave it, its accounting log in the test's
+    // folder, with desks linked ("name" from 127.0.0.1, "name@address" from there), plays script.
+    void scenario(Tweak tweak, const QString &desks, const QString &script)
+    {
+        m_tweak = tweak;
+        QFile::remove(f.dir.filePath(QStringLiteral("accounting.csv")));
+        QVERIFY(f.start({}, configured(false)));
+        for (const QString &desk : desks.split(u' ', Qt::SkipEmptyParts))
+            QVERIFY(f.link(desk.section(u'@', 0, 0), desk.section(u'@', 1)));
+        QCOMPARE(play(script), QString());
+    }
+    // Plays script as ::play() does, with three more steps: "reload" reloads the configuration as
+    // the scenario's tweak leaves it, "#3:T" checks that three lines of the log hold T, and "$T"
+    // that the accounting log, each line but the header without its time and "/" between
+    // lines, holds T.
+    QString play(const QString &script)
+    {
+        for (const QString &step : script.split(u'|')) {
+            QString failed;
+            if (step == QLatin1String("reload")) {
+                f.server->reload(configured(true));
+            } else if (step.startsWith(u'#')) {
+                if (logged(step.section(u':', 1)) != step.mid(1).section(u':', 0, 0).toInt())
+                    failed = step + QStringLiteral(" logged: ") + m_log.join(u'/');
+            } else if (step.startsWith(u'$')) {
+                if (!accounted().contains(step.mid(1)))
+                    failed = step + QStringLiteral(" accounted: ") + accounted();
+            } else {
+                failed = ::play(step, f.desks(), &f.server->clock());
+            }
+            if (!failed.isEmpty())
+                return failed;
+        }
+        return QString();
+    }
+
+private:
+    Tweak m_tweak = nullptr;
+
+    ServerConfig configured(bool reloaded) const
+    {
+        ServerConfig config = fastConfig();
+        config.accountingFile = f.dir.filePath(QStringLiteral("accounting.csv"));
+        if (m_tweak)
+            m_tweak(config, reloaded);
+        return config;
+    }
+    QString accounted() const
+    {
+        QFile file(f.dir.filePath(QStringLiteral("accounting.csv")));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            lines[i] = lines[i].section(u',', 1);
+        return lines.join(u'/');
     }
 };

@@ -4,7 +4,7 @@
 #include "ServerTestSupport.h"
 #include "ShellCommand.h"
 
-#include <cctype>
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -14,133 +14,39 @@
 
 namespace {
 
-bool isBlank(char c)
+// The value of raw, in which a backslash escapes any character of escaped; nothing when such a
+// character stands unescaped, for pppd or nmcli would then read the text otherwise (end the
+// quote, strip a blank, end the line). Stricter than either program's own reading: whatever
+// they would read differently from the password typed fails here too.
+std::optional<QByteArray> unescaped(const QByteArray &raw, const QByteArray &escaped)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isOctal(char c)
-{
-    return c >= '0' && c <= '7';
-}
-
-// The words of an options file as pppd reads them: blanks separate words, "#" starts a comment,
-// single or double quotes hold blanks, and a backslash escapes, inside quotes too (\n, \s, \t,
-// octal and \x hex codes; any other character stands for itself).
-QList<QByteArray> pppdWords(const QByteArray &text)
-{
-    QList<QByteArray> words;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    const auto at = [&](qsizetype k) { return k < n ? text[k] : '\0'; };
-    for (;;) {
-        bool comment = false;
-        while (i < n) {
-            const char c = text[i];
-            if (c == '\n')
-                comment = false;
-            else if (!comment && c == '\\' && at(i + 1) == '\n')
-                ++i;
-            else if (!comment && c == '#')
-                comment = true;
-            else if (!comment && !isBlank(c))
-                break;
-            ++i;
-        }
-        if (i >= n)
-            return words;
-        QByteArray word;
-        char quote = 0;
-        while (i < n) {
-            const char c = text[i];
-            if (c == '\\') {
-                const char e = at(++i);
-                static const QByteArray plain("abfnrst");
-                static const QByteArray meant("\a\b\f\n\r \t");
-                if (e == '\n') {
-                    ++i;
-                } else if (plain.contains(e)) {
-                    word += meant[plain.indexOf(e)];
-                    ++i;
-                } else if (isOctal(e)) {
-                    int value = 0;
-                    for (int k = 0; k < 3 && isOctal(at(i)); ++k, ++i)
-                        value = value * 8 + (at(i) - '0');
-                    word += char(value);
-                } else if (e == 'x') {
-                    int value = 0;
-                    ++i;
-                    for (int k = 0; k < 2 && std::isxdigit(static_cast<unsigned char>(at(i)));
-                         ++k, ++i)
-                        value = value * 16 + QByteArray(1, at(i)).toInt(nullptr, 16);
-                    word += char(value);
-                } else if (i < n) {
-                    word += e;
-                    ++i;
-                }
-                continue;
-            }
-            if (quote != 0 && c == quote) {
-                quote = 0;
-            } else if (quote == 0 && (c == '"' || c == '\'')) {
-                quote = c;
-            } else if (quote == 0 && (isBlank(c) || c == '#')) {
-                break;
-            } else {
-                word += c;
-            }
-            ++i;
-        }
-        words.append(word);
+    QByteArray value;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size() && escaped.contains(raw[i + 1]))
+            value += raw[++i];
+        else if (escaped.contains(raw[i]))
+            return std::nullopt;
+        else
+            value += raw[i];
     }
+    return value;
 }
 
-// The secrets of an nmcli passwd-file, "setting.property:value" a line: blanks before the value
-// and after it are dropped unless escaped, and a backslash escapes (\n, \t..., octal codes; any
-// other character stands for itself). A line without ":" or "=" yields a key of its own.
-QList<std::pair<QByteArray, QByteArray>> nmcliSecrets(const QByteArray &text)
+// The password in what pppd reads as an options file: the one option password "...", in which
+// a backslash or double quote is escaped. The password in an nmcli passwd-file: the one line
+// setting.password:..., in which a backslash or blank is escaped (nmcli strips blanks that are
+// not).
+std::optional<QByteArray> handedOver(const QByteArray &input, bool pppd)
 {
-    QList<std::pair<QByteArray, QByteArray>> secrets;
-    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
-    for (const QString &line : QString::fromLatin1(text).split(breaks)) {
-        QByteArray bytes = line.toLatin1();
-        while (!bytes.isEmpty() && isBlank(bytes.front()))
-            bytes.remove(0, 1);
-        if (bytes.isEmpty() || bytes.startsWith('#'))
-            continue;
-        qsizetype colon = 0;
-        while (colon < bytes.size() && bytes[colon] != ':' && bytes[colon] != '=')
-            ++colon;
-        const QByteArray raw = bytes.mid(colon + 1);
-        QByteArray value;
-        qsizetype kept = 0; // what an escape has written may not be stripped
-        qsizetype i = 0;
-        while (i < raw.size() && isBlank(raw[i]))
-            ++i;
-        while (i < raw.size()) {
-            if (raw[i] != '\\') {
-                value += raw[i++];
-                continue;
-            }
-            const char e = i + 1 < raw.size() ? raw[i + 1] : '\0';
-            i += 2;
-            static const QByteArray plain("bfnrtv");
-            static const QByteArray meant("\b\f\n\r\t\v");
-            if (e >= '0' && e <= '9') {
-                int v = e - '0';
-                for (int k = 0; k < 2 && i < raw.size() && isOctal(raw[i]); ++k, ++i)
-                    v = v * 8 + (raw[i] - '0');
-                value += char(v);
-            } else if (e != '\0') {
-                value += plain.contains(e) ? meant[plain.indexOf(e)] : e;
-            }
-            kept = value.size();
-        }
-        while (value.size() > kept && isBlank(value.back()))
-            value.chop(1);
-        secrets.append({bytes.left(colon).trimmed(), value});
-    }
-    return secrets;
+    static const QRegularExpression options(QStringLiteral("^password \"(.*)\"\n$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression secrets(QStringLiteral("^[a-z0-9-]+\\.password:(.*)\n$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match =
+        (pppd ? options : secrets).match(QString::fromLatin1(input));
+    if (!match.hasMatch())
+        return std::nullopt;
+    return unescaped(match.captured(1).toLatin1(), pppd ? "\\\"" : "\\ \t\n");
 }
 
 struct Call
@@ -149,22 +55,14 @@ struct Call
     QByteArray input;
 };
 
-bool hasPair(const QList<QByteArray> &arguments, const char *option, const char *value)
-{
-    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] == option && arguments[i + 1] == value)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
-// What the line's commands are handed. Only the dial command sees a password, and what it
-// echoes is masked in the log. Every command line that docs/server.md offers an administrator,
-// run as the server runs it with programs of the same names that record their arguments and
-// their standard input: for a password of any printable characters, the line hands exactly one
-// password, exactly as typed, to the program that reads it, and shows it on no command line.
+// What the line's commands are handed and what the line makes of them. Only the dial command
+// sees a password, and what it echoes is masked in the log. Every command line that docs/server.md
+// offers an administrator, run as the server runs it with programs of the same names that record
+// their arguments and their standard input: for a password of any printable characters, the line
+// hands exactly one password, exactly as typed, to the program that reads it, and shows it on no
+// command line.
 class TestRecipes : public QObject
 {
     Q_OBJECT
@@ -173,6 +71,11 @@ private:
     QTemporaryDir m_dir;
     QString records() const { return m_dir.filePath(QStringLiteral("records")); }
     QString flag() const { return m_dir.filePath(QStringLiteral("up")); }
+    QString recorded(const char *name) const
+    {
+        QFile file(m_dir.filePath(str(name)));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
 
     QList<Call> calls() const
     {
@@ -218,29 +121,13 @@ private Q_SLOTS:
         QVERIFY(doc.open(QIODevice::ReadOnly));
         static const QRegularExpression recipe(QStringLiteral("^    (Dial|HangUp|Status)=(.+)$"),
                                                QRegularExpression::MultilineOption);
-        const QStringList passwords = {
-            str(""),
-            str("plain"),
-            str("it's \"quoted\""),
-            str("back\\slash\\"),
-            str("\\\""),
-            str("\""),
-            str("\\"),
-            str("'"),
-            str(" "),
-            str(" lead and trail "),
-            str("two  blanks"),
-            str("#not a comment"),
-            str("a # b"),
-            str("$(touch pwned) `id`"),
-            str("%s%n%%"),
-            str("\\n\\t\\101\\x41\\s"),
-            str("-- plugin evil.so"),
-            str("password \"x\" plugin evil.so"),
-            str("\u00e9t\u00e9 \u20ac \u0178"),
-            str("x:y=z"),
-            str("&\\&\\1"),
-        };
+        // Split at "|", the empty password first.
+        const QStringList passwords =
+            str("|plain|it's \"quoted\"|back\\slash\\|\\\"|\"|\\|'| | lead and trail |two  blanks|"
+                "#not a comment|a # b|$(touch pwned) `id`|%s%n%%|\\n\\t\\101\\x41\\s|"
+                "-- plugin evil.so|password \"x\" plugin evil.so|\u00e9t\u00e9 \u20ac \u0178|"
+                "x:y=z|&\\&\\1")
+                .split(u'|');
         int recipes = 0;
         auto it = recipe.globalMatch(QString::fromUtf8(doc.readAll()));
         while (it.hasNext()) {
@@ -277,16 +164,11 @@ private Q_SLOTS:
         QVERIFY(!recorded.isEmpty());
         for (const Call &call : recorded) {
             const QString shown = QString::fromUtf8(call.arguments.join(' '));
-            if (hasPair(call.arguments, "file", "/dev/stdin")) {
-                const QList<QByteArray> words = pppdWords(call.input);
-                QVERIFY2(words.size() == 2 && words[0] == "password",
-                         qPrintable(QString::fromUtf8(call.input)));
-                handed.append(words[1]);
-            } else if (hasPair(call.arguments, "passwd-file", "/dev/stdin")) {
-                const auto secrets = nmcliSecrets(call.input);
-                QVERIFY2(secrets.size() == 1 && secrets[0].first.endsWith(".password"),
-                         qPrintable(QString::fromUtf8(call.input)));
-                handed.append(secrets[0].second);
+            const bool pppd = shown.contains(str(" file /dev/stdin"));
+            if (pppd || shown.contains(str(" passwd-file /dev/stdin"))) {
+                const std::optional<QByteArray> value = handedOver(call.input, pppd);
+                QVERIFY2(value, qPrintable(QString::fromUtf8(call.input)));
+                handed.append(*value);
             } else {
                 QVERIFY2(call.input.isEmpty(), qPrintable(shown));
             }
@@ -301,74 +183,119 @@ private Q_SLOTS:
             QCOMPARE(QString::fromUtf8(value), password);
     }
 
-    void onlyTheDialSeesThePassword_data()
+    // The dial command of each row runs after recording what it sees, in the folder %1.
+    void commands_data()
     {
+        QTest::addColumn<QString>("dial");
+        QTest::addColumn<bool>("withStatus");
         QTest::addColumn<int>("check");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("dialSees");
-        QTest::newRow("entry that asks none")
-            << int(PasswordCheck::None) << str("x\" connect \"/bin/sh") << QString();
-        QTest::newRow("server judges")
-            << int(PasswordCheck::Server) << str("Sesame") << str("Sesame");
-        QTest::newRow("line judges")
-            << int(PasswordCheck::Line) << str(" Owl 42 ") << str(" Owl 42 ");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("logged");
+        const auto row = [](const char *name, const char *dial, bool status, PasswordCheck check,
+                            const char *typed, const char *outcome, const char *logged = "") {
+            QTest::newRow(name) << str(dial) << status << int(check) << str(typed) << str(outcome)
+                                << str(logged);
+        };
+        const PasswordCheck none = PasswordCheck::None;
+        const PasswordCheck line = PasswordCheck::Line;
+        row("asks none", "exit 0", false, none, "x\" connect \"/bin/sh", "up Night line");
+        row("server judges", "touch '%1/up'", true, PasswordCheck::Server, "Sesame",
+            "up Night line");
+        row("line judges", "touch '%1/up'", true, line, " it's \"$x\" ", "up Night line");
+        // The output stays in the log, masked before it is trimmed: it may echo the password.
+        const char *echoes = "printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 3";
+        const char *failed = "down Dialling Night line failed: the command ended with code 3";
+        const char *masked = "its last line of output: ***";
+        row("output with blanks at both ends", echoes, false, line, " Owl 42 ", failed, masked);
+        row("output with a blank at the end", echoes, false, line, "Owl 42 ", failed, masked);
+        row("output with a blank at the start", echoes, false, line, " Owl 42", failed, masked);
+        row("output on both channels", "echo dialling; echo 'NO CARRIER' >&2; exit 3", false, line,
+            "Owl", failed);
+        // The child left in the background must end with the command's group.
+        row("too slow", "sleep 30 & echo $! > '%1/pid'; wait", false, none, "",
+            "down Dialling Night line failed: no outcome within 0.3 s");
+        row("never up", "true", true, none, "",
+            "down Dialling Night line failed: no connection within 0.3 s");
     }
-    void onlyTheDialSeesThePassword()
+    void commands()
     {
+        QFETCH(QString, dial);
+        QFETCH(bool, withStatus);
         QFETCH(int, check);
         QFETCH(QString, typed);
-        QFETCH(QString, dialSees);
-        const auto records = [this](const char *name, const char *format) {
+        QFETCH(QString, outcome);
+        QFETCH(QString, logged);
+        const QString pid = m_dir.filePath(str("pid"));
+        for (const char *name : {"dial", "status", "hangup", "pid"})
             QFile::remove(m_dir.filePath(str(name)));
-            return str("printf '%1' \"${VELMORA_PASSWORD-unset}\" >> '%2'")
+        const auto records = [this](const char *name, const char *format) {
+            return str("printf '%1' \"$VELMORA_ENTRY\" \"${VELMORA_PASSWORD-unset}\" >> '%2'; ")
                 .arg(str(format), m_dir.filePath(str(name)));
         };
         CommandSettings settings = flagCommands(flag());
-        settings.dial = records("dial", "%s") + str("; touch '%1'").arg(flag());
-        settings.status = records("status", "%s|") + str("; test -e '%1'").arg(flag());
-        settings.hangUp = records("hangup", "%s|") + str("; rm -f '%1'").arg(flag());
+        settings.dial = records("dial", "%s|%s") + QString(dial).replace(str("%1"), m_dir.path());
+        settings.status = withStatus ? records("status", "%.0s%s|") + settings.status : QString();
+        settings.hangUp = records("hangup", "%.0s%s|") + settings.hangUp;
+        QString log;
+        Log::setSink([&log](const QString &line) { log += line; });
         CommandBackend backend(settings);
         QSignalSpy ups(&backend, &LineBackend::lineUp);
         QSignalSpy downs(&backend, &LineBackend::lineDown);
         backend.start();
-        backend.dial({str("Night"), QString(), PasswordCheck(check)}, typed);
-        QTRY_COMPARE(ups.size(), 1);
-        backend.hangUp();
-        QTRY_COMPARE(downs.size(), 1);
-        const auto recorded = [this](const char *name) {
-            QFile file(m_dir.filePath(str(name)));
-            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : str("none");
-        };
-        QCOMPARE(recorded("dial"), dialSees);
-        QCOMPARE(recorded("hangup"), str("unset|"));
+        backend.dial({str("Night line"), QString(), PasswordCheck(check)}, typed);
+        QVERIFY(ups.isEmpty() && downs.isEmpty());
+        QTRY_COMPARE(ups.size() + downs.size(), 1);
+        QCOMPARE(ups.isEmpty() ? str("down ") + downs.takeFirst().constFirst().toString()
+                               : str("up ") + ups.constFirst().constFirst().toString(),
+                 outcome);
+        if (!ups.isEmpty()) {
+            backend.hangUp();
+            QTRY_COMPARE(downs.size(), 1);
+            QCOMPARE(downs.constFirst().constFirst().toString(), QString());
+            QCOMPARE(recorded("hangup"), str("unset|"));
+        }
+        Log::setSink({});
+        // Only the dial command sees the password, and only for an entry that asks one.
+        QCOMPARE(recorded("dial"),
+                 str("Night line|") + (check == int(PasswordCheck::None) ? QString() : typed));
         const QStringList probes = recorded("status").split(u'|', Qt::SkipEmptyParts);
-        QVERIFY(!probes.isEmpty());
+        QCOMPARE(probes.isEmpty(), !withStatus);
         for (const QString &seen : probes)
             QCOMPARE(seen, str("unset"));
+        QVERIFY2(log.contains(logged), qPrintable(log));
+        if (!typed.isEmpty())
+            QVERIFY2(!log.contains(typed.trimmed()), qPrintable(log));
+        if (!dial.contains(str("pid")))
+            return;
+        QFile file(pid);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString child = QString::fromLatin1(file.readAll()).trimmed();
+        QVERIFY(child.toInt() > 0);
+        // Gone, or a zombie waiting for whoever inherited it.
+        const auto ended = [&child] {
+            QFile stat(str("/proc/%1/stat").arg(child));
+            return !stat.open(QIODevice::ReadOnly) ||
+                   QString::fromLatin1(stat.readAll()).section(u')', 1).trimmed().startsWith(u'Z');
+        };
+        QTRY_VERIFY(ended());
     }
 
-    void aFailedDialsOutputIsMaskedBeforeItIsTrimmed_data()
+    void theStatusCommandNamesALineBroughtUpElsewhere()
     {
-        QTest::addColumn<QString>("password");
-        QTest::newRow("blanks at both ends") << str(" Owl 42 ");
-        QTest::newRow("blank at the end") << str("Owl 42 ");
-        QTest::newRow("blank at the start") << str(" Owl 42");
-    }
-    void aFailedDialsOutputIsMaskedBeforeItIsTrimmed()
-    {
-        QFETCH(QString, password);
-        QString log;
-        Log::setSink([&log](const QString &line) { log += line; });
-        CommandSettings settings = flagCommands(flag());
-        settings.status.clear();
-        settings.dial = str("printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 1");
-        CommandBackend backend(settings);
+        QFile::remove(flag());
+        CommandBackend backend(flagCommands(flag()));
+        QSignalSpy ups(&backend, &LineBackend::lineUp);
         QSignalSpy downs(&backend, &LineBackend::lineDown);
-        backend.dial({str("Night"), QString(), PasswordCheck::Line}, password);
+        backend.start();
+        QFile file(flag());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Backup\n") > 0);
+        file.close();
+        QTRY_COMPARE(ups.size(), 1);
+        QCOMPARE(ups.constFirst().constFirst().toString(), str("Backup"));
+        QVERIFY(file.remove());
         QTRY_COMPARE(downs.size(), 1);
-        Log::setSink({});
-        QVERIFY2(log.contains(str("its last line of output: ***")), qPrintable(log));
-        QVERIFY2(!log.contains(str("Owl")), qPrintable(log));
+        QCOMPARE(downs.constFirst().constFirst().toString(), str("Connection to Backup lost"));
     }
 };
 

@@ -62,17 +62,6 @@ private Q_SLOTS:
         QCOMPARE(rightsText(result.config.rightsFor(QHostAddress(address))), rights);
     }
 
-    void aRuleHoldsOverIpv6Too()
-    {
-        ServerConfig config = fastConfig();
-        config.addresses.append(QHostAddress(QHostAddress::LocalHostIPv6));
-        config.rights = {{*AddressRange::parse(str("127.0.0.1")), {false, false, false, true}}};
-        QVERIFY(f.start({str("alpha")}, config) && f.link(str("six"), str("::1")));
-        QCOMPARE(answer(c(1), str("CMD_CONNECT:Office")),
-                 str("Dialling is not allowed from this desk"));
-        QCOMPARE(f.server->lineState(), Line::State::Down);
-    }
-
     void hostsAreCountedByTheirSlash64_data()
     {
         // Two links from the first address, then one from the second; a wrong password from
@@ -103,25 +92,6 @@ private Q_SLOTS:
         QCOMPARE(throttle.remainingMs(QHostAddress(second), 1) > 0, sameHost);
     }
 
-    void aReloadReChecksEveryLink()
-    {
-        QVERIFY(f.start({str("stays")}) && f.link(str("goes"), str("127.0.0.2")) &&
-                f.link(str("demoted"), str("127.0.0.3")));
-        ServerConfig config = fastConfig();
-        QString error;
-        config.allowFrom = AddressRange::parseList(str("127.0.0.1 127.0.0.3"), &error);
-        config.rights = {{*AddressRange::parse(str("127.0.0.1")), Rights()}};
-        f.server->reload(config);
-        QVERIFY(c(1).waitClosed());
-        QCOMPARE(logged(str("Dropping the link of goes (127.0.0.2:")), 1);
-        QCOMPARE(logged(str("its address is no longer in AllowFrom")), 1);
-        QTRY_COMPARE(f.server->linkCount(), 2);
-        // The new rights apply to the links that stay.
-        QCOMPARE(answer(c(2), str("CMD_CONNECT:Office")),
-                 str("Dialling is not allowed from this desk"));
-        QCOMPARE(answer(c(0), str("CMD_CONNECT:Office")), QString(Protocol::StatusConnectDevice));
-    }
-
     void aReloadWithoutTheDefaultFileKeepsTheConfiguration()
     {
         if (QFileInfo::exists(QString(DefaultConfigPath)))
@@ -137,35 +107,50 @@ private Q_SLOTS:
         QVERIFY(server.stop());
     }
 
-    void aRequesterIsNotAskedItsOwnQuestion()
+    void scenarios_data()
     {
-        ServerConfig config = fastConfig();
-        config.ackTimeoutMs = 20000;
-        config.disconnectSeconds = 30;
-        config.accountingFile = f.dir.filePath(str("accounting.csv"));
-        QVERIFY(f.start({str("c0"), str("c1"), str("c2")}, config) && f.lineUp());
-        // c1 holds a message unacknowledged, which keeps its question queued.
-        c(1).setMode(Mode::Silent);
-        QVERIFY(c(0).request(str("CMD_MSG:c1#wait")));
-        QCOMPARE(c(1).next(), str("CMD_MSG:c0#wait"));
-        QVERIFY(c(0).request(Protocol::CmdDisconnect));
-        QCOMPARE(c(2).next(), Protocol::MsgDisconnectPrefix + str("30"));
-        // c1 asks too, twice: it joins the vote once.
-        for (int i = 0; i < 2; ++i) {
-            c(1).skipAll();
-            c(1).send(Protocol::CmdDisconnect);
-            QVERIFY(c(1).expect(Protocol::MsgAck));
-        }
-        QVERIFY(c(2).request(Protocol::CmdCancel));
-        QCOMPARE(c(0).next(), QString(Protocol::MsgCancelled));
-        c(1).setMode(Mode::Disciplined);
-        c(1).send(Protocol::MsgAck);
-        QCOMPARE(c(1).next(), QString(Protocol::MsgCancelled));
-        QVERIFY(saidNothingMore(c(1)));
-        QVERIFY(!c(1).reads().contains(Protocol::MsgDisconnectPrefix + str("30")));
-        QFile accounting(config.accountingFile);
-        QVERIFY(accounting.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(accounting.readAll()).count(str("hang-up request")), 2);
+        QTest::addColumn<Tweak>("tweak");
+        QTest::addColumn<QString>("desks");
+        QTest::addColumn<QString>("script");
+        QTest::newRow("a rule holds over IPv6 too") << Tweak([](ServerConfig &c, bool) {
+            c.addresses.append(QHostAddress(QHostAddress::LocalHostIPv6));
+            c.rights = {{*AddressRange::parse(str("127.0.0.1")), {false, false, false, true}}};
+        }) << str("alpha six@::1")
+                                                    << str("1>CMD_CONNECT:Office|1<Dialling is not "
+                                                           "allowed from this desk|0.");
+        // The link from outside the new allow-list goes; the new rights apply to the others.
+        QTest::newRow("a reload re-checks every link")
+            << Tweak([](ServerConfig &c, bool reloaded) {
+                   QString error;
+                   if (reloaded)
+                       c.allowFrom = AddressRange::parseList(str("127.0.0.1 127.0.0.3"), &error);
+                   if (reloaded)
+                       c.rights = {{*AddressRange::parse(str("127.0.0.1")), Rights()}};
+               })
+            << str("stays goes@127.0.0.2 demoted@127.0.0.3")
+            << str("reload|1-|#1:Dropping the link of goes (127.0.0.2:|"
+                   "#1:its address is no longer in AllowFrom|2>CMD_CONNECT:Office|"
+                   "2<Dialling is not allowed from this desk|0>CMD_CONNECT:Office|0<Connect "
+                   "device");
+        // c1 holds a message unacknowledged, which keeps its question queued; it asks too,
+        // twice, and joins the vote once.
+        QTest::newRow("a requester is not asked its own question")
+            << Tweak([](ServerConfig &c, bool) {
+                   c.ackTimeoutMs = 20000;
+                   c.disconnectSeconds = 30;
+               })
+            << str("c0 c1 c2")
+            << str("up|1s|0>CMD_MSG:c1#wait|1<CMD_MSG:c0#wait|0>CMD_DISCONNECT|2<MSG_DISCONNECT+30|"
+                   "1>CMD_DISCONNECT|1>CMD_DISCONNECT|2>CMD_CANCEL|0<MSG_CANCELLED|1d|"
+                   "1<MSG_CANCELLED|1.|$/hang-up request,\"c0\",127.0.0.1,\"Office\",,,/"
+                   "hang-up request,\"c1\",127.0.0.1,\"Office\",,,/refused,");
+    }
+    void scenarios()
+    {
+        QFETCH(Tweak, tweak);
+        QFETCH(QString, desks);
+        QFETCH(QString, script);
+        scenario(tweak, desks, script);
     }
 };
 

@@ -6,15 +6,12 @@
 #include "Cp1252.h"
 #include "Protocol.h"
 
-#include <algorithm>
-#include <QRegularExpression>
 #include <QTest>
 
 RawClient::RawClient(quint16 port, const QString &identity, Mode mode, const QString &from)
     : m_identity(identity)
     , m_mode(mode)
 {
-    m_clock.start();
     const QHostAddress source(from);
     if (!from.isEmpty())
         m_socket.bind(source);
@@ -76,18 +73,6 @@ QString RawClient::next(int timeoutMs)
     return m_reads[m_cursor++];
 }
 
-int RawClient::mergedReads() const
-{
-    // How every message of the server starts; such a start inside a read means that two
-    // messages arrived together.
-    static const QRegularExpression start(
-        QStringLiteral("MSG_|CMD_|PHONEBOOK:|USERS:|CONNECTIONS:|Connect|Disconnect"));
-    return int(std::count_if(m_reads.cbegin(), m_reads.cend(), [](const QString &read) {
-        return (read.startsWith(Protocol::MsgAck) && read != Protocol::MsgAck) ||
-               start.match(read, 1).hasMatch();
-    }));
-}
-
 bool RawClient::waitClosed(int timeoutMs)
 {
     return QTest::qWaitFor([this] { return isClosed(); }, timeoutMs);
@@ -97,7 +82,6 @@ void RawClient::onReadyRead()
 {
     const QString read = Cp1252::decode(m_socket.readAll());
     m_reads.append(read);
-    m_readTimes.append(m_clock.elapsed());
     if (m_mode != Mode::Disciplined || read == Protocol::MsgAck)
         return;
     send(Protocol::MsgAck);

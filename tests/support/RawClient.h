@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -33,9 +32,8 @@ public:
     // Sends and waits for the server's "MSG_ACK".
     bool request(const QString &message);
 
-    // Every read so far, "MSG_ACK" included, and when each came (ms since the link began).
+    // Every read so far, "MSG_ACK" included.
     const QStringList &reads() const { return m_reads; }
-    const QList<qint64> &readTimes() const { return m_readTimes; }
     // The reads after the cursor that are not "MSG_ACK".
     QStringList pending() const;
     // Waits for a read equal to message after the cursor and moves the cursor past it.
@@ -44,9 +42,6 @@ public:
     QString next(int timeoutMs = 5000);
     // Moves the cursor past everything read so far.
     void skipAll() { m_cursor = m_reads.size(); }
-    // Reads that hold more than one message of the server: an acknowledgement merged with the
-    // message after it, or a status line merged with another.
-    int mergedReads() const;
 
     bool waitClosed(int timeoutMs = 5000);
     bool isClosed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
@@ -59,7 +54,5 @@ private:
     QString m_identity;
     Mode m_mode;
     QStringList m_reads;
-    QList<qint64> m_readTimes;
     qsizetype m_cursor = 0;
-    QElapsedTimer m_clock;
 };

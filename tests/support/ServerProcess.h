@@ -36,20 +36,14 @@ public:
         m_process.waitForFinished();
     }
 
-    // Starts the server with arguments (through /bin/sh when shellPrefix is set, for limits)
-    // and waits for its listening line; false when it does not come.
-    bool start(const QStringList &arguments, const QString &shellPrefix = QString())
+    // Starts the server with arguments, run by the program and arguments of wrapper when given
+    // (a shell setting limits, say, which is handed the server and its arguments), and waits
+    // for its listening line; false when it does not come.
+    bool start(const QStringList &arguments, const QStringList &wrapper = {})
     {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        if (shellPrefix.isEmpty()) {
-            m_process.start(QStringLiteral(VELMORA_SERVER_EXE), arguments);
-        } else {
-            QString command = shellPrefix + QStringLiteral(" exec '") +
-                              QStringLiteral(VELMORA_SERVER_EXE) + QLatin1Char('\'');
-            for (const QString &argument : arguments)
-                command += QStringLiteral(" '") + argument + QLatin1Char('\'');
-            m_process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
-        }
+        const QStringList command = wrapper + QStringList{QStringLiteral(VELMORA_SERVER_EXE)};
+        m_process.start(command.first(), command.mid(1) + arguments);
         static const QRegularExpression listening(QStringLiteral("Listening on [^\\s]*:(\\d+)"));
         QRegularExpressionMatch match;
         const bool up = QTest::qWaitFor([&] {
@@ -59,14 +53,18 @@ public:
         m_port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
         return up && m_port != 0;
     }
+    // Writes text as the server's configuration file; its path, or nothing when it cannot.
+    QString writeConfig(const QByteArray &text)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("server.conf")));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName()
+                                                                                  : QString();
+    }
     // Starts the server with a configuration file holding text, and the further arguments.
     bool startWith(const QByteArray &text, const QStringList &arguments)
     {
-        QFile file(m_dir.filePath(QStringLiteral("server.conf")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-            return false;
-        file.close();
-        return start(QStringList{QStringLiteral("--config"), file.fileName()} + arguments);
+        const QString path = writeConfig(text);
+        return !path.isEmpty() && start(QStringList{QStringLiteral("--config"), path} + arguments);
     }
     quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
