@@ -1,0 +1,84 @@
+// SPDX-FileCopyrightText: 2026 The Velmora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "ServerProcess.h"
+#include "ServerTestSupport.h"
+
+// What the line tests share: commands of their own (nmcli, ip) run while the event loop goes on,
+// so that the desks hear what happens meanwhile, and desks that hear the line together.
+
+// Runs a shell command line; false, with its output written out, unless it succeeds.
+inline bool sh(const QString &command, QString *output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(str("/bin/sh"), {str("-c"), command});
+    const bool ended =
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+    const QString text = QString::fromUtf8(process.readAll());
+    if (output)
+        *output = text.trimmed();
+    const bool done =
+        ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!done)
+        qWarning("%s: %s", qPrintable(command), qPrintable(text));
+    return done;
+}
+
+// Desks linked to one server, each having heard the line's state.
+class Desks
+{
+public:
+    bool link(quint16 port, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_desks.push_back(std::make_unique<RawClient>(port, str("desk%1").arg(i)));
+            if (!m_desks.back()->link())
+                return false;
+        }
+        return true;
+    }
+    RawClient &operator[](std::size_t index) { return *m_desks[index]; }
+    // Every desk hears line next (after what it heard before).
+    bool hear(const QString &line, int timeoutMs = 10000)
+    {
+        return std::all_of(m_desks.begin(), m_desks.end(),
+                           [&](auto &desk) { return desk->expect(line, timeoutMs); });
+    }
+
+private:
+    std::vector<std::unique_ptr<RawClient>> m_desks;
+};
+
+// Twenty datagrams of 33 bytes to the discard port of the far end at address, which answers
+// each (the address lookup, "port unreachable").
+inline bool sendTraffic(const QString &address)
+{
+    return sh(str("bash -c 'for i in $(seq 20); do echo velmora-traffic-velmora-traffic "
+                  "> /dev/udp/%1/9; done'")
+                  .arg(address));
+}
+
+// The lines of the accounting log at path of event ("down", "idle"...) on entry, each split in
+// its fields: time,event,identity,address,entry,seconds,received,sent.
+inline QList<QStringList> accounted(const QString &path, const QString &event, const QString &entry)
+{
+    QFile file(path);
+    QList<QStringList> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    const QString tail = str(",%1,,,\"%2\",").arg(event, entry);
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (line.contains(tail))
+            lines.append(line.split(u','));
+    }
+    return lines;
+}
+
+// Whether a call's "down" line counted sendTraffic's bytes, both ways.
+inline bool countedTraffic(const QStringList &down)
+{
+    return down.value(6).toLongLong() > 0 && down.value(7).toLongLong() >= 20 * 70;
+}
