@@ -61,24 +61,18 @@ inline bool sendTraffic(const QString &address)
                   .arg(address));
 }
 
-// The lines of the accounting log at path of event ("down", "idle"...) on entry, each split in
-// its fields: time,event,identity,address,entry,seconds,received,sent.
-inline QList<QStringList> accounted(const QString &path, const QString &event, const QString &entry)
+// How many calls the accounting log at path has of event ("down", "idle") on entry, their bytes
+// (received, sent) matching the pattern bytes.
+inline int accounted(const QString &path, const QString &event, const QString &entry,
+                     const QString &bytes = str(".*"))
 {
     QFile file(path);
-    QList<QStringList> lines;
-    if (!file.open(QIODevice::ReadOnly))
-        return lines;
-    const QString tail = str(",%1,,,\"%2\",").arg(event, entry);
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        if (line.contains(tail))
-            lines.append(line.split(u','));
-    }
-    return lines;
+    const QRegularExpression line(
+        QRegularExpression::escape(str(",%1,,,\"%2\",").arg(event, entry)) + str("\\d*,") + bytes +
+            u'$',
+        QRegularExpression::MultilineOption);
+    return file.open(QIODevice::ReadOnly) ? int(QString::fromUtf8(file.readAll()).count(line)) : -1;
 }
 
-// Whether a call's "down" line counted sendTraffic's bytes, both ways.
-inline bool countedTraffic(const QStringList &down)
-{
-    return down.value(6).toLongLong() > 0 && down.value(7).toLongLong() >= 20 * 70;
-}
+// sendTraffic's bytes, both ways: some received, a thousand or more sent.
+inline const QString kTraffic = str("[1-9]\\d*,[1-9]\\d{3,}");

@@ -30,12 +30,8 @@ fi
 work=$(mktemp -d /tmp/velmora-line.XXXXXX)
 pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    kill "${pids[@]}" 2>/dev/null || true
+    wait
     ip netns del far 2>/dev/null || true
     rm -rf "$work"
 }
@@ -89,13 +85,10 @@ unmanaged-devices=interface-name:velmora0-far;interface-name:velmora1;interface-
 level=DEBUG
 CONF
 
-dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile --print-address=3 3>"$work/bus.address" &
+dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile &
 pids+=($!)
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus_socket
-for _ in $(seq 100); do
-    [ -S "$work/system_bus_socket" ] && break
-    sleep 0.05
-done
+timeout 10 sh -c "until [ -S '$work/system_bus_socket' ]; do sleep 0.05; done"
 
 ip netns add far
 ip link add velmora0 type veth peer name velmora0-far netns far
@@ -107,21 +100,27 @@ NetworkManager --debug --config="$work/NetworkManager.conf" --config-dir="$work/
     --system-config-dir="$work/conf.d" --intern-config="$work/intern.conf" \
     --state-file="$work/state" --pid-file="$work/nm.pid" >"$work/NetworkManager.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 200); do
-    nmcli -t -f RUNNING general 2>/dev/null | grep -q running && break
-    sleep 0.05
-done
-if ! nmcli -t -f RUNNING general 2>/dev/null | grep -q running; then
+if ! nm-online --wait-for-startup --quiet --timeout=10; then
     echo "NetworkManager did not start; its log:"
     tail -50 "$work/NetworkManager.log"
     exit 1
 fi
 
+# The far end judges 802.1X passwords (EAP-MD5): only "office" with "Night-Owl-42" gets in.
+echo '"office" MD5 "Night-Owl-42"' >"$work/eap_users"
+printf '%s\n' interface=velmora0-far driver=wired ieee8021x=1 eap_server=1 eapol_version=2 \
+    use_pae_group_addr=1 "eap_user_file=$work/eap_users" >"$work/hostapd.conf"
+ip netns exec far hostapd "$work/hostapd.conf" >"$work/hostapd.log" 2>&1 &
+pids+=($!)
+wpa_supplicant -u >"$work/wpa_supplicant.log" 2>&1 &
+pids+=($!)
+# Ready once it answers on the bus.
+timeout 10 sh -c 'until dbus-send --system --print-reply --dest=fi.w1.wpa_supplicant1 / \
+    org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1; do sleep 0.05; done'
+
 export VELMORA_NM_PROFILES=$work/profiles VELMORA_NM_LOG=$work/NetworkManager.log
-status=0
-"$@" || status=$?
-if [ "$status" -ne 0 ]; then
-    echo "== the last lines of NetworkManager's log"
-    tail -40 "$work/NetworkManager.log"
-fi
+"$@" && exit 0
+status=$?
+echo "== the last lines of NetworkManager's log"
+tail -40 "$work/NetworkManager.log"
 exit "$status"
