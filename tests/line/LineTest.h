@@ -27,29 +27,22 @@ inline bool sh(const QString &command, QString *output = nullptr)
     return done;
 }
 
-// Desks linked to one server, each having heard the line's state.
-class Desks
+// Two desks linked to one server, each having heard the line's state.
+struct Desks
 {
-public:
-    bool link(quint16 port, int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            m_desks.push_back(std::make_unique<RawClient>(port, str("desk%1").arg(i)));
-            if (!m_desks.back()->link())
-                return false;
-        }
-        return true;
-    }
-    RawClient &operator[](std::size_t index) { return *m_desks[index]; }
-    // Every desk hears line next (after what it heard before).
+    explicit Desks(quint16 port)
+        : first(port, str("first"))
+        , second(port, str("second"))
+    {}
+    bool link() { return first.link() && second.link(); }
+    // Both desks hear line next (after what each heard before).
     bool hear(const QString &line, int timeoutMs = 10000)
     {
-        return std::all_of(m_desks.begin(), m_desks.end(),
-                           [&](auto &desk) { return desk->expect(line, timeoutMs); });
+        return first.expect(line, timeoutMs) && second.expect(line, timeoutMs);
     }
 
-private:
-    std::vector<std::unique_ptr<RawClient>> m_desks;
+    RawClient first;
+    RawClient second;
 };
 
 // Twenty datagrams of 33 bytes to the discard port of the far end at address, which answers

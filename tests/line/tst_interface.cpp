@@ -41,14 +41,14 @@ private Q_SLOTS:
         ServerProcess server;
         QVERIFY(server.startWith(config(str("calls.csv")), {str("-p0")}));
         QVERIFY(server.waitForLog(str("The line is up on velmora1")));
-        Desks desks;
-        QVERIFY(desks.link(server.port(), 2));
-        QVERIFY(desks[0].reads().contains(Protocol::StatusConnectedTo + str("velmora1")));
+        Desks desks(server.port());
+        QVERIFY(desks.link());
+        QVERIFY(desks.first.reads().contains(Protocol::StatusConnectedTo + str("velmora1")));
         // Taken down from outside, address first: no address, no line.
         QVERIFY(sh(str("ip addr flush dev velmora1")));
         QVERIFY(desks.hear(Protocol::StatusDisconnected, 1000));
 
-        QVERIFY(desks[0].request(str("CMD_CONNECT:Uplink")));
+        QVERIFY(desks.first.request(str("CMD_CONNECT:Uplink")));
         QVERIFY(desks.hear(Protocol::StatusConnectDevice));
         QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Uplink")));
         // The far end goes away: the line has fallen, and every desk knows within a second.
@@ -64,8 +64,8 @@ private Q_SLOTS:
         QVERIFY(sendTraffic(str("198.51.100.2")));
 
         // The desks' hang-up, with the vote, runs the hang-up command.
-        QVERIFY(desks[0].request(Protocol::CmdDisconnect));
-        QVERIFY(desks[1].expect(kQuestion) && desks[1].request(str("CMD_OK")));
+        QVERIFY(desks.first.request(Protocol::CmdDisconnect));
+        QVERIFY(desks.second.expect(kQuestion) && desks.second.request(str("CMD_OK")));
         QVERIFY(desks.hear(Protocol::StatusDisconnecting));
         QVERIFY(desks.hear(Protocol::StatusDisconnected));
         QVERIFY(server.stop());
@@ -87,9 +87,9 @@ private Q_SLOTS:
             config(str("idle.csv"), "IdleMinutes=1\nIdleBytes=2000\n"), {str("-p0")});
         qunsetenv("VELMORA_SERVER_TEST_CLOCK_RATE");
         QVERIFY(started);
-        Desks desks;
-        QVERIFY(desks.link(server.port(), 2));
-        QVERIFY(desks[0].request(str("CMD_CONNECT:Uplink")));
+        Desks desks(server.port());
+        QVERIFY(desks.link());
+        QVERIFY(desks.first.request(str("CMD_CONNECT:Uplink")));
         QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Uplink")));
 
         // Traffic across the line, well over IdleBytes between two of the server's checks, keeps
@@ -98,7 +98,7 @@ private Q_SLOTS:
         traffic.start();
         while (traffic.elapsed() < 3000) {
             QVERIFY(sendTraffic(str("198.51.100.2")));
-            QVERIFY(saidNothingMore(desks[0]) && saidNothingMore(desks[1]));
+            QVERIFY(saidNothingMore(desks.first) && saidNothingMore(desks.second));
         }
 
         // Quiet, it is idle: every desk is asked without a countdown, and nobody's lock keeps it.

@@ -156,9 +156,9 @@ private Q_SLOTS:
         {
             ServerProcess first;
             QVERIFY(first.start({str("--config"), conf.fileName(), str("-p0")}));
-            Desks desks;
-            QVERIFY(desks.link(first.port(), 2));
-            QVERIFY(desks[0].request(str("CMD_CONNECT:Mobile")));
+            Desks desks(first.port());
+            QVERIFY(desks.link());
+            QVERIFY(desks.first.request(str("CMD_CONNECT:Mobile")));
             QVERIFY2(desks.hear(Protocol::StatusConnectDevice), qPrintable(first.log()));
             QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Mobile")));
             QVERIFY(sendTraffic(str("192.0.2.2")));
@@ -182,13 +182,13 @@ private Q_SLOTS:
         QVERIFY(second.start({str("--config"), conf.fileName(), str("-p0")}));
         // Stopping the server left the line up.
         QVERIFY2(second.waitForLog(str("The line is up on Mobile")), qPrintable(second.log()));
-        Desks desks;
-        QVERIFY(desks.link(second.port(), 2));
+        Desks desks(second.port());
+        QVERIFY(desks.link());
         // The status line a desk hears on linking is the line as it is.
-        QVERIFY(desks[0].reads().contains(Protocol::StatusConnectedTo + str("Mobile")));
-        QVERIFY(!desks[0].reads().contains(Protocol::StatusDisconnected));
-        QVERIFY(desks[0].request(Protocol::CmdDisconnect));
-        QVERIFY(desks[1].expect(kQuestion) && desks[1].request(str("CMD_OK")));
+        QVERIFY(desks.first.reads().contains(Protocol::StatusConnectedTo + str("Mobile")));
+        QVERIFY(!desks.first.reads().contains(Protocol::StatusDisconnected));
+        QVERIFY(desks.first.request(Protocol::CmdDisconnect));
+        QVERIFY(desks.second.expect(kQuestion) && desks.second.request(str("CMD_OK")));
         QVERIFY(desks.hear(Protocol::StatusDisconnecting));
         QVERIFY(desks.hear(Protocol::StatusDisconnected));
         QVERIFY(sh(str("! nmcli -g NAME connection show --active | grep -qx Mobile")));
