@@ -5,8 +5,10 @@
 # system bus and a NetworkManager of its own, so that nothing outside changes:
 #   in-namespace.sh TEST [ARGS...]
 # The namespace holds velmora0, the line, a veth whose far end velmora0-far (192.0.2.2) is in a
-# second namespace, "far" (ip -n far ...), so that traffic to it crosses the line. The test finds the bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in
-# VELMORA_NM_PROFILES. Exits with 77 (a skip for ctest) when the machine cannot make namespaces.
+# second namespace, "far" (ip -n far ...), so that traffic to it crosses the line; hostapd there
+# authenticates 802.1X, and wpa_supplicant here is NetworkManager's supplicant. The test finds the
+# bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in VELMORA_NM_PROFILES. Exits with 77 (a
+# skip for ctest) when the machine cannot make namespaces.
 set -euo pipefail
 
 if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
@@ -16,7 +18,8 @@ if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
     elif ! command -v unshare >/dev/null || ! unshare -n -m true 2>/dev/null; then
         why="unshare cannot make a network and mount namespace here"
     else
-        for tool in dbus-daemon NetworkManager nmcli ip wpa_supplicant hostapd; do
+        for tool in dbus-daemon dbus-send NetworkManager nmcli nm-online ip wpa_supplicant \
+            hostapd; do
             command -v "$tool" >/dev/null || why="$tool is missing (scripts/setup installs it)"
         done
     fi
