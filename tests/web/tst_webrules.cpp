@@ -17,7 +17,6 @@ class TestWebRules : public QObject
 private Q_SLOTS:
     void judge_data();
     void judge();
-    void hostAllowed_data();
     void hostAllowed();
     void cleanName_data();
     void cleanName();
@@ -100,29 +99,16 @@ void TestWebRules::judge()
     QCOMPARE(verdict.why.isEmpty(), status == 200);
 }
 
-void TestWebRules::hostAllowed_data()
-{
-    QTest::addColumn<QByteArray>("host");
-    QTest::addColumn<bool>("allowed");
-    const auto row = [](const char *name, const char *host, bool allowed) {
-        QTest::newRow(name) << QByteArray(host) << allowed;
-    };
-    row("IPv4 and port", "192.0.2.1:8080", true);
-    row("IPv4", "192.0.2.1", true);
-    row("IPv6 and port", "[::1]:8080", true);
-    row("given name", "office-router:8080", true);
-    row("given name, other case", "Office-Router", true);
-    row("rebound name", "evil.example:8080", false);
-    row("name that starts like a given one", "office-router.evil", false);
-    row("empty", "", false);
-    row("port only", ":8080", false);
-}
-
 void TestWebRules::hostAllowed()
 {
-    QFETCH(QByteArray, host);
-    QFETCH(bool, allowed);
-    QCOMPARE(WebRules::hostAllowed(host, {QStringLiteral("office-router")}), allowed);
+    const QStringList names{QStringLiteral("office-router")};
+    // An address, with or without a port; a given name in any case.
+    for (const char *host :
+         {"192.0.2.1:8080", "192.0.2.1", "[::1]:8080", "office-router:8080", "Office-Router"})
+        QVERIFY2(WebRules::hostAllowed(host, names), host);
+    // A rebound name, a name that starts like a given one, none, a port alone.
+    for (const char *host : {"evil.example:8080", "office-router.evil", "", ":8080"})
+        QVERIFY2(!WebRules::hostAllowed(host, names), host);
 }
 
 void TestWebRules::cleanName_data()
