@@ -106,8 +106,7 @@ private Q_SLOTS:
         QVERIFY(desks.hear(Protocol::StatusDisconnecting));
         QVERIFY(desks.hear(Protocol::StatusDisconnected));
         QVERIFY(server.stop());
-        QVERIFY2(server.log().contains(str("The call on Uplink has been idle for 1 minute(s)")),
-                 qPrintable(server.log()));
+        // Ended as idle, once.
         const QString accounting = m_dir.filePath(str("idle.csv"));
         QCOMPARE(accounted(accounting, str("idle"), str("Uplink")), 1);
         QCOMPARE(accounted(accounting, str("down"), str("Uplink")), 1);
