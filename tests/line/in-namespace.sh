@@ -5,8 +5,10 @@
 # system bus and a NetworkManager of its own, so that nothing outside changes:
 #   in-namespace.sh TEST [ARGS...]
 # The namespace holds velmora0, the line, a veth whose far end velmora0-far (192.0.2.2) is in a
-# second namespace, "far" (ip -n far ...), so that traffic to it crosses the line. The test finds the bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in
-# VELMORA_NM_PROFILES. Exits with 77 (a skip for ctest) when the machine cannot make namespaces.
+# second namespace, "far" (ip -n far ...), so that traffic to it crosses the line; hostapd there
+# authenticates 802.1X, and wpa_supplicant here is NetworkManager's supplicant. The test finds the
+# bus in DBUS_SYSTEM_BUS_ADDRESS and the profiles folder in VELMORA_NM_PROFILES. Exits with 77 (a
+# skip for ctest) when the machine cannot make namespaces.
 set -euo pipefail
 
 if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
@@ -16,7 +18,8 @@ if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
     elif ! command -v unshare >/dev/null || ! unshare -n -m true 2>/dev/null; then
         why="unshare cannot make a network and mount namespace here"
     else
-        for tool in dbus-daemon NetworkManager nmcli ip wpa_supplicant hostapd; do
+        for tool in dbus-daemon dbus-send NetworkManager nmcli nm-online ip wpa_supplicant \
+            hostapd; do
             command -v "$tool" >/dev/null || why="$tool is missing (scripts/setup installs it)"
         done
     fi
@@ -30,12 +33,8 @@ fi
 work=$(mktemp -d /tmp/velmora-line.XXXXXX)
 pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    kill "${pids[@]}" 2>/dev/null || true
+    wait
     ip netns del far 2>/dev/null || true
     rm -rf "$work"
 }
@@ -89,13 +88,10 @@ unmanaged-devices=interface-name:velmora0-far;interface-name:velmora1;interface-
 level=DEBUG
 CONF
 
-dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile --print-address=3 3>"$work/bus.address" &
+dbus-daemon --config-file="$work/bus.conf" --nofork --nopidfile &
 pids+=($!)
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus_socket
-for _ in $(seq 100); do
-    [ -S "$work/system_bus_socket" ] && break
-    sleep 0.05
-done
+timeout 10 sh -c "until [ -S '$work/system_bus_socket' ]; do sleep 0.05; done"
 
 ip netns add far
 ip link add velmora0 type veth peer name velmora0-far netns far
@@ -107,21 +103,27 @@ NetworkManager --debug --config="$work/NetworkManager.conf" --config-dir="$work/
     --system-config-dir="$work/conf.d" --intern-config="$work/intern.conf" \
     --state-file="$work/state" --pid-file="$work/nm.pid" >"$work/NetworkManager.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 200); do
-    nmcli -t -f RUNNING general 2>/dev/null | grep -q running && break
-    sleep 0.05
-done
-if ! nmcli -t -f RUNNING general 2>/dev/null | grep -q running; then
+if ! nm-online --wait-for-startup --quiet --timeout=10; then
     echo "NetworkManager did not start; its log:"
     tail -50 "$work/NetworkManager.log"
     exit 1
 fi
 
+# The far end judges 802.1X passwords (EAP-MD5): only "office" with "Night-Owl-42" gets in.
+echo '"office" MD5 "Night-Owl-42"' >"$work/eap_users"
+printf '%s\n' interface=velmora0-far driver=wired ieee8021x=1 eap_server=1 eapol_version=2 \
+    use_pae_group_addr=1 "eap_user_file=$work/eap_users" >"$work/hostapd.conf"
+ip netns exec far hostapd "$work/hostapd.conf" >"$work/hostapd.log" 2>&1 &
+pids+=($!)
+wpa_supplicant -u >"$work/wpa_supplicant.log" 2>&1 &
+pids+=($!)
+# Ready once it answers on the bus.
+timeout 10 sh -c 'until dbus-send --system --print-reply --dest=fi.w1.wpa_supplicant1 / \
+    org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1; do sleep 0.05; done'
+
 export VELMORA_NM_PROFILES=$work/profiles VELMORA_NM_LOG=$work/NetworkManager.log
-status=0
-"$@" || status=$?
-if [ "$status" -ne 0 ]; then
-    echo "== the last lines of NetworkManager's log"
-    tail -40 "$work/NetworkManager.log"
-fi
+"$@" && exit 0
+status=$?
+echo "== the last lines of NetworkManager's log"
+tail -40 "$work/NetworkManager.log"
 exit "$status"

@@ -7,7 +7,7 @@
 set -euo pipefail
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-ctest --test-dir "$1" --output-on-failure --label-regex '^line$' | tee "$log"
+ctest --test-dir "$1" --output-on-failure -j2 --label-regex '^line$' | tee "$log"
 if [ "${CI:-}" = true ] && grep -q -e '\*\*\*Skipped' -e '^SKIP line tests' "$log"; then
     echo "run-label.sh: the line tests were skipped, but CI must run them (as root, with unshare)"
     exit 1

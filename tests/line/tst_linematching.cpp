@@ -53,21 +53,19 @@ private Q_SLOTS:
     // device a line is never on.
     void everyReasonThatCanOccurHasWords()
     {
-        const QList<uint> silentDevice = {
-            NM_DEVICE_STATE_REASON_NONE,
-            NM_DEVICE_STATE_REASON_UNKNOWN,
-            NM_DEVICE_STATE_REASON_NOW_MANAGED,
-            NM_DEVICE_STATE_REASON_CONNECTION_ASSUMED,
-            NM_DEVICE_STATE_REASON_SUPPLICANT_AVAILABLE,
-            NM_DEVICE_STATE_REASON_INFINIBAND_MODE,
-            NM_DEVICE_STATE_REASON_DCB_FCOE_FAILED,
-            NM_DEVICE_STATE_REASON_TEAMD_CONTROL_FAILED,
-            NM_DEVICE_STATE_REASON_MODEM_AVAILABLE,
-            NM_DEVICE_STATE_REASON_PARENT_CHANGED,
-            NM_DEVICE_STATE_REASON_PARENT_MANAGED_CHANGED,
-            NM_DEVICE_STATE_REASON_OVSDB_FAILED,
-            NM_DEVICE_STATE_REASON_SRIOV_CONFIGURATION_FAILED,
-        };
+        const QList<uint> silentDevice = {NM_DEVICE_STATE_REASON_NONE,
+                                          NM_DEVICE_STATE_REASON_UNKNOWN,
+                                          NM_DEVICE_STATE_REASON_NOW_MANAGED,
+                                          NM_DEVICE_STATE_REASON_CONNECTION_ASSUMED,
+                                          NM_DEVICE_STATE_REASON_SUPPLICANT_AVAILABLE,
+                                          NM_DEVICE_STATE_REASON_INFINIBAND_MODE,
+                                          NM_DEVICE_STATE_REASON_DCB_FCOE_FAILED,
+                                          NM_DEVICE_STATE_REASON_TEAMD_CONTROL_FAILED,
+                                          NM_DEVICE_STATE_REASON_MODEM_AVAILABLE,
+                                          NM_DEVICE_STATE_REASON_PARENT_CHANGED,
+                                          NM_DEVICE_STATE_REASON_PARENT_MANAGED_CHANGED,
+                                          NM_DEVICE_STATE_REASON_OVSDB_FAILED,
+                                          NM_DEVICE_STATE_REASON_SRIOV_CONFIGURATION_FAILED};
         for (uint code = 0; code <= NM_DEVICE_STATE_REASON_PEER_NOT_FOUND; ++code)
             QVERIFY2(NmReasons::device(code).isEmpty() == silentDevice.contains(code),
                      qPrintable(QString::number(code)));
@@ -102,20 +100,14 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, mapping);
         QFETCH(QString, path);
-        const QList<NmConnection> connections = {
-            {QStringLiteral("/1"), QStringLiteral("Mobile"), QStringLiteral("aaaa-1"),
-             QStringLiteral("gsm")},
-            {QStringLiteral("/5"), QStringLiteral("cccc-3"), QStringLiteral("eeee-5"),
-             QStringLiteral("vpn")},
-            {QStringLiteral("/2"), QStringLiteral("Backup"), QStringLiteral("bbbb-2"),
-             QStringLiteral("pppoe")},
-            {QStringLiteral("/3"), QStringLiteral("Third"), QStringLiteral("cccc-3"),
-             QStringLiteral("vpn")},
-            {QStringLiteral("/4"), QStringLiteral("Twin"), QStringLiteral("dddd-4"),
-             QStringLiteral("gsm")},
-            {QStringLiteral("/6"), QStringLiteral("Twin"), QStringLiteral("ffff-6"),
-             QStringLiteral("gsm")},
-        };
+        // path, id, UUID and type; a UUID may read like another's id, and ids repeat.
+        QList<NmConnection> connections;
+        for (const char *row :
+             {"/1 Mobile aaaa-1 gsm", "/5 cccc-3 eeee-5 vpn", "/2 Backup bbbb-2 pppoe",
+              "/3 Third cccc-3 vpn", "/4 Twin dddd-4 gsm", "/6 Twin ffff-6 gsm"}) {
+            const QStringList fields = QString::fromLatin1(row).split(u' ');
+            connections.append({fields[0], fields[1], fields[2], fields[3]});
+        }
         PhonebookEntry phonebookEntry;
         phonebookEntry.name = entry;
         phonebookEntry.connection = mapping;
@@ -127,71 +119,49 @@ private Q_SLOTS:
             QCOMPARE(NmMatch::entryFor({phonebookEntry}, found->id, found->uuid), entry);
     }
 
-    void agentAnswersInThePasswordSetting_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("setting");
-        const auto row = [](const char *type, const char *setting) {
-            QTest::newRow(type) << QString::fromUtf8(type) << QString::fromUtf8(setting);
-        };
-        row("gsm", "gsm");
-        row("cdma", "cdma");
-        row("pppoe", "pppoe");
-        row("vpn", "vpn");
-        row("802-3-ethernet", "802-1x");
-        row("802-11-wireless", "802-1x");
-        row("bluetooth", "");
-        row("wireguard", "");
-    }
-
+    // The setting a connection's password goes in (none: the agent has none to give), and the
+    // agent's answer holding it there.
     void agentAnswersInThePasswordSetting()
     {
-        QFETCH(QString, type);
-        QFETCH(QString, setting);
-        QCOMPARE(SecretAgent::passwordSetting(type), setting);
-        if (setting.isEmpty())
-            return;
-        const NmSettings answer = SecretAgent::answer(setting, QStringLiteral("Night-Owl-42"));
-        QCOMPARE(answer.keys(), QStringList{setting});
-        const QVariantMap values = answer.value(setting);
-        const QVariant password = setting == QLatin1String("vpn")
-                                      ? QVariant(values.value(QStringLiteral("secrets"))
-                                                     .value<QMap<QString, QString>>()
-                                                     .value(QStringLiteral("password")))
-                                      : values.value(QStringLiteral("password"));
-        QCOMPARE(password.toString(), QStringLiteral("Night-Owl-42"));
+        const QString rows =
+            QStringLiteral("gsm=gsm cdma=cdma pppoe=pppoe vpn=vpn 802-3-ethernet=802-1x "
+                           "802-11-wireless=802-1x bluetooth= wireguard=");
+        for (const QString &row : rows.split(u' ')) {
+            const QString setting = row.section(u'=', 1);
+            QCOMPARE(SecretAgent::passwordSetting(row.section(u'=', 0, 0)), setting);
+            if (setting.isEmpty())
+                continue;
+            const NmSettings answer = SecretAgent::answer(setting, QStringLiteral("Night-Owl-42"));
+            const QVariantMap values = answer.value(setting);
+            // A VPN's password is one of its secrets.
+            const QVariant secret = values.value(QStringLiteral("secrets"));
+            const QString password =
+                secret.isValid()
+                    ? secret.value<QMap<QString, QString>>().value(QStringLiteral("password"))
+                    : values.value(QStringLiteral("password")).toString();
+            QCOMPARE(password, QStringLiteral("Night-Owl-42"));
+            QCOMPARE(answer.keys(), QStringList{setting});
+        }
     }
 
-    void countersOfAnInterface_data()
-    {
-        QTest::addColumn<QString>("interface");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("present") << QStringLiteral("ppp0") << true;
-        QTest::newRow("absent") << QStringLiteral("ppp1") << false;
-        QTest::newRow("no name") << QString() << false;
-        QTest::newRow("a path") << QStringLiteral("../ppp0") << false;
-        QTest::newRow("half written") << QStringLiteral("wwan0") << false;
-    }
-
+    // An interface's counters in a sysfs-like folder: there, with both; or none.
     void countersOfAnInterface()
     {
-        QFETCH(QString, interface);
-        QFETCH(bool, found);
         QTemporaryDir sys;
-        const auto write = [&sys](const QString &name, const QByteArray &rx, const QByteArray &tx) {
-            QDir(sys.path()).mkpath(name + QStringLiteral("/statistics"));
-            QFile r(sys.filePath(name + QStringLiteral("/statistics/rx_bytes")));
-            QFile t(sys.filePath(name + QStringLiteral("/statistics/tx_bytes")));
-            QVERIFY(r.open(QIODevice::WriteOnly) && t.open(QIODevice::WriteOnly));
-            r.write(rx);
-            t.write(tx);
+        const auto write = [&sys](const char *file, const QByteArray &bytes) {
+            QVERIFY(
+                QDir(sys.path()).mkpath(QFileInfo(sys.filePath(QString::fromLatin1(file))).path()));
+            QFile counter(sys.filePath(QString::fromLatin1(file)));
+            QVERIFY(counter.open(QIODevice::WriteOnly) && counter.write(bytes) == bytes.size());
         };
-        write(QStringLiteral("ppp0"), "18446744073709551615\n", "4711\n");
-        write(QStringLiteral("wwan0"), "12\n", "");
-        const std::optional<Traffic> counters = readCounters(interface, sys.path());
-        QCOMPARE(counters.has_value(), found);
-        if (found)
-            QCOMPARE(*counters, (Traffic{18446744073709551615ULL, 4711}));
+        write("ppp0/statistics/rx_bytes", "18446744073709551615\n");
+        write("ppp0/statistics/tx_bytes", "4711\n");
+        write("wwan0/statistics/rx_bytes", "12\n"); // half written
+        write("wwan0/statistics/tx_bytes", "");
+        QCOMPARE(readCounters(QStringLiteral("ppp0"), sys.path()),
+                 (Traffic{18446744073709551615ULL, 4711}));
+        for (const char *none : {"ppp1", "", "../ppp0", "wwan0"})
+            QVERIFY2(!readCounters(QString::fromLatin1(none), sys.path()), none);
     }
 
     void bytesBetweenTwoReadings()
