@@ -115,34 +115,6 @@ private Q_SLOTS:
         QCOMPARE(f->messageText(), QString(249, u'p') + QLatin1Char('q'));
     }
 
-    // Messages that arrive while one is shown wait, and come one at a time in arrival order,
-    // each titled with its sender, with a beep. The link goes on meanwhile.
-    void messagesQueueWhileOneIsShown()
-    {
-        LinkedClient c;
-        QVERIFY(c.start());
-        QStringList shown;
-        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
-            shown << f->windowTitle() + QLatin1Char('|') + f->message();
-            if (shown.size() == 1) {
-                for (const char *m : {"CMD_MSG:cy#a # b", "CMD_MSG:di#", "Connected to Office"})
-                    QVERIFY(c.serverSays(QLatin1String(m)));
-                QCOMPARE(c.window->lblConnection->text(), QLatin1String("Connected to Office"));
-                QCOMPARE(c.window->colMsgs.size(), 3);
-                QCOMPARE(frmFlexiBox::loaded(), f);
-            }
-            QTest::mouseClick(f->cmdAction[1], Qt::LeftButton);
-        });
-        c.server.send(QStringLiteral("CMD_MSG:bo#one"));
-        QTRY_COMPARE(shown.size(), 3);
-        QCOMPARE(shown, (QStringList{QStringLiteral("bo has sent you a message|one"),
-                                     QStringLiteral("cy has sent you a message|a # b"),
-                                     QStringLiteral("di has sent you a message|")}));
-        QTRY_VERIFY(c.window->colMsgs.isEmpty());
-        QVERIFY(!c.window->bShowingMsgs);
-        QCOMPARE(c.home.beeps(), 3);
-    }
-
     // A message that arrives while the user writes a new one is shown at once, beside the
     // composer. "&Reply" cannot take the composer from the new message: the reply opens when
     // that message is sent, and the messages after the replied one wait behind it.
