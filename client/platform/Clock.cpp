@@ -5,10 +5,12 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 namespace {
 
 qint64 offsetMs = 0;
+std::optional<qint64> frozenAtMs;
 
 // The C library reads the file named by TZ once and then only when the text of TZ changes; a
 // second spelling of the same path makes it look at the file again (it re-reads only a file
@@ -41,7 +43,7 @@ namespace Clock {
 
 qint64 msecsSinceEpoch()
 {
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch() + offsetMs;
+    const qint64 ms = frozenAtMs.value_or(QDateTime::currentMSecsSinceEpoch()) + offsetMs;
     zoneFile.lookAgainIfDue(ms);
     return ms;
 }
@@ -78,9 +80,15 @@ void advance(qint64 milliseconds)
     offsetMs += milliseconds;
 }
 
+void freeze()
+{
+    frozenAtMs = QDateTime::currentMSecsSinceEpoch();
+}
+
 void reset()
 {
     offsetMs = 0;
+    frozenAtMs.reset();
     zoneFile.following = false;
 }
 

@@ -33,6 +33,8 @@ void followZoneFile(const QByteArray &path = QByteArrayLiteral("/etc/localtime")
 // Test seam: shifts the clock by the given amount; reset() puts it back and ends the following
 // of a zone file.
 void advance(qint64 milliseconds);
+// Test seam: stops the clock where it stands, so that only advance() moves it on, until reset().
+void freeze();
 void reset();
 
 } // namespace Clock

@@ -3,42 +3,46 @@
 
 #include "frmAlert.h"
 #include "frmDUNPassword.h"
+#include "frmFlexiBox.h"
 #include "frmMain.h"
 #include "frmMsg.h"
 #include "frmPhonebook.h"
+#include "frmUsers.h"
 #include "LinkedClient.h"
 #include "MainModule.h"
 #include "MessageBox.h"
 #include "WhenShown.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
-// The server's list message for entries written with "|" between them.
-QString phonebook(const char *entries)
+// "|" stands for the list separator character.
+QString withSeparators(const char *text)
 {
-    QString message = QLatin1String("PHONEBOOK:") + QLatin1String(entries) + QLatin1Char('|');
-    return message.replace(QLatin1Char('|'), QChar(28));
+    return QString::fromLatin1(text).replace(QLatin1Char('|'), QChar(28));
 }
 
-void clickItem(QListWidget *list, const QString &text, bool twice = false)
+bool aDialogIsOpen()
 {
-    const auto found = list->findItems(text, Qt::MatchExactly);
-    QVERIFY(!found.isEmpty());
-    const QPoint at = list->visualItemRect(found.first()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    if (twice)
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    return QApplication::activeModalWidget() || frmPhonebook::loaded() ||
+           frmDUNPassword::loaded() || frmAlert::loaded() || frmFlexiBox::loaded() ||
+           frmUsers::loaded();
 }
+
+enum Answer { First, Second, Nobody, ServerShutsDown };
 
 } // namespace
 
+// The dialogs the server's messages open, and the main window's own commands.
 class TestDial : public QObject
 {
     Q_OBJECT
@@ -50,136 +54,135 @@ private Q_SLOTS:
         frmAlert::unload();
         frmPhonebook::unload();
         frmDUNPassword::unload();
+        frmFlexiBox::unload();
+        frmUsers::unload();
     }
 
-    void dialWithAChosenEntryAndPassword()
+    // The server's messages (one a line; those after ">" go out while the first dialog waits),
+    // then each dialog is answered with its first button (Connect, OK, Reply), its second
+    // (Cancel), not at all, or the server shuts the client down meanwhile. Message boxes are
+    // answered OK.
+    void serverDialogs_data()
     {
-        LinkedClient c;
-        QVERIFY(c.start());
-        QTest::mouseClick(c.window->cmdAction[0], Qt::LeftButton);
-        QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_CONNECTIONS")});
-
-        QStringList shownOrder;
-        auto watch = whenShown<frmPhonebook>([&](frmPhonebook *chooser) {
-            for (int i = 0; i < chooser->lstPhonebook->count(); ++i)
-                shownOrder << chooser->lstPhonebook->item(i)->text();
-            clickItem(chooser->lstPhonebook, QStringLiteral("Mid"));
-            QTest::mouseClick(chooser->cmdAction[0], Qt::LeftButton);
-        });
-        c.server.send(phonebook("Zeta|alpha|Mid|Delta|beta"));
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_CONNECT:Mid")));
-        QCOMPARE(shownOrder.join(QLatin1Char(' ')), QLatin1String("alpha beta Delta Mid Zeta"));
-
-        watch = whenShown<frmDUNPassword>([](frmDUNPassword *prompt) {
-            QTest::keyClicks(prompt->txtPassword, QStringLiteral("s3cr#t"));
-            QCOMPARE(prompt->txtPassword->echoMode(), QLineEdit::Password);
-            QTest::keyClick(prompt->txtPassword, Qt::Key_Return);
-        });
-        c.server.send(QStringLiteral("MSG_PASSWORD"));
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_CONNECT:MidPWD:s3cr#t")));
-        const QString log = TestHome::readFile(MainModule::activityLogPath());
-        QVERIFY(log.contains(QLatin1String("\tSendData\tCMD_CONNECT:Mid (Password Supplied)\r\n")));
-        QVERIFY(!log.contains(QLatin1String("s3cr#t")));
-
-        // A single entry is chosen without the window; an empty password is still an answer.
-        bool chooserShown = false;
-        watch = whenShown<frmPhonebook>([&](frmPhonebook *) { chooserShown = true; });
-        c.server.send(phonebook("Only"));
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_CONNECT:Only")));
-        QVERIFY(c.server.roundTrip());
-        QVERIFY(!chooserShown);
-        QVERIFY(!frmPhonebook::loaded());
-        watch = whenShown<frmDUNPassword>([](frmDUNPassword *prompt) {
-            QTest::mouseClick(prompt->cmdAction[0], Qt::LeftButton);
-        });
-        c.server.send(QStringLiteral("MSG_PASSWORD"));
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_CONNECT:OnlyPWD:")));
-    }
-
-    void secondListIsRefusedAndGivingUpSendsNothing_data()
-    {
-        QTest::addColumn<int>("how"); // 0 Cancel, 1 Escape, 2 close box
-        QTest::newRow("cancel") << 0;
-        QTest::newRow("escape") << 1;
-        QTest::newRow("close box") << 2;
-    }
-    void secondListIsRefusedAndGivingUpSendsNothing()
-    {
-        QFETCH(int, how);
-        LinkedClient c;
-        QVERIFY(c.start());
-        auto watch = whenShown<frmPhonebook>([&](frmPhonebook *chooser) {
-            // The nested list is acknowledged and dropped; the open chooser stays usable.
-            QVERIFY(c.server.sendAndWaitForAck(phonebook("X|Y")));
-            QCOMPARE(frmPhonebook::loaded(), chooser);
-            QCOMPARE(chooser->lstPhonebook->count(), 2);
-            clickItem(chooser->lstPhonebook, QStringLiteral("B"), true);
-        });
-        c.server.send(phonebook("A|B"));
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_CONNECT:B")));
-        QTRY_VERIFY(!frmPhonebook::loaded());
-
-        const auto giveUp = [how](QDialog *dialog, QPushButton *cancel) {
-            if (how == 0)
-                QTest::mouseClick(cancel, Qt::LeftButton);
-            else if (how == 1)
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            else
-                dialog->close();
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<int>("boxes");
+        const auto row = [](const char *tag, const char *messages, Answer answer, const char *sent,
+                            int boxes = 0, const char *settings = "") {
+            QTest::newRow(tag) << QString::fromLatin1(settings)
+                               << withSeparators(messages).split(QLatin1Char('\n')) << int(answer)
+                               << (*sent ? QString::fromLatin1(sent).split(QLatin1Char('\n'))
+                                         : QStringList())
+                               << boxes;
         };
-        watch = whenShown<frmDUNPassword>([&](frmDUNPassword *f) { giveUp(f, f->cmdAction[1]); });
-        QVERIFY(c.serverSays(QStringLiteral("MSG_PASSWORD")));
-        QTRY_VERIFY(!frmDUNPassword::loaded());
-        watch = whenShown<frmPhonebook>([&](frmPhonebook *f) { giveUp(f, f->cmdAction[1]); });
-        QVERIFY(c.serverSays(phonebook("A|B")));
-        QTRY_VERIFY(!frmPhonebook::loaded());
-        QVERIFY(c.server.roundTrip());
-        QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_CONNECT:B")});
+        // Sorted, the chooser offers "alpha" first; a second list while it waits is dropped.
+        row("chooser", "PHONEBOOK:beta|alpha|>PHONEBOOK:x|", First, "CMD_CONNECT:alpha");
+        row("chooser cancelled", "PHONEBOOK:b|a|", Second, "");
+        row("single entry, password", "PHONEBOOK:Only|\nMSG_PASSWORD>MSG_PASSWORD", First,
+            "CMD_CONNECT:Only\nCMD_CONNECT:OnlyPWD:s3cr#t");
+        row("password cancelled", "PHONEBOOK:Only|\nMSG_PASSWORD", Second, "CMD_CONNECT:Only");
+        // A second request while counting is acknowledged and changes nothing.
+        row("countdown", "MSG_DISCONNECT+30>MSG_DISCONNECT+5", First, "CMD_OK");
+        row("countdown cancelled", "MSG_DISCONNECT+30", Second, "CMD_CANCEL");
+        row("countdown runs out", "MSG_DISCONNECT+1", Nobody, "");
+        row("cancelled by another user", "MSG_DISCONNECT+30>MSG_CANCELLED", Nobody, "");
+        row("count of zero", "MSG_DISCONNECT+0", Nobody, "");
+        row("count below zero", "MSG_DISCONNECT+-5", Nobody, "");
+        // Reported, then taken as 0.
+        row("count beyond 16 bits", "MSG_DISCONNECT+99999", Nobody, "", 1);
+        // Not asked about this entry: agreed at once, no countdown.
+        row("not asked about", "Connected to Office\nMSG_DISCONNECT+30", Nobody, "CMD_OK", 0,
+            "ConfirmIfIncludes=1;ConfirmDisconnections=Home|");
+        row("message replied to", "CMD_MSG:bob#Free?", First, "CMD_MSG:bob#s3cr#t");
+        row("messages put aside", "CMD_MSG:bob#one>CMD_MSG:cy#two", Second, "");
+        row("message without a sender", "CMD_MSG:nohash", Second, "", 1);
+        row("users written to", "USERS:zed|ann|", First, "CMD_MSG:zed#ann#s3cr#t");
+        row("users not written to", "USERS:zed|ann|", Second, "");
+        row("no users, nothing sent", "USERS:", Second, "");
+        for (const char *opening : {"PHONEBOOK:a|b|", "MSG_PASSWORD", "MSG_DISCONNECT+30",
+                                    "CMD_MSG:no sender", "CMD_MSG:bo#one", "USERS:ann|"}) {
+            row(qPrintable(QLatin1String("shut down in ") + QLatin1String(opening)), opening,
+                ServerShutsDown, "CMD_END", QByteArray(opening).endsWith("sender"));
+        }
     }
-
-    void countdownAnswers_data()
+    void serverDialogs()
     {
-        // 0 OK, 1 Cancel, 2 time runs out, 3 cancelled elsewhere, 4 OK after a second request
-        QTest::addColumn<int>("how");
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("ok") << 0 << QStringLiteral("CMD_OK");
-        QTest::newRow("cancel") << 1 << QStringLiteral("CMD_CANCEL");
-        QTest::newRow("time runs out") << 2 << QString();
-        QTest::newRow("cancelled by another user") << 3 << QString();
-        QTest::newRow("second request ignored") << 4 << QStringLiteral("CMD_OK");
-    }
-    void countdownAnswers()
-    {
-        QFETCH(int, how);
-        QFETCH(QString, answer);
+        QFETCH(QString, settings);
+        QFETCH(QStringList, messages);
+        QFETCH(int, answer);
+        QFETCH(QStringList, sent);
+        QFETCH(int, boxes);
         LinkedClient c;
+        for (const QString &pair :
+             withSeparators(qPrintable(settings)).split(u';', Qt::SkipEmptyParts))
+            TestHome::seed(pair.section(u'=', 0, 0), pair.section(u'=', 1));
         QVERIFY(c.start());
-        bool disabledWhileOpen = false, noticeGone = false, sawCount = false;
-        gShowInfo(QStringLiteral("Old news"), true, true);
-        const auto watch = whenShown<frmAlert>([&](frmAlert *alert) {
-            disabledWhileOpen = !c.window->isEnabled();
-            noticeGone = !frmMsg::loaded();
-            // A second request while counting is acknowledged and changes nothing.
-            if (how == 4)
-                QVERIFY(c.server.sendAndWaitForAck(QStringLiteral("MSG_DISCONNECT+5")));
-            sawCount = frmAlert::loaded() == alert &&
-                       alert->lblCountdown->text() == QLatin1String(how == 2 ? "1" : "30");
-            if (how == 0 || how == 4)
-                QTest::mouseClick(alert->cmdAction[0], Qt::LeftButton);
-            else if (how == 1)
-                QTest::mouseClick(alert->cmdAction[1], Qt::LeftButton);
-            else if (how == 3)
-                c.server.send(QStringLiteral("MSG_CANCELLED"));
+        QSignalSpy ended(c.window.get(), &frmMain::programEnded);
+        QStringList during = messages.last().split(QLatin1Char('>'));
+        messages.last() = during.takeFirst();
+        const auto act = [&](const auto &buttons) {
+            while (!during.isEmpty())
+                QVERIFY(c.serverSays(during.takeFirst()));
+            if (answer == First || answer == Second)
+                QTest::mouseClick(buttons[answer], Qt::LeftButton);
+        };
+        const auto chooser = whenEachShown<frmPhonebook>([&](frmPhonebook *f) {
+            const QListWidget *list = f->lstPhonebook;
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(0)).center());
+            act(f->cmdAction);
         });
-        c.server.send(how == 2 ? QStringLiteral("MSG_DISCONNECT+1")
-                               : QStringLiteral("MSG_DISCONNECT+30"));
-        QTRY_VERIFY(disabledWhileOpen);
-        QTRY_VERIFY_WITH_TIMEOUT(!frmAlert::loaded(), 4000);
-        QVERIFY(sawCount);
-        QVERIFY(noticeGone); // no notice covers the countdown
-        QVERIFY(c.window->isEnabled());
-        QVERIFY(c.server.roundTrip());
-        QCOMPARE(c.server.requests(), answer.isEmpty() ? QStringList() : QStringList{answer});
+        const auto prompt = whenEachShown<frmDUNPassword>([&](frmDUNPassword *f) {
+            QCOMPARE(f->txtPassword->echoMode(), QLineEdit::Password);
+            f->txtPassword->setText(QStringLiteral("s3cr#t"));
+            act(f->cmdAction);
+        });
+        const auto alert = whenEachShown<frmAlert>([&](frmAlert *f) { act(f->cmdAction); });
+        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) { act(f->cmdAction); });
+        const auto composer = whenEachShown<frmUsers>([&](frmUsers *f) {
+            f->cmdSelect_Click();
+            f->txtMsg->setPlainText(QStringLiteral("s3cr#t"));
+            act(f->cmdAction);
+        });
+        // A dialog's wait runs inside this test's own event processing: the shut-down goes
+        // out from a timer once a dialog is open.
+        QTimer whenOpen;
+        whenOpen.setInterval(5);
+        connect(&whenOpen, &QTimer::timeout, this, [&] {
+            if (aDialogIsOpen()) {
+                whenOpen.stop();
+                c.server.send(QStringLiteral("MSG_SHUTDOWN"));
+            }
+        });
+        if (answer == ServerShutsDown) {
+            TestHome::allowShownMessageBoxes();
+            whenOpen.start();
+        }
+        for (int i = 0; i < boxes && answer != ServerShutsDown; ++i)
+            MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        for (const QString &message : messages)
+            QVERIFY(c.serverSays(message));
+        if (answer == ServerShutsDown) {
+            QTRY_COMPARE(ended.size(), 1);
+            QTRY_VERIFY(!c.server.hasClient());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            for (const QPointer<QWidget> &form : SharedForms::loadedForms())
+                QVERIFY(form.isNull());
+        } else {
+            QVERIFY(c.server.roundTrip());
+            QVERIFY(c.window->isEnabled());
+        }
+        QVERIFY(!aDialogIsOpen());
+        QCOMPARE(c.server.requests(), sent);
+        QCOMPARE(MessageBox::shownBoxes().size(), boxes);
+        QCOMPARE(TestHome::readFile(MainModule::errorLogPath())
+                     .count(QLatin1String("\tfrmMain.wskClient_DataArrival\t")),
+                 boxes);
+        // The password is sent, but never written to the activity log.
+        QVERIFY(
+            !TestHome::readFile(MainModule::activityLogPath()).contains(QLatin1String("PWD:s3cr")));
     }
 
     void connectButtonCommands()
@@ -194,17 +197,22 @@ private Q_SLOTS:
         QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
         QTest::mouseClick(w.cmdAction[0], Qt::LeftButton);
         QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_DISCONNECT")});
-        QVERIFY(w.bIRequestedDisconnect);
         QTRY_VERIFY(!w.isVisible());
+        // A cancellation tells the requester, once.
+        QVERIFY(w.bIRequestedDisconnect);
+        QVERIFY(c.serverSays(QStringLiteral("MSG_CANCELLED")));
+        QVERIFY(frmMsg::loaded() && frmMsg::loaded()->caption().endsWith(QLatin1String(
+                                        "\r\rAnother user has cancelled the disconnection.")));
+        QVERIFY(!w.bIRequestedDisconnect && !w.bCancelled);
+        frmMsg::unload();
 
         // Over a dropped link nothing is sent and the request is not remembered again; a bad
         // setting is reported by the button, which then leaves the window as it is.
-        w.bIRequestedDisconnect = false;
+        w.mnuSysTray_Click(0);
+        QTRY_VERIFY(w.isVisible());
         c.server.stopListening();
         c.server.closeClient();
         QTRY_VERIFY(w.lblLink->text().startsWith(QLatin1String("Cannot link")));
-        w.mnuSysTray_Click(0);
-        QTRY_VERIFY(w.isVisible());
         TestHome::seed(QStringLiteral("Minimize"), QStringLiteral("soon"));
         w.cmdAction_Click(0);
         QVERIFY(!w.bIRequestedDisconnect);
@@ -213,7 +221,6 @@ private Q_SLOTS:
                                         QLatin1String("frmMain.cmdAction_Click : Type mismatch")));
         QVERIFY(TestHome::readFile(MainModule::errorLogPath())
                     .contains(QLatin1String("\tfrmMain.cmdAction_Click\t")));
-        QTest::qWait(50);
         QVERIFY(w.isVisible() && !w.isMinimized());
     }
 
@@ -231,7 +238,6 @@ private Q_SLOTS:
         QSignalSpy ended(c.window.get(), &frmMain::programEnded);
         MessageBox::setNextAnswer(MessageBox::AnswerNo);
         QTest::mouseClick(c.window->cmdAction[1], Qt::LeftButton);
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes().last().style, 308);
         QCOMPARE(ended.size(), 0);
         // With the second button reading "Mi&nimize" the button minimises, the menu still asks.

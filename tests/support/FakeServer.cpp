@@ -73,11 +73,6 @@ QStringList FakeServer::requests() const
     return result;
 }
 
-bool FakeServer::waitForReceived(int count, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return m_received.size() >= count; }, timeoutMs);
-}
-
 bool FakeServer::waitForRequest(const QString &message, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return m_received.contains(message); }, timeoutMs);

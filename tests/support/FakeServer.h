@@ -34,7 +34,6 @@ public:
     {
         return m_client && m_client->state() == QAbstractSocket::ConnectedState;
     }
-    int connectionsAccepted() const { return m_accepted; }
     bool waitForConnections(int count, int timeoutMs = 5000);
 
     // Answer each received message except "MSG_ACK" with "MSG_ACK" (the default).
@@ -56,7 +55,6 @@ public:
     QStringList received() const { return m_received; }
     // Messages received, "MSG_ACK"s left out.
     QStringList requests() const;
-    bool waitForReceived(int count, int timeoutMs = 5000);
     bool waitForRequest(const QString &message, int timeoutMs = 5000);
     // A round trip: asks the client for its identity and waits for the answer, which the client
     // sends after everything it sent before. The marker's own exchange is left out of
