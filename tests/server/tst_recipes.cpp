@@ -208,8 +208,6 @@ private Q_SLOTS:
         const char *failed = "down Dialling Night line failed: the command ended with code 3";
         const char *masked = "its last line of output: ***";
         row("output with blanks at both ends", echoes, false, line, " Owl 42 ", failed, masked);
-        row("output with a blank at the end", echoes, false, line, "Owl 42 ", failed, masked);
-        row("output with a blank at the start", echoes, false, line, " Owl 42", failed, masked);
         row("output on both channels", "echo dialling; echo 'NO CARRIER' >&2; exit 3", false, line,
             "Owl", failed);
         // The child left in the background must end with the command's group.

@@ -148,6 +148,21 @@ private Q_SLOTS:
         QVERIFY(server.stop());
     }
 
+    void aReloadWithoutTheDefaultFileKeepsTheConfiguration()
+    {
+        if (QFileInfo::exists(QString(DefaultConfigPath)))
+            QSKIP("this machine has a default configuration file");
+        ServerProcess server;
+        QVERIFY(server.start({str("-p0")}));
+        ::kill(pid_t(server.pid()), SIGHUP);
+        QVERIFY2(server.waitForLog(str("The new configuration is refused, the old one stays in "
+                                       "force: %1 does not exist")
+                                       .arg(QString(DefaultConfigPath))),
+                 qPrintable(server.log()));
+        QVERIFY(!server.log().contains(str("Configuration reloaded")));
+        QVERIFY(server.stop());
+    }
+
     void refusalsToStart_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -173,14 +188,11 @@ private Q_SLOTS:
             str("line 4: not UTF-8 text"));
         row("password without =", file("pwd.conf", "[Phonebook]\nOffice=\nBranch Sesame-1138\n"), 2,
             str("line 3: expected key=value (the line is not shown)"));
-        // Even root cannot open a folder as the log, nor a file in a folder that does not exist.
-        const auto accounting = [&](const char *name, const QString &path) {
-            row(name,
-                file(name, "[Server]\nAddress=127.0.0.1\nAccountingFile=" + path.toUtf8() + '\n'),
-                1, str("Cannot write the accounting log ") + path);
-        };
-        accounting("accounting log is a folder", m_dir.path());
-        accounting("accounting folder missing", m_dir.filePath(str("missing/accounting.csv")));
+        // Even root cannot open a folder as the log.
+        row("accounting log is a folder",
+            file("log.conf",
+                 "[Server]\nAddress=127.0.0.1\nAccountingFile=" + m_dir.path().toUtf8()),
+            1, str("Cannot write the accounting log ") + m_dir.path());
         row("clock rate too high", file("fast.conf", "[Server]\nAddress=127.0.0.1\n"), 1,
             str("VELMORA_SERVER_TEST_CLOCK_RATE=\"600\": expected a whole number from 1 to 60"),
             "VELMORA_SERVER_TEST_CLOCK_RATE=600");
@@ -215,7 +227,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("signalNumber");
         QTest::addColumn<bool>("clientsEnd");
         QTest::newRow("SIGTERM: the clients link again later") << int(SIGTERM) << false;
-        QTest::newRow("SIGINT: the clients link again later") << int(SIGINT) << false;
         QTest::newRow("SIGUSR1: the clients end") << int(SIGUSR1) << true;
     }
     void stopping()
