@@ -140,25 +140,6 @@ private Q_SLOTS:
         QCOMPARE(ServerConfig().identifyTimeoutMs, 15000);
     }
 
-    void listsAndEnd()
-    {
-        QVERIFY(f.start({str("alpha"), str("beta"), str("beta"), QString(), str("od#d\x1c")}));
-        const QString entries = str("Office") + kFs + str("Branch") + kFs + str("Night") + kFs;
-        QCOMPARE(answer(c(0), Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
-        QCOMPARE(answer(c(0), Protocol::CmdConfigureConnections),
-                 Protocol::ConnectionsPrefix + entries);
-        // The other identified clients, each once; a "#" or terminator would break the list.
-        QCOMPARE(answer(c(0), Protocol::CmdUsers),
-                 Protocol::UsersPrefix + str("beta") + kFs + str("odd") + kFs);
-        // A client without identity sends under its address.
-        QCOMPARE(play(str("3>CMD_MSG:beta#hi|1<CMD_MSG:127.0.0.1#hi")), QString());
-        // "CMD_END" closes the link once acknowledged.
-        c(0).send(Protocol::CmdEnd);
-        QVERIFY(c(0).waitClosed());
-        QCOMPARE(c(0).reads().last(), QString(Protocol::MsgAck));
-        QTRY_COMPARE(f.server->linkCount(), 4);
-    }
-
     // Desks alpha, beta and gamma and what they hear, unless a row names others; at the end
     // desks 0 and 1 hear nothing more. A hang-up's countdown is 30 s, longer than any wait for
     // a message, unless a row says otherwise.
@@ -194,6 +175,14 @@ private Q_SLOTS:
         // An entry that asks no password ignores what comes along.
         row("no password asked",
             str("0>CMD_CONNECT:OfficePWD:x\ny|0~Connected to Office|1~Connected to Office"));
+        // The other identified clients, each once; a "#" or terminator would break the list. A
+        // client without identity sends under its address; "CMD_END" closes a link.
+        row("lists and end",
+            str("0>CMD_CONNECTIONS|0<PHONEBOOK:Office\x1c"
+                "Branch\x1cNight\x1c|0>CMD_CONFIGURE_CONNECTIONS|0<CONNECTIONS:Office\x1c"
+                "Branch\x1cNight\x1c|0>CMD_USERS|0<USERS:beta\x1codd\x1c|3>CMD_MSG:beta#hi|"
+                "1<CMD_MSG:127.0.0.1#hi|4>CMD_END|4-"),
+            nullptr, "alpha beta beta @127.0.0.1 od#d\x1c");
         row("down: a hang-up repeats the state", str("0>CMD_DISCONNECT|0<Disconnected|2."));
         // Garbage costs only an acknowledgement.
         row("binary", str("0>\u00ff\x1c\r\n#|1."));
