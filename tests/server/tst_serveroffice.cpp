@@ -152,20 +152,6 @@ private Q_SLOTS:
         QVERIFY(f.link(str("e"), str("127.0.0.4")));
     }
 
-    void aDeskIsNamedOnce()
-    {
-        const QString longName = QString(100, u'x');
-        QVERIFY(f.start({str("alpha"), str("beta"), longName}));
-        QVERIFY(c(1).request(str("ID:alpha")));
-        QCOMPARE(logged(str("reported an identity again; it keeps the first")), 1);
-        QCOMPARE(answer(c(0), Protocol::CmdUsers),
-                 Protocol::UsersPrefix + str("beta") + kFs + QString(64, u'x') + kFs);
-        // A name cannot forge a line of the log.
-        QVERIFY(f.link(str("evil\n2024-01-01 info    root logged in")));
-        QTRY_COMPARE(logged(str("is evil\\x0a2024-01-01 info")), 1);
-        QCOMPARE(logged(str("%2")), 0);
-    }
-
     void aMisbehavingDeskIsDroppedAlone_data()
     {
         QTest::addColumn<int>("perSecond");
@@ -326,6 +312,13 @@ private Q_SLOTS:
             },
             "up|+36000000|0.");
         row("idle: none", nullptr, "up|+36000000|0.");
+        // A desk is named once, in at most 64 characters; a name cannot forge a line of the log.
+        QTest::newRow("a desk is named once")
+            << Tweak(nullptr) << str("alpha beta evil\n2024-01-01 ") + QString(100, u'x')
+            << str("1>ID:alpha|#1:reported an identity again; it keeps the first|0>CMD_USERS|"
+                   "0<USERS:beta\x1c"
+                   "evil\n2024-01-01\x1c") +
+                   QString(64, u'x') + str("\x1c|#1:is evil\\x0a2024-01-01|#0:%2");
         // The recipient holds a message unacknowledged, so that its queue fills; it keeps its
         // link and hears every sender.
         row(
