@@ -200,8 +200,6 @@ private Q_SLOTS:
         const PasswordCheck none = PasswordCheck::None;
         const PasswordCheck line = PasswordCheck::Line;
         row("asks none", "exit 0", false, none, "x\" connect \"/bin/sh", "up Night line");
-        row("server judges", "touch '%1/up'", true, PasswordCheck::Server, "Sesame",
-            "up Night line");
         row("line judges", "touch '%1/up'", true, line, " it's \"$x\" ", "up Night line");
         // The output stays in the log, masked before it is trimmed: it may echo the password.
         const char *echoes = "printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 3";

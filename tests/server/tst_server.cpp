@@ -44,6 +44,7 @@ private Q_SLOTS:
         row("[Line]\nBackend=modem", "expected simulated, command or networkmanager");
         row("[Server]\n[Phonebok]\n",
             "line 2: unknown section [Phonebok]; did you mean [Phonebook]?");
+        row("[server]\nPort=1000", "unknown section [server]; did you mean [Server]?");
         row("[Modem]", "line 1: unknown section [Modem]; the sections are [Server], [Line]");
         row("[Phonebook]\nTokyo \u6771\u4eac=",
             "line 2: Tokyo \u6771\u4eac: an entry name may hold only characters of Windows-1252 "
