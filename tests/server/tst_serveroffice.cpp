@@ -7,9 +7,11 @@
 #include "PasswordThrottle.h"
 #include "ServerTestSupport.h"
 
+#include <cstring>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
+#include <tuple>
 
 using Mode = RawClient::Mode;
 
@@ -24,37 +26,27 @@ class TestServerOffice : public LoggedServerTest
 
 private Q_SLOTS:
 
-    void addressRanges_data()
-    {
-        QTest::addColumn<QString>("ranges");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("held");
-        const auto row = [](const char *ranges, const char *address, bool held) {
-            QTest::addRow("%s holds %s: %d", ranges, address, held)
-                << str(ranges) << str(address) << held;
-        };
-        row("192.168.0.0/16", "192.168.5.4", true);
-        row("192.168.0.0/16", "192.169.0.1", false);
-        row("10.0.0.0/8, fd00::/8", "fd12::1", true);
-        row("10.0.0.0/8 fd00::/8", "::ffff:10.1.2.3", true);
-        row("any", "8.8.8.8", true);
-        row("any", "2001:db8::1", true);
-        row("local", "172.31.255.255", true);
-        row("local", "172.32.0.1", false);
-        row("local", "100.64.0.1", false);
-        row("local", "fe80::1", true);
-    }
     void addressRanges()
     {
-        QFETCH(QString, ranges);
-        QFETCH(QString, address);
-        QFETCH(bool, held);
-        QString error;
-        const QList<AddressRange> list = ranges == str("local")
-                                             ? AddressRange::local()
-                                             : AddressRange::parseList(ranges, &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-        QCOMPARE(anyContains(list, QHostAddress(address)), held);
+        const std::tuple<const char *, const char *, bool> rows[] = {
+            {"192.168.0.0/16", "192.168.5.4", true},
+            {"192.168.0.0/16", "192.169.0.1", false},
+            {"10.0.0.0/8, fd00::/8", "fd12::1", true},
+            {"10.0.0.0/8 fd00::/8", "::ffff:10.1.2.3", true},
+            {"any", "8.8.8.8", true},
+            {"any", "2001:db8::1", true},
+            {"local", "172.31.255.255", true},
+            {"local", "172.32.0.1", false},
+            {"local", "100.64.0.1", false},
+            {"local", "fe80::1", true}};
+        for (const auto &[ranges, address, held] : rows) {
+            QString error;
+            const QList<AddressRange> list = strcmp(ranges, "local") == 0
+                                                 ? AddressRange::local()
+                                                 : AddressRange::parseList(str(ranges), &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QVERIFY2(anyContains(list, QHostAddress(str(address))) == held, address);
+        }
     }
 
     void rightsFailClosed_data()
@@ -88,34 +80,28 @@ private Q_SLOTS:
         QCOMPARE((QList<bool>{r.dial, r.hangUp, r.refuse, r.message}), rights);
     }
 
-    void hostsAreCountedByTheirSlash64_data()
+    void hostsAreCountedByTheirSlash64()
     {
         // Two links from the first address, then one from the second; a wrong password from
         // the first holds up the second when both are the same host.
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<bool>("sameHost");
-        QTest::newRow("same /64") << str("2001:db8::1") << str("2001:db8::ffff:1") << true;
-        QTest::newRow("next /64") << str("2001:db8::1") << str("2001:db8:0:1::1") << false;
-        QTest::newRow("IPv4 addresses") << str("192.0.2.1") << str("192.0.2.2") << false;
-        QTest::newRow("IPv4-mapped") << str("::ffff:192.0.2.1") << str("192.0.2.1") << true;
-    }
-    void hostsAreCountedByTheirSlash64()
-    {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        QFETCH(bool, sameHost);
-        Admission admission;
-        admission.setSettings(
-            {{{QHostAddress(QHostAddress::AnyIPv4), 0}, {QHostAddress(QHostAddress::AnyIPv6), 0}},
-             100,
-             2});
-        admission.linked(QHostAddress(first));
-        admission.linked(QHostAddress(first));
-        QCOMPARE(admission.refusal(QHostAddress(second)).isEmpty(), !sameHost);
-        PasswordThrottle throttle;
-        throttle.failed(QHostAddress(first), 0);
-        QCOMPARE(throttle.remainingMs(QHostAddress(second), 1) > 0, sameHost);
+        const std::tuple<const char *, const char *, bool> rows[] = {
+            {"2001:db8::1", "2001:db8::ffff:1", true},
+            {"2001:db8::1", "2001:db8:0:1::1", false},
+            {"192.0.2.1", "192.0.2.2", false},
+            {"::ffff:192.0.2.1", "192.0.2.1", true}};
+        for (const auto &[first, second, sameHost] : rows) {
+            Admission admission;
+            admission.setSettings({{{QHostAddress(QHostAddress::AnyIPv4), 0},
+                                    {QHostAddress(QHostAddress::AnyIPv6), 0}},
+                                   100,
+                                   2});
+            admission.linked(QHostAddress(str(first)));
+            admission.linked(QHostAddress(str(first)));
+            QVERIFY2(admission.refusal(QHostAddress(str(second))).isEmpty() != sameHost, second);
+            PasswordThrottle throttle;
+            throttle.failed(QHostAddress(str(first)), 0);
+            QVERIFY2((throttle.remainingMs(QHostAddress(str(second)), 1) > 0) == sameHost, second);
+        }
     }
 
     void whoMayLinkAndStay()
@@ -206,22 +192,14 @@ private Q_SLOTS:
                  QString());
     }
 
-    void idleWindow_data()
-    {
-        QTest::addColumn<qint64>("nowMs");
-        QTest::addColumn<quint64>("bytes");
-        QTest::addColumn<IdleWindow>("next");
-        // A stretch begun at 1000 ms with 5000 bytes; 1024 bytes end it.
-        QTest::newRow("too few") << qint64(9000) << quint64(6023) << IdleWindow{1000, 5000};
-        QTest::newRow("just enough") << qint64(9000) << quint64(6024) << IdleWindow{9000, 6024};
-        QTest::newRow("counter went back") << qint64(9000) << quint64(10) << IdleWindow{9000, 10};
-    }
     void idleWindow()
     {
-        QFETCH(qint64, nowMs);
-        QFETCH(quint64, bytes);
-        QFETCH(IdleWindow, next);
-        QCOMPARE(nextWindow(IdleWindow{1000, 5000}, nowMs, bytes, 1024), next);
+        // A stretch begun at 1000 ms with 5000 bytes; 1024 bytes end it, as does a counter that
+        // went back.
+        const IdleWindow begun{1000, 5000};
+        QCOMPARE(nextWindow(begun, 9000, 6023, 1024), begun);
+        QCOMPARE(nextWindow(begun, 9000, 6024, 1024), (IdleWindow{9000, 6024}));
+        QCOMPARE(nextWindow(begun, 9000, 10, 1024), (IdleWindow{9000, 10}));
     }
 
     // Rights, password waits, the call's time limit and its idle time, over desks c0 and c1
