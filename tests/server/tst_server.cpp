@@ -4,6 +4,7 @@
 #include "ServerTestSupport.h"
 
 #include <QTest>
+#include <utility>
 
 using Mode = RawClient::Mode;
 
@@ -14,66 +15,58 @@ class TestServer : public LoggedServerTest
     Q_OBJECT
 
 private Q_SLOTS:
-    // Each row is named by the part of the error it must hold.
-    void configErrors_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("error");
-        const auto row = [](const char *text, const char *error) {
-            QTest::newRow(error) << str(text) << str(error);
-        };
-        row("Port=1", "line 1: \"Port\" comes before any [section]");
-        row("[Server]\nPort 1000", "line 2: expected key=value");
-        row("[Server", "line 1: a section header reads [Name]");
-        row("[Server]\nPort=1\n\nPort=2",
-            "line 4: \"Port\" appears twice in [Server]; first on line 2");
-        row("[Server]\nPrt=1", "line 2: Prt: unknown setting in [Server]; did you mean Port?");
-        row("[Server]\nDial=pon", "Dial: unknown setting in [Server]; it belongs in [Command]");
-        row("[Line]\nModemDevice=x",
-            "ModemDevice: unknown setting in [Line]; the settings are Backend");
-        row("[Server]\nPort=abc", "line 2: Port=\"abc\": expected a port number from 1 to 65535");
-        row("[Server]\nAddress=127.0.0.1 localhost",
-            "\"localhost\" is a host name, and names are not");
-        row("[Server]\nAllowFrom=10.0.0.0/8 office.example", "\"office.example\" is a host name");
-        row("[Rights]\nprinter=message", "or *, before \"=\"; \"printer\" is a host name");
-        row("[Server]\nPort=1000 ; the port", "65535; a comment stands on a line of its own");
-        row("[Server] # main", "line 1: a section header reads [Name]; a comment stands");
-        row("[Server]\nAllowFrom=10.0.0.0/8 10.0.0.0/33", "\"10.0.0.0/33\" is not an address");
-        row("[Server]\nAllowFrom=", "line 2: AllowFrom=\"\": expected one");
-        row("[Server]\nDisconnectSeconds=40000", "expected a whole number from 0 to 32767");
-        row("[Line]\nBackend=modem", "expected simulated, command or networkmanager");
-        row("[Server]\n[Phonebok]\n",
-            "line 2: unknown section [Phonebok]; did you mean [Phonebook]?");
-        row("[server]\nPort=1000", "unknown section [server]; did you mean [Server]?");
-        row("[Modem]", "line 1: unknown section [Modem]; the sections are [Server], [Line]");
-        row("[Phonebook]\nTokyo \u6771\u4eac=",
-            "line 2: Tokyo \u6771\u4eac: an entry name may hold only characters of Windows-1252 "
-            "(Western European), which the clients can show and send back; \"\u6771\" (U+6771), "
-            "\"\u4eac\" (U+4EAC) are not");
-        row("[Rights]\n10.0.0.0/8=dial,fly", "=\"dial,fly\": expected \"none\" or any of");
-        row("[Phonebook]\nA=\n[MaxOnlineMinutes]\nB=5", "line 4: B: no such entry in [Phonebook]");
-        row("[Phonebook]\nA=\n[MaxOnlineMinutes]\nA=0", "A=\"0\": expected a whole number from 1");
-        row("[Phonebook]\nA=\n[NetworkManager]\nA=",
-            "A: expected a NetworkManager connection's id");
-        row("[Phonebook]\nAPWD:B=", "line 2: APWD:B: an entry name may not");
-        row("[Phonebook]\nA=x\ty", "line 2: A: a password may not hold control characters");
-        row("[Phonebook]\nA\x1c=", "line 2: A\x1c: an entry name may not");
-        row("[Line]\nBackend=command\n[Command]\nHangUp=poff",
-            "Backend: the command line backend needs");
-        row("[Web]\nEnabled=true", "line 2: Enabled=\"true\": expected yes or no");
-        row("[Web]\nPort=70000", "Port=\"70000\": expected a port number from 0");
-        row("[Web]\nEnabled=yes\nCertificate=/a.crt",
-            "line 3: Certificate: TLS needs both Certificate");
-        row("[Web]\nKey=web.key", "Key=\"web.key\": expected an absolute path");
-    }
+    // Every fault names its line and holds the part of the error given.
     void configErrors()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, error);
-        const ConfigResult result = configFromText(text);
-        // Every fault names its line.
-        QVERIFY2(result.error.startsWith(str("line ")), qPrintable(result.error));
-        QVERIFY2(result.error.contains(error), qPrintable(result.error));
+        const std::pair<const char *, const char *> rows[] = {
+            {"Port=1", "line 1: \"Port\" comes before any [section]"},
+            {"[Server]\nPort 1000", "line 2: expected key=value"},
+            {"[Server", "line 1: a section header reads [Name]"},
+            {"[Server]\nPort=1\n\nPort=2",
+             "line 4: \"Port\" appears twice in [Server]; first on line 2"},
+            {"[Server]\nPrt=1", "line 2: Prt: unknown setting in [Server]; did you mean Port?"},
+            {"[Server]\nDial=pon", "Dial: unknown setting in [Server]; it belongs in [Command]"},
+            {"[Line]\nModemDevice=x",
+             "ModemDevice: unknown setting in [Line]; the settings are Backend"},
+            {"[Server]\nPort=abc", "line 2: Port=\"abc\": expected a port number from 1 to 65535"},
+            {"[Server]\nAddress=127.0.0.1 localhost",
+             "\"localhost\" is a host name, and names are not"},
+            {"[Server]\nAllowFrom=10.0.0.0/8 office.example", "\"office.example\" is a host name"},
+            {"[Rights]\nprinter=message", "or *, before \"=\"; \"printer\" is a host name"},
+            {"[Server]\nPort=1000 ; the port", "65535; a comment stands on a line of its own"},
+            {"[Server] # main", "line 1: a section header reads [Name]; a comment stands"},
+            {"[Server]\nAllowFrom=10.0.0.0/8 10.0.0.0/33", "\"10.0.0.0/33\" is not an address"},
+            {"[Server]\nAllowFrom=", "line 2: AllowFrom=\"\": expected one"},
+            {"[Server]\nDisconnectSeconds=40000", "expected a whole number from 0 to 32767"},
+            {"[Line]\nBackend=modem", "expected simulated, command or networkmanager"},
+            {"[Server]\n[Phonebok]\n",
+             "line 2: unknown section [Phonebok]; did you mean [Phonebook]?"},
+            {"[server]\nPort=1000", "unknown section [server]; did you mean [Server]?"},
+            {"[Modem]", "line 1: unknown section [Modem]; the sections are [Server], [Line]"},
+            {"[Phonebook]\nTokyo \u6771\u4eac=",
+             "line 2: Tokyo \u6771\u4eac: an entry name may hold only characters of Windows-1252 "
+             "(Western European), which the clients can show and send back; \"\u6771\" (U+6771), "
+             "\"\u4eac\" (U+4EAC) are not"},
+            {"[Rights]\n10.0.0.0/8=dial,fly", "=\"dial,fly\": expected \"none\" or any of"},
+            {"[Phonebook]\nA=\n[MaxOnlineMinutes]\nB=5", "line 4: B: no such entry in [Phonebook]"},
+            {"[Phonebook]\nA=\n[MaxOnlineMinutes]\nA=0", "A=\"0\": expected a whole number from 1"},
+            {"[Phonebook]\nA=\n[NetworkManager]\nA=",
+             "A: expected a NetworkManager connection's id"},
+            {"[Phonebook]\nAPWD:B=", "line 2: APWD:B: an entry name may not"},
+            {"[Phonebook]\nA=x\ty", "line 2: A: a password may not hold control characters"},
+            {"[Phonebook]\nA\x1c=", "line 2: A\x1c: an entry name may not"},
+            {"[Line]\nBackend=command\n[Command]\nHangUp=poff",
+             "Backend: the command line backend needs"},
+            {"[Web]\nEnabled=true", "line 2: Enabled=\"true\": expected yes or no"},
+            {"[Web]\nPort=70000", "Port=\"70000\": expected a port number from 0"},
+            {"[Web]\nEnabled=yes\nCertificate=/a.crt",
+             "line 3: Certificate: TLS needs both Certificate"},
+            {"[Web]\nKey=web.key", "Key=\"web.key\": expected an absolute path"}};
+        for (const auto &[text, error] : rows) {
+            const QString found = configFromText(str(text)).error;
+            QVERIFY2(found.startsWith(str("line ")) && found.contains(str(error)),
+                     qPrintable(found));
+        }
     }
 
     void configValues()
