@@ -199,7 +199,7 @@ private Q_SLOTS:
                 "2>CMD_OK|0<Disconnecting|1<Disconnecting|0<Disconnected|1<Disconnected"));
         // Silence lasts the countdown and a grace of 1 s.
         row("hang-up: one keeps silent",
-            str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|+30900|0.|+100|0<Disconnecting|"
+            str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|+30000|0.|+1000|0<Disconnecting|"
                 "0<Disconnected|1<Disconnecting|1<Disconnected"));
         row("hang-up: one leaves",
             str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30|1>CMD_OK|0.|2x|0<Disconnecting|"
