@@ -49,35 +49,27 @@ private Q_SLOTS:
         }
     }
 
-    void rightsFailClosed_data()
-    {
-        QTest::addColumn<QString>("rules");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QList<bool>>("rights"); // dial, hang up, refuse, message
-        const auto row = [](const char *name, const char *rules, const char *address,
-                            const QList<bool> &rights) {
-            QTest::newRow(name) << str(rules) << str(address) << rights;
-        };
-        row("no rule: everything", "", "::1", {true, true, true, true});
-        row("the named address", "127.0.0.1=message", "127.0.0.1", {false, false, false, true});
-        // The same machine over IPv6 does not escape the rule.
-        row("outside every range", "127.0.0.1=message", "::1", {false, false, false, true});
-        row("outside, with *", "127.0.0.1=message\n*=dial hangup", "::1",
-            {true, true, false, false});
-        row("the most specific range", "192.168.0.0/16=dial refuse message\n192.168.1.200=message",
-            "192.168.1.20", {true, false, true, true});
-        row("the most specific address", "192.168.0.0/16=dial refuse message\n192.168.1.200=none",
-            "192.168.1.200", {false, false, false, false});
-    }
+    // No rule: everything; else the most specific range's, or those of * outside every range.
     void rightsFailClosed()
     {
-        QFETCH(QString, rules);
-        QFETCH(QString, address);
-        QFETCH(QList<bool>, rights);
-        const ConfigResult result = configFromText(str("[Rights]\n") + rules);
-        QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
-        const Rights r = result.config.rightsFor(QHostAddress(address));
-        QCOMPARE((QList<bool>{r.dial, r.hangUp, r.refuse, r.message}), rights);
+        const std::tuple<const char *, const char *, QList<bool>> rows[] = {
+            {"", "::1", {true, true, true, true}},
+            {"127.0.0.1=message", "127.0.0.1", {false, false, false, true}},
+            // The same machine over IPv6 does not escape the rule.
+            {"127.0.0.1=message", "::1", {false, false, false, true}},
+            {"127.0.0.1=message\n*=dial hangup", "::1", {true, true, false, false}},
+            {"192.168.0.0/16=dial refuse message\n192.168.1.200=message",
+             "192.168.1.20",
+             {true, false, true, true}},
+            {"192.168.0.0/16=dial refuse message\n192.168.1.200=none",
+             "192.168.1.200",
+             {false, false, false, false}}};
+        for (const auto &[rules, address, rights] : rows) {
+            const ConfigResult result = configFromText(str("[Rights]\n") + str(rules));
+            QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+            const Rights r = result.config.rightsFor(QHostAddress(str(address)));
+            QVERIFY2((QList<bool>{r.dial, r.hangUp, r.refuse, r.message}) == rights, rules);
+        }
     }
 
     void hostsAreCountedByTheirSlash64()
