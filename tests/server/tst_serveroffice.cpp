@@ -16,8 +16,9 @@
 using Mode = RawClient::Mode;
 
 // The rules of a server left running for a real office, over real TCP from loopback addresses:
-// who may link, one misbehaving desk hurting only itself, rights, the call's time limit and idle
-// time, the accounting log. One desk's traffic costs the others nothing: passwords stay out of
+// who may link, one misbehaving desk hurting only itself, rights that fail closed, hosts counted
+// as hosts, a reload that re-checks every link, the call's time limit and idle time, the
+// accounting log. One desk's traffic costs the others nothing: passwords stay out of
 // what is logged and relayed, a full queue costs its senders, a silent link goes, and no desk or
 // scan fills the log.
 class TestServerOffice : public LoggedServerTest
@@ -169,7 +170,8 @@ private Q_SLOTS:
         QVERIFY(saidNothingMore(c(0)));
     }
 
-    void theLineFallingEndsTheVote()
+    // The line falling ends the vote; a line that comes up elsewhere is told.
+    void theLineChangingOutsideTheServer()
     {
         const QString flag = f.dir.filePath(str("up"));
         ServerConfig config = fastConfig();
@@ -182,6 +184,11 @@ private Q_SLOTS:
         QCOMPARE(play(str("1<MSG_CANCELLED|1<Disconnected|1<Connection to Office lost|"
                           "0~Connection to Office lost")),
                  QString());
+        // The status command names a line brought up elsewhere.
+        QFile file(flag);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Backup\n") > 0);
+        file.close();
+        QCOMPARE(play(str("0~Connected to Backup|1~Connected to Backup")), QString());
     }
 
     void idleWindow()
