@@ -111,7 +111,6 @@ private Q_SLOTS:
     {
         ServerProcess server;
         const QString path = server.writeConfig("[Server]\nAddress=127.0.0.1, 127.0.0.2\n"
-                                                "[Simulated]\nDialMs=30\n"
                                                 "[Phonebook]\nOffice=\nBranch=secret\n");
         QVERIFY(server.start({str("--config"), path, str("-p0")}));
         // The start-up names the file, the backend, the entries and every address listened on.
@@ -123,17 +122,11 @@ private Q_SLOTS:
         RawClient client(server.port(), str("alpha"), RawClient::Mode::Disciplined,
                          str("127.0.0.2"));
         QVERIFY(client.link());
-        QVERIFY(client.request(str("CMD_CONNECT:Office")) &&
-                client.expect(str("Connected to Office")));
-        server.writeConfig(
-            "[Server]\nAddress=127.0.0.1, 127.0.0.2\n"
-            "[Simulated]\nDialMs=30\n"
-            "[Phonebook]\nOffice=\nNight=*\nBranch=secret\n[MaxOnlineMinutes]\nOffice=1\n");
+        server.writeConfig("[Server]\nAddress=127.0.0.1, 127.0.0.2\n"
+                           "[Phonebook]\nOffice=\nNight=*\nBranch=secret\n");
         ::kill(pid_t(server.pid()), SIGHUP);
         QVERIFY2(server.waitForLog(str("Configuration reloaded: 3 phonebook entries")),
                  qPrintable(server.log()));
-        // The new time limit applies to the call in progress.
-        QVERIFY(server.log().contains(str("The call on Office is now limited to 1 minute(s)")));
         const QString entries = str("Office") + kFs + str("Night") + kFs + str("Branch") + kFs;
         QCOMPARE(answer(client, Protocol::CmdConnections), Protocol::PhonebookPrefix + entries);
         // A bad file is refused and the configuration in force stays, links and all.
