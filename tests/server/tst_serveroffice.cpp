@@ -104,7 +104,8 @@ private Q_SLOTS:
         config.allowFrom = AddressRange::parseList(str("127.0.0.1/32 127.0.0.3 127.0.0.4"), &error);
         config.maxLinks = 3;
         config.maxLinksPerAddress = 2;
-        config.ackTimeoutMs = 1000;
+        config.ackTimeoutMs = 600000;
+        config.identifyTimeoutMs = 3600000;
         config.maxMissedAcks = 2;
         QVERIFY(f.start({str("a1"), str("a2")}, config));
         // A desk that never acknowledges is dropped.
