@@ -29,6 +29,8 @@ private Q_SLOTS:
             {"[Line]\nModemDevice=x",
              "ModemDevice: unknown setting in [Line]; the settings are Backend"},
             {"[Server]\nPort=abc", "line 2: Port=\"abc\": expected a port number from 1 to 65535"},
+            {"[Server]\nPort=0", "Port=\"0\": expected a port number from 1"},
+            {"[Server]\nAddress=127.0.0.1, 127.0.0.1", "line 2: Address="},
             {"[Server]\nAddress=127.0.0.1 localhost",
              "\"localhost\" is a host name, and names are not"},
             {"[Server]\nAllowFrom=10.0.0.0/8 office.example", "\"office.example\" is a host name"},
