@@ -7,12 +7,14 @@
 #include "ClientRequests.h"
 #include "Cp1252.h"
 #include "Log.h"
+#include "OfficeClock.h"
 #include "Protocol.h"
 
 #include <algorithm>
 #include <QTcpSocket>
 #include <QTimerEvent>
 #include <sys/socket.h>
+#include <utility>
 
 namespace {
 
@@ -21,9 +23,10 @@ constexpr int kWarningsPerMinute = 5;
 
 } // namespace
 
-ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent,
-                       const QHostAddress &standsFor)
+ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, const OfficeClock &clock,
+                       QObject *parent, const QHostAddress &standsFor)
     : QObject(parent)
+    , m_clock(clock)
     , m_socket(socket)
     , m_limits(limits)
 {
@@ -41,7 +44,15 @@ ClientLink::ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent
                        : QLatin1Char(':') + QString::number(m_socket->peerPort());
     m_window.start();
     if (m_limits.identifyTimeoutMs > 0)
-        m_identifyTimer.start(m_limits.identifyTimeoutMs, this);
+        startTimeout(m_identifyTimer, &m_identifyDueMs, m_limits.identifyTimeoutMs);
+    // Whatever falls due in the time the clock moved on falls due now.
+    connect(&clock, &OfficeClock::advanced, this, [this] {
+        for (const auto &[timer, due] :
+             {std::pair{&m_ackTimer, m_ackDueMs}, std::pair{&m_identifyTimer, m_identifyDueMs}}) {
+            if (timer->isActive())
+                timer->start(int(std::max<qint64>(0, due - m_clock.nowMs())), this);
+        }
+    });
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientLink::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &ClientLink::finish);
 }
@@ -273,7 +284,7 @@ void ClientLink::pump()
     } else {
         const Outgoing next = dequeue();
         m_awaitingAck = true;
-        m_ackTimer.start(m_limits.ackTimeoutMs, this);
+        startTimeout(m_ackTimer, &m_ackDueMs, m_limits.ackTimeoutMs);
         write(next.bytes);
         if (next.tag != Tag::Plain)
             Q_EMIT delivered(this, next.tag);
@@ -306,6 +317,12 @@ void ClientLink::write(const QByteArray &bytes)
     if (sent < bytes.size())
         m_socket->write(bytes.constData() + sent, bytes.size() - sent);
     m_lastWrite.start();
+}
+
+void ClientLink::startTimeout(QBasicTimer &timer, qint64 *dueMs, int ms)
+{
+    *dueMs = m_clock.nowMs() + ms;
+    timer.start(ms, this);
 }
 
 void ClientLink::timerEvent(QTimerEvent *event)

@@ -13,12 +13,14 @@
 #include <QSet>
 #include <QStringList>
 
+class OfficeClock;
 class QTcpSocket;
 
 // One client's link. The client takes whatever one read delivers as one message, so this side
 // keeps at most one message in flight: the next leaves only after the client's "MSG_ACK" or
 // after the acknowledgement time-out, and any two sends are kept a short gap apart so that an
-// acknowledgement and the next message never reach the client together.
+// acknowledgement and the next message never reach the client together. Its time-outs run on
+// the server's clock; the gap between two sends, a matter of the network, on real time.
 class ClientLink : public QObject
 {
     Q_OBJECT
@@ -47,8 +49,8 @@ public:
 
     // standsFor: the address a link made on another's behalf (a web page's user) answers for;
     // none: the socket's peer.
-    ClientLink(QTcpSocket *socket, const Limits &limits, QObject *parent = nullptr,
-               const QHostAddress &standsFor = QHostAddress());
+    ClientLink(QTcpSocket *socket, const Limits &limits, const OfficeClock &clock,
+               QObject *parent = nullptr, const QHostAddress &standsFor = QHostAddress());
     ~ClientLink() override;
 
     QString peer() const { return m_peer; }
@@ -118,6 +120,10 @@ private:
     Outgoing dequeue();
     void clearQueue();
     bool flooding(qsizetype bytes);
+    // Starts a time-out of ms on the clock, due at *dueMs.
+    void startTimeout(QBasicTimer &timer, qint64 *dueMs, int ms);
+
+    const OfficeClock &m_clock;
 
     QTcpSocket *m_socket;
     Limits m_limits;
@@ -140,8 +146,10 @@ private:
     bool m_closed = false;
     QElapsedTimer m_lastWrite;
     QBasicTimer m_ackTimer;
+    qint64 m_ackDueMs = 0;
     QBasicTimer m_gapTimer;
     QBasicTimer m_identifyTimer;
+    qint64 m_identifyDueMs = 0;
     QElapsedTimer m_window;
     int m_windowReads = 0;
     qsizetype m_windowBytes = 0;

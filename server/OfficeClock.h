@@ -7,8 +7,8 @@
 #include <QObject>
 
 // The server's clock for what it times itself: the hang-up vote, a call's time limit, the waits
-// after wrong passwords, a call's idle time. Monotonic milliseconds; tests move it on at once
-// instead of sleeping, or run it fast.
+// after wrong passwords, a call's idle time, a link's time-outs. Monotonic milliseconds; tests
+// move it on at once instead of sleeping, or run it fast.
 class OfficeClock : public QObject
 {
     Q_OBJECT

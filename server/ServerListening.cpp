@@ -124,7 +124,7 @@ qint64 VelmoraServer::upSeconds() const
 
 void VelmoraServer::addLink(QTcpSocket *socket, const QHostAddress &standsFor)
 {
-    auto *link = new ClientLink(socket, limits(), this, standsFor);
+    auto *link = new ClientLink(socket, limits(), m_clock, this, standsFor);
     connect(link, &ClientLink::received, this, &VelmoraServer::onReceived);
     connect(link, &ClientLink::closed, this, &VelmoraServer::onClosed);
     connect(link, &ClientLink::delivered, this, &VelmoraServer::onDelivered);

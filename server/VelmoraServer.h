@@ -47,7 +47,7 @@ public:
     // [::]:1000" for every address of both families.
     QString endpoint() const;
     qsizetype linkCount() const { return m_links.size(); }
-    // The clock of the vote, the call's time limit and the password waits.
+    // The clock of the vote, the call's limits, the password waits and the links' time-outs.
     OfficeClock &clock() { return m_clock; }
     Line::State lineState() const { return m_line.state(); }
 

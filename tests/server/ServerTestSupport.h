@@ -151,8 +151,6 @@ struct ServerFixture
             all.append(client.get());
         return all;
     }
-    // c(0) dials "Office" and every client hears the line come up.
-    bool lineUp() { return play(str("up"), desks()).isEmpty(); }
     void reset()
     {
         clients.clear();

@@ -70,7 +70,6 @@ class TestRecipes : public QObject
 private:
     QTemporaryDir m_dir;
     QString records() const { return m_dir.filePath(QStringLiteral("records")); }
-    QString flag() const { return m_dir.filePath(QStringLiteral("up")); }
     QString recorded(const char *name) const
     {
         QFile file(m_dir.filePath(str(name)));
@@ -188,41 +187,35 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("dial");
         QTest::addColumn<bool>("withStatus");
-        QTest::addColumn<int>("check");
+        QTest::addColumn<bool>("asks"); // whether the entry asks a password
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("logged");
-        const auto row = [](const char *name, const char *dial, bool status, PasswordCheck check,
+        const auto row = [](const char *name, const char *dial, bool status, bool asks,
                             const char *typed, const char *outcome, const char *logged = "") {
-            QTest::newRow(name) << str(dial) << status << int(check) << str(typed) << str(outcome)
+            QTest::newRow(name) << str(dial) << status << asks << str(typed) << str(outcome)
                                 << str(logged);
         };
-        const PasswordCheck none = PasswordCheck::None;
-        const PasswordCheck line = PasswordCheck::Line;
-        row("asks none", "exit 0", false, none, "x\" connect \"/bin/sh", "up Night line");
-        row("server judges", "touch '%1/up'", true, PasswordCheck::Server, "Sesame",
-            "up Night line");
-        row("line judges", "touch '%1/up'", true, line, " it's \"$x\" ", "up Night line");
+        row("asks none", "exit 0", false, false, "x\" connect \"/bin/sh", "up Night line");
+        row("line judges", "touch '%1/up'", true, true, " it's \"$x\" ", "up Night line");
         // The output stays in the log, masked before it is trimmed: it may echo the password.
         const char *echoes = "printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 3";
         const char *failed = "down Dialling Night line failed: the command ended with code 3";
         const char *masked = "its last line of output: ***";
-        row("output with blanks at both ends", echoes, false, line, " Owl 42 ", failed, masked);
-        row("output with a blank at the end", echoes, false, line, "Owl 42 ", failed, masked);
-        row("output with a blank at the start", echoes, false, line, " Owl 42", failed, masked);
-        row("output on both channels", "echo dialling; echo 'NO CARRIER' >&2; exit 3", false, line,
+        row("output with blanks at both ends", echoes, false, true, " Owl 42 ", failed, masked);
+        row("output on both channels", "echo dialling; echo 'NO CARRIER' >&2; exit 3", false, true,
             "Owl", failed);
         // The child left in the background must end with the command's group.
-        row("too slow", "sleep 30 & echo $! > '%1/pid'; wait", false, none, "",
+        row("too slow", "sleep 30 & echo $! > '%1/pid'; wait", false, false, "",
             "down Dialling Night line failed: no outcome within 0.3 s");
-        row("never up", "true", true, none, "",
+        row("never up", "true", true, false, "",
             "down Dialling Night line failed: no connection within 0.3 s");
     }
     void commands()
     {
         QFETCH(QString, dial);
         QFETCH(bool, withStatus);
-        QFETCH(int, check);
+        QFETCH(bool, asks);
         QFETCH(QString, typed);
         QFETCH(QString, outcome);
         QFETCH(QString, logged);
@@ -233,7 +226,7 @@ private Q_SLOTS:
             return str("printf '%1' \"$VELMORA_ENTRY\" \"${VELMORA_PASSWORD-unset}\" >> '%2'; ")
                 .arg(str(format), m_dir.filePath(str(name)));
         };
-        CommandSettings settings = flagCommands(flag());
+        CommandSettings settings = flagCommands(m_dir.filePath(str("up")));
         settings.dial = records("dial", "%s|%s") + QString(dial).replace(str("%1"), m_dir.path());
         settings.status = withStatus ? records("status", "%.0s%s|") + settings.status : QString();
         settings.hangUp = records("hangup", "%.0s%s|") + settings.hangUp;
@@ -243,7 +236,9 @@ private Q_SLOTS:
         QSignalSpy ups(&backend, &LineBackend::lineUp);
         QSignalSpy downs(&backend, &LineBackend::lineDown);
         backend.start();
-        backend.dial({str("Night line"), QString(), PasswordCheck(check)}, typed);
+        backend.dial(
+            {str("Night line"), QString(), asks ? PasswordCheck::Line : PasswordCheck::None},
+            typed);
         QVERIFY(ups.isEmpty() && downs.isEmpty());
         QTRY_COMPARE(ups.size() + downs.size(), 1);
         QCOMPARE(ups.isEmpty() ? str("down ") + downs.takeFirst().constFirst().toString()
@@ -257,8 +252,7 @@ private Q_SLOTS:
         }
         Log::setSink({});
         // Only the dial command sees the password, and only for an entry that asks one.
-        QCOMPARE(recorded("dial"),
-                 str("Night line|") + (check == int(PasswordCheck::None) ? QString() : typed));
+        QCOMPARE(recorded("dial"), str("Night line|") + (asks ? typed : QString()));
         const QStringList probes = recorded("status").split(u'|', Qt::SkipEmptyParts);
         QCOMPARE(probes.isEmpty(), !withStatus);
         for (const QString &seen : probes)
@@ -279,23 +273,6 @@ private Q_SLOTS:
                    QString::fromLatin1(stat.readAll()).section(u')', 1).trimmed().startsWith(u'Z');
         };
         QTRY_VERIFY(ended());
-    }
-
-    void theStatusCommandNamesALineBroughtUpElsewhere()
-    {
-        QFile::remove(flag());
-        CommandBackend backend(flagCommands(flag()));
-        QSignalSpy ups(&backend, &LineBackend::lineUp);
-        QSignalSpy downs(&backend, &LineBackend::lineDown);
-        backend.start();
-        QFile file(flag());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Backup\n") > 0);
-        file.close();
-        QTRY_COMPARE(ups.size(), 1);
-        QCOMPARE(ups.constFirst().constFirst().toString(), str("Backup"));
-        QVERIFY(file.remove());
-        QTRY_COMPARE(downs.size(), 1);
-        QCOMPARE(downs.constFirst().constFirst().toString(), str("Connection to Backup lost"));
     }
 };
 

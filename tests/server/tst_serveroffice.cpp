@@ -4,17 +4,21 @@
 #include "Acceptor.h"
 #include "Admission.h"
 #include "Cp1252.h"
+#include "PasswordThrottle.h"
 #include "ServerTestSupport.h"
 
+#include <cstring>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
+#include <tuple>
 
 using Mode = RawClient::Mode;
 
 // The rules of a server left running for a real office, over real TCP from loopback addresses:
-// who may link, one misbehaving desk hurting only itself, rights, the call's time limit and idle
-// time, the accounting log. One desk's traffic costs the others nothing: passwords stay out of
+// who may link, one misbehaving desk hurting only itself, rights that fail closed, hosts counted
+// as hosts, a reload that re-checks every link, the call's time limit and idle time, the
+// accounting log. One desk's traffic costs the others nothing: passwords stay out of
 // what is logged and relayed, a full queue costs its senders, a silent link goes, and no desk or
 // scan fills the log.
 class TestServerOffice : public LoggedServerTest
@@ -23,39 +27,74 @@ class TestServerOffice : public LoggedServerTest
 
 private Q_SLOTS:
 
-    void addressRanges_data()
-    {
-        QTest::addColumn<QString>("ranges");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("held");
-        const auto row = [](const char *ranges, const char *address, bool held) {
-            QTest::addRow("%s holds %s: %d", ranges, address, held)
-                << str(ranges) << str(address) << held;
-        };
-        row("192.168.0.0/16", "192.168.5.4", true);
-        row("192.168.0.0/16", "192.169.0.1", false);
-        row("10.0.0.0/8, fd00::/8", "fd12::1", true);
-        row("10.0.0.0/8 fd00::/8", "::ffff:10.1.2.3", true);
-        row("10.0.0.0/8", "::1", false);
-        row("any", "8.8.8.8", true);
-        row("any", "2001:db8::1", true);
-        row("local", "172.31.255.255", true);
-        row("local", "172.32.0.1", false);
-        row("local", "100.64.0.1", false);
-        row("local", "fe80::1", true);
-        row("local", "2001:db8::1", false);
-    }
     void addressRanges()
     {
-        QFETCH(QString, ranges);
-        QFETCH(QString, address);
-        QFETCH(bool, held);
-        QString error;
-        const QList<AddressRange> list = ranges == str("local")
-                                             ? AddressRange::local()
-                                             : AddressRange::parseList(ranges, &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-        QCOMPARE(anyContains(list, QHostAddress(address)), held);
+        const std::tuple<const char *, const char *, bool> rows[] = {
+            {"192.168.0.0/16", "192.168.5.4", true},
+            {"192.168.0.0/16", "192.169.0.1", false},
+            {"10.0.0.0/8, fd00::/8", "fd12::1", true},
+            {"10.0.0.0/8 fd00::/8", "::ffff:10.1.2.3", true},
+            {"any", "8.8.8.8", true},
+            {"any", "2001:db8::1", true},
+            {"local", "172.31.255.255", true},
+            {"local", "172.32.0.1", false},
+            {"local", "100.64.0.1", false},
+            {"local", "fe80::1", true}};
+        for (const auto &[ranges, address, held] : rows) {
+            QString error;
+            const QList<AddressRange> list = strcmp(ranges, "local") == 0
+                                                 ? AddressRange::local()
+                                                 : AddressRange::parseList(str(ranges), &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QVERIFY2(anyContains(list, QHostAddress(str(address))) == held, address);
+        }
+    }
+
+    // No rule: everything; else the most specific range's, or those of * outside every range.
+    void rightsFailClosed()
+    {
+        const std::tuple<const char *, const char *, QList<bool>> rows[] = {
+            {"", "::1", {true, true, true, true}},
+            {"127.0.0.1=message", "127.0.0.1", {false, false, false, true}},
+            // The same machine over IPv6 does not escape the rule.
+            {"127.0.0.1=message", "::1", {false, false, false, true}},
+            {"127.0.0.1=message\n*=dial hangup", "::1", {true, true, false, false}},
+            {"192.168.0.0/16=dial refuse message\n192.168.1.200=message",
+             "192.168.1.20",
+             {true, false, true, true}},
+            {"192.168.0.0/16=dial refuse message\n192.168.1.200=none",
+             "192.168.1.200",
+             {false, false, false, false}}};
+        for (const auto &[rules, address, rights] : rows) {
+            const ConfigResult result = configFromText(str("[Rights]\n") + str(rules));
+            QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+            const Rights r = result.config.rightsFor(QHostAddress(str(address)));
+            QVERIFY2((QList<bool>{r.dial, r.hangUp, r.refuse, r.message}) == rights, rules);
+        }
+    }
+
+    void hostsAreCountedByTheirSlash64()
+    {
+        // Two links from the first address, then one from the second; a wrong password from
+        // the first holds up the second when both are the same host.
+        const std::tuple<const char *, const char *, bool> rows[] = {
+            {"2001:db8::1", "2001:db8::ffff:1", true},
+            {"2001:db8::1", "2001:db8:0:1::1", false},
+            {"192.0.2.1", "192.0.2.2", false},
+            {"::ffff:192.0.2.1", "192.0.2.1", true}};
+        for (const auto &[first, second, sameHost] : rows) {
+            Admission admission;
+            admission.setSettings({{{QHostAddress(QHostAddress::AnyIPv4), 0},
+                                    {QHostAddress(QHostAddress::AnyIPv6), 0}},
+                                   100,
+                                   2});
+            admission.linked(QHostAddress(str(first)));
+            admission.linked(QHostAddress(str(first)));
+            QVERIFY2(admission.refusal(QHostAddress(str(second))).isEmpty() != sameHost, second);
+            PasswordThrottle throttle;
+            throttle.failed(QHostAddress(str(first)), 0);
+            QVERIFY2((throttle.remainingMs(QHostAddress(str(second)), 1) > 0) == sameHost, second);
+        }
     }
 
     void whoMayLinkAndStay()
@@ -65,11 +104,16 @@ private Q_SLOTS:
         config.allowFrom = AddressRange::parseList(str("127.0.0.1/32 127.0.0.3 127.0.0.4"), &error);
         config.maxLinks = 3;
         config.maxLinksPerAddress = 2;
-        config.ackTimeoutMs = 200;
+        config.ackTimeoutMs = 600000;
+        config.identifyTimeoutMs = 3600000;
         config.maxMissedAcks = 2;
         QVERIFY(f.start({str("a1"), str("a2")}, config));
         // A desk that never acknowledges is dropped.
         RawClient deaf(f.server->port(), QString(), Mode::Silent, str("127.0.0.3"));
+        QVERIFY(deaf.expect(Protocol::CmdSendId));
+        f.server->clock().advance(config.ackTimeoutMs);
+        QVERIFY(deaf.expect(Protocol::StatusDisconnected));
+        f.server->clock().advance(config.ackTimeoutMs);
         QVERIFY(deaf.waitClosed());
         QCOMPARE(logged(str("it left 2 messages in a row unacknowledged")), 1);
         QTRY_COMPARE(f.server->linkCount(), 2);
@@ -86,20 +130,6 @@ private Q_SLOTS:
         c(0).close();
         QTRY_COMPARE(f.server->linkCount(), 2);
         QVERIFY(f.link(str("e"), str("127.0.0.4")));
-    }
-
-    void aDeskIsNamedOnce()
-    {
-        const QString longName = QString(100, u'x');
-        QVERIFY(f.start({str("alpha"), str("beta"), longName}));
-        QVERIFY(c(1).request(str("ID:alpha")));
-        QCOMPARE(logged(str("reported an identity again; it keeps the first")), 1);
-        QCOMPARE(answer(c(0), Protocol::CmdUsers),
-                 Protocol::UsersPrefix + str("beta") + kFs + QString(64, u'x') + kFs);
-        // A name cannot forge a line of the log.
-        QVERIFY(f.link(str("evil\n2024-01-01 info    root logged in")));
-        QTRY_COMPARE(logged(str("is evil\\x0a2024-01-01 info")), 1);
-        QCOMPARE(logged(str("%2")), 0);
     }
 
     void aMisbehavingDeskIsDroppedAlone_data()
@@ -141,7 +171,8 @@ private Q_SLOTS:
         QVERIFY(saidNothingMore(c(0)));
     }
 
-    void theLineFallingEndsTheVote()
+    // The line falling ends the vote; a line that comes up elsewhere is told.
+    void theLineChangingOutsideTheServer()
     {
         const QString flag = f.dir.filePath(str("up"));
         ServerConfig config = fastConfig();
@@ -154,24 +185,21 @@ private Q_SLOTS:
         QCOMPARE(play(str("1<MSG_CANCELLED|1<Disconnected|1<Connection to Office lost|"
                           "0~Connection to Office lost")),
                  QString());
+        // The status command names a line brought up elsewhere.
+        QFile file(flag);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Backup\n") > 0);
+        file.close();
+        QCOMPARE(play(str("0~Connected to Backup|1~Connected to Backup")), QString());
     }
 
-    void idleWindow_data()
-    {
-        QTest::addColumn<qint64>("nowMs");
-        QTest::addColumn<quint64>("bytes");
-        QTest::addColumn<IdleWindow>("next");
-        // A stretch begun at 1000 ms with 5000 bytes; 1024 bytes end it.
-        QTest::newRow("too few") << qint64(9000) << quint64(6023) << IdleWindow{1000, 5000};
-        QTest::newRow("just enough") << qint64(9000) << quint64(6024) << IdleWindow{9000, 6024};
-        QTest::newRow("counter went back") << qint64(9000) << quint64(10) << IdleWindow{9000, 10};
-    }
     void idleWindow()
     {
-        QFETCH(qint64, nowMs);
-        QFETCH(quint64, bytes);
-        QFETCH(IdleWindow, next);
-        QCOMPARE(nextWindow(IdleWindow{1000, 5000}, nowMs, bytes, 1024), next);
+        // A stretch begun at 1000 ms with 5000 bytes; 1024 bytes end it, as does a counter that
+        // went back.
+        const IdleWindow begun{1000, 5000};
+        QCOMPARE(nextWindow(begun, 9000, 6023, 1024), begun);
+        QCOMPARE(nextWindow(begun, 9000, 6024, 1024), (IdleWindow{9000, 6024}));
+        QCOMPARE(nextWindow(begun, 9000, 10, 1024), (IdleWindow{9000, 10}));
     }
 
     // Rights, password waits, the call's time limit and its idle time, over desks c0 and c1
@@ -223,7 +251,6 @@ private Q_SLOTS:
             "=SUM(A1) b\"x");
         // A minute on: past the new limit when asked, past the old one when not.
         const char *asked = "up|reload|+60000|0<MSG_DISCONNECT+1|1<MSG_DISCONNECT+1";
-        const char *notAsked = "up|reload|+60000|0.|1.";
         row(
             "time limit lowered",
             [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 30000 : 600000; },
@@ -232,12 +259,9 @@ private Q_SLOTS:
             "time limit set",
             [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 30000 : 0; }, asked);
         row(
-            "time limit raised",
-            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 600000 : 30000; },
-            notAsked);
-        row(
             "time limit removed",
-            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 0 : 30000; }, notAsked);
+            [](ServerConfig &c, bool r) { c.phonebook[0].maxOnlineMs = r ? 0 : 30000; },
+            "up|reload|+60000|0.|1.");
         // No countdown was shown, so there was nothing a user could cancel; a locked desk keeps
         // the call, which is asked again after another idle time.
         const Tweak idle = [](ServerConfig &c, bool) { c.idleMinutes = 1; };
@@ -245,17 +269,12 @@ private Q_SLOTS:
                            "$down,,,\"Office\",61,0,0";
         const QString idleAsked = str("up|+59000|0.|+1000|0<MSG_DISCONNECT+0|1<MSG_DISCONNECT+0|");
         QTest::newRow("idle: no answer") << idle << str("c0 c1") << idleAsked + str(ends);
-        QTest::newRow("idle: agreed")
-            << idle << str("c0 c1") << idleAsked + str("1>CMD_OK|") + str(ends);
         QTest::newRow("idle: cancelled")
             << idle << str("c0 c1") << idleAsked + str("1>CMD_CANCEL|") + str(ends);
         QTest::newRow("idle: locked")
             << idle << str("c0 c1")
             << idleAsked + str("1>CMD_LOCKED|+1000|0<MSG_CANCELLED|0.|1.|+60000|0<MSG_DISCONNECT+0|"
                                "$idle,,,\"Office\",,,/|$locked,");
-        row(
-            "idle: the line's", [](ServerConfig &c, bool) { c.idleMinutes = 2; },
-            "up|+119000|0.|+1000|0<MSG_DISCONNECT+0");
         row(
             "idle: the entry's over the line's",
             [](ServerConfig &c, bool) {
@@ -271,6 +290,57 @@ private Q_SLOTS:
             },
             "up|+36000000|0.");
         row("idle: none", nullptr, "up|+36000000|0.");
+        // A desk is named once, in at most 64 characters; a name cannot forge a line of the log.
+        QTest::newRow("a desk is named once")
+            << Tweak(nullptr) << str("alpha beta evil\n2024-01-01 ") + QString(100, u'x')
+            << str("1>ID:alpha|#1:reported an identity again; it keeps the first|0>CMD_USERS|"
+                   "0<USERS:beta\x1c"
+                   "evil\n2024-01-01\x1c") +
+                   QString(64, u'x') + str("\x1c|#1:is evil\\x0a2024-01-01|#0:%2");
+        // The recipient holds a message unacknowledged, so that its queue fills; it keeps its
+        // link and hears every sender.
+        row(
+            "a full queue costs its senders",
+            [](ServerConfig &c, bool) { c.maxQueuedMessages = 5; },
+            "0s|1>CMD_MSG:quiet#0|2>CMD_MSG:quiet#0|3>CMD_MSG:quiet#0|1>CMD_MSG:quiet#1|"
+            "2>CMD_MSG:quiet#1|3>CMD_MSG:quiet#1|1>CMD_MSG:quiet#2|2>CMD_MSG:quiet#2|"
+            "3>CMD_MSG:quiet#2|3~Message not delivered to quiet: too many messages are waiting for "
+            "it|0d|0~CMD_MSG:s1#0|0~CMD_MSG:s2#0|0~CMD_MSG:s3#0|#0:Dropping the link",
+            "quiet s1 s2 s3");
+        row(
+            "a rule holds over IPv6 too",
+            [](ServerConfig &c, bool) {
+                c.addresses.append(QHostAddress(QHostAddress::LocalHostIPv6));
+                c.rights = {{*AddressRange::parse(str("127.0.0.1")), {false, false, false, true}}};
+            },
+            "1>CMD_CONNECT:Office|1<Dialling is not allowed from this desk|0.", "alpha six@::1");
+        // The link from outside the new allow-list goes; the new rights apply to the others.
+        row(
+            "a reload re-checks every link",
+            [](ServerConfig &c, bool reloaded) {
+                QString error;
+                if (reloaded) {
+                    c.allowFrom = AddressRange::parseList(str("127.0.0.1 127.0.0.3"), &error);
+                    c.rights = {{*AddressRange::parse(str("127.0.0.1")), Rights()}};
+                }
+            },
+            "reload|1-|#1:Dropping the link of goes (127.0.0.2:|#1:its address is no longer in "
+            "AllowFrom|2>CMD_CONNECT:Office|2<Dialling is not allowed from this desk|"
+            "0>CMD_CONNECT:Office|0<Connect device",
+            "stays goes@127.0.0.2 demoted@127.0.0.3");
+        // c1 holds a message unacknowledged, which keeps its question queued; it asks too,
+        // twice, and joins the vote once.
+        row(
+            "a requester is not asked its own question",
+            [](ServerConfig &c, bool) {
+                c.ackTimeoutMs = 20000;
+                c.disconnectSeconds = 30;
+            },
+            "up|1s|0>CMD_MSG:c1#wait|1<CMD_MSG:c0#wait|0>CMD_DISCONNECT|2<MSG_DISCONNECT+30|"
+            "1>CMD_DISCONNECT|1>CMD_DISCONNECT|2>CMD_CANCEL|0<MSG_CANCELLED|1d|1<MSG_CANCELLED|1.|"
+            "$/hang-up request,\"c0\",127.0.0.1,\"Office\",,,/hang-up request,\"c1\",127.0.0.1,"
+            "\"Office\",,,/refused,",
+            "c0 c1 c2");
         // A command line without Interface=: nobody knows whether it is idle.
         row(
             "idle: traffic unknown",
@@ -302,42 +372,6 @@ private Q_SLOTS:
         QCOMPARE(c(1).next(), str("CMD_MSG:alpha#look CMD_CONNECT:BranchPWD:***"));
         QCOMPARE(logged(str(" S: CMD_MSG:alpha#look CMD_CONNECT:BranchPWD:***")), 1);
         QCOMPARE(logged(str("Sesame")), 0);
-    }
-
-    void aFullQueueCostsItsSenders()
-    {
-        // The recipient holds a message unacknowledged, so that its queue fills; three desks
-        // write to it, each message a round trip of its own.
-        ServerConfig config = fastConfig();
-        config.maxQueuedMessages = 5;
-        QVERIFY(f.start({str("quiet"), str("s1"), str("s2"), str("s3")}, config));
-        c(0).setMode(Mode::Silent);
-        for (int round = 0; round < 3; ++round) {
-            for (int sender = 1; sender <= 3; ++sender)
-                QVERIFY(c(sender).request(str("CMD_MSG:quiet#%1").arg(round)));
-        }
-        QVERIFY(c(3).expect(str("Message not delivered to quiet: too many messages are waiting "
-                                "for it")));
-        // The recipient keeps its link and hears every sender.
-        c(0).setMode(Mode::Disciplined);
-        c(0).send(Protocol::MsgAck);
-        QCOMPARE(play(str("0~CMD_MSG:s1#0|0~CMD_MSG:s2#0|0~CMD_MSG:s3#0")), QString());
-        QCOMPARE(f.server->linkCount(), 4);
-        QCOMPARE(logged(str("Dropping the link")), 0);
-    }
-
-    void aLinkThatNeverIdentifiesIsClosed()
-    {
-        ServerConfig config = fastConfig();
-        config.identifyTimeoutMs = 300;
-        QVERIFY(f.start({str("named")}, config));
-        RawClient silent(f.server->port(), QString(), Mode::Silent);
-        QVERIFY(silent.waitClosed());
-        QCOMPARE(logged(str("it did not identify within 300 ms")), 1);
-        QVERIFY(saidNothingMore(c(0)));
-        QCOMPARE(f.server->linkCount(), 1);
-        // The default is there, so that a link answering nothing never holds a place for good.
-        QCOMPARE(ServerConfig().identifyTimeoutMs, 15000);
     }
 
     void refusalsAreSummarised()
