@@ -66,7 +66,6 @@ private Q_SLOTS:
         };
         const char *unconfigured = "Velmora Client|16|You cannot use the Velmora Client unless you "
                                    "specify an IP Address and a port number for the server.";
-        row("empty store, cancel", "", CancelButton, unconfigured);
         row("empty store, close box", "", CloseBox, unconfigured);
         row("empty store, OK without an address", "", OkWithoutServer, unconfigured);
         row("empty store, OK with a server", "", OkWithServer, "");
@@ -198,7 +197,8 @@ private Q_SLOTS:
     // The focus starts on a button that lies out of sight and does nothing, and another program
     // coming to the front is no tab: the focus stays where it was. The keys are the keyboard
     // test's. The count's arithmetic is the unit table's; here, what the window does with each
-    // tick. The timer running the ticks on its own is the dial test's "time runs out".
+    // tick. The timer running the ticks on its own, to the stop at 0, is the dial test's "time
+    // runs out".
     void countdown()
     {
         TestHome home;
@@ -223,10 +223,7 @@ private Q_SLOTS:
         QCOMPARE(w->lblCountdown->text(), QLatin1String("10"));
         QCOMPARE(colour(), QColor(Qt::red));
         QVERIFY(w->isVisible() && w->timCountdown->isActive());
-        w->lblCountdown->setText(QStringLiteral("1"));
-        w->timCountdown_Timer();
-        QVERIFY(!w->isVisible() && !w->timCountdown->isActive() && w->Tag.isEmpty());
-        QCOMPARE(home.beeps(), 3); // as it shows, and at 10 and 0
+        QCOMPARE(home.beeps(), 2); // as it shows, and at 10
     }
 
     // The layout's arithmetic is the unit table's; here, that the box places its children as
@@ -254,25 +251,18 @@ private Q_SLOTS:
         QCOMPARE(giFlexiBox(QStringLiteral("Go on?"), 32, captions), qint16(1));
         QCOMPARE(home.beeps(), 1);
 
-        // A lone caption only names the one button; a long text and line breaks make the box
-        // taller; the close box answers 1.
-        watch = whenShown<frmFlexiBox>([](frmFlexiBox *f) {
-            [&] {
-                QCOMPARE(f->cmdAction.size(), 1);
-                QCOMPARE(f->windowTitle() + QLatin1Char(' ') + f->imgIcon->accessibleName(),
-                         QLatin1String("Halt Stop"));
-                QCOMPARE(f->cmdAction[0]->x(), 158);
-                QCOMPARE(f->cmdAction[0]->width(), 73);
-                QVERIFY(f->cmdAction[0]->y() > f->lblMsg->geometry().bottom());
-                QVERIFY(f->lblMsg->heightForWidth(f->lblMsg->width()) <= f->lblMsg->height());
-            }();
+        // A lone caption only names the one button, a title replaces the program's, and the
+        // close box answers 1. Where the lone button goes is the unit table's.
+        QString seen;
+        watch = whenShown<frmFlexiBox>([&seen](frmFlexiBox *f) {
+            seen = f->windowTitle() + QLatin1Char(' ') + f->imgIcon->accessibleName() +
+                   QString::number(f->cmdAction.size());
             f->close();
         });
-        QCOMPARE(giFlexiBox(QStringLiteral("The printer is out of paper again. ").repeated(8) +
-                                QStringLiteral("\r\n\r\nAnn"),
-                            16, QStringLiteral("A caption far wider than any button"),
+        QCOMPARE(giFlexiBox(QStringLiteral("Out of paper"), 16, QStringLiteral("A caption"),
                             QStringLiteral("Halt")),
                  qint16(1));
+        QCOMPARE(seen, QLatin1String("Halt Stop1"));
 
         // Errors reach the caller and leave no box behind; a style has a symbol or none.
         QVERIFY_THROWS_EXCEPTION(RuntimeError,
