@@ -251,18 +251,25 @@ private Q_SLOTS:
         QCOMPARE(giFlexiBox(QStringLiteral("Go on?"), 32, captions), qint16(1));
         QCOMPARE(home.beeps(), 1);
 
-        // A lone caption only names the one button, a title replaces the program's, and the
-        // close box answers 1. Where the lone button goes is the unit table's.
+        // A lone caption only names the one button, which keeps its width; a title
+        // replaces the program's; a long text and line breaks make the label taller, to fit the
+        // text; the close box answers 1.
         QString seen;
         watch = whenShown<frmFlexiBox>([&seen](frmFlexiBox *f) {
-            seen = f->windowTitle() + QLatin1Char(' ') + f->imgIcon->accessibleName() +
-                   QString::number(f->cmdAction.size());
+            const QLabel *label = f->lblMsg;
+            seen = QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(f->windowTitle(), f->imgIcon->accessibleName())
+                       .arg(f->cmdAction.size())
+                       .arg(f->cmdAction[0]->width())
+                       .arg(label->heightForWidth(label->width()) <= label->height());
             f->close();
         });
-        QCOMPARE(giFlexiBox(QStringLiteral("Out of paper"), 16, QStringLiteral("A caption"),
+        QCOMPARE(giFlexiBox(QStringLiteral("The printer is out of paper again. ").repeated(8) +
+                                QStringLiteral("\r\n\r\nAnn"),
+                            16, QStringLiteral("A caption far wider than any button"),
                             QStringLiteral("Halt")),
                  qint16(1));
-        QCOMPARE(seen, QLatin1String("Halt Stop1"));
+        QCOMPARE(seen, QLatin1String("Halt Stop 1 73 1"));
 
         // Errors reach the caller and leave no box behind; a style has a symbol or none.
         QVERIFY_THROWS_EXCEPTION(RuntimeError,
