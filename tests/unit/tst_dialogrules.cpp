@@ -99,8 +99,8 @@ private Q_SLOTS:
         };
         for (const auto &[text, folder, file] : rows) {
             const WaveLocation location = locateWave(str(text), str("/work"));
-            QCOMPARE(location.folder, str(folder));
-            QCOMPARE(location.fileName, str(file));
+            QCOMPARE(std::pair(location.folder, location.fileName),
+                     std::pair(str(folder), str(file)));
         }
         QCOMPARE(wavePath(str("/"), str("a.wav")), QLatin1String("/a.wav"));
         QCOMPARE(wavePath(str("/work"), QString()), QLatin1String("/work/"));
@@ -161,12 +161,9 @@ private Q_SLOTS:
         };
         for (const auto &[in, width, height, lefts, widths, labelHeight, iconTop] : boxes) {
             const FlexiBoxLayout::Result r = FlexiBoxLayout::layOut(in);
-            QCOMPARE(r.clientWidth, width);
-            QCOMPARE(r.clientHeight, height);
-            QCOMPARE(r.buttonLefts, lefts);
-            QCOMPARE(r.buttonWidths, widths);
-            QCOMPARE(r.labelHeight, labelHeight);
-            QCOMPARE(r.iconTop, iconTop);
+            QCOMPARE(std::tuple(r.clientWidth, r.clientHeight, r.buttonLefts, r.buttonWidths,
+                                r.labelHeight, r.iconTop),
+                     std::tuple(width, height, lefts, widths, labelHeight, iconTop));
         }
     }
 
@@ -200,8 +197,7 @@ private Q_SLOTS:
                 TestHome::seed(str("DismissTime"), str(dismissTime));
             NoticeText::Dismissal got;
             QVERIFY_THROWS_NO_EXCEPTION(got = NoticeText::dismissal());
-            QCOMPARE(got.kind, kind);
-            QCOMPARE(int(got.seconds), seconds);
+            QCOMPARE(std::pair(got.kind, int(got.seconds)), std::pair(kind, seconds));
         }
     }
 
@@ -225,10 +221,9 @@ private Q_SLOTS:
         };
         for (const auto &[caption, beepOn, next, beep, then] : rows) {
             const Countdown::Tick tick = Countdown::tick(caption, beepOn);
-            QCOMPARE(tick.caption, str(next));
-            QCOMPARE(tick.beep, beep);
-            QCOMPARE(tick.turnRed, qstrcmp(then, "red") == 0);
-            QCOMPARE(tick.stop, qstrcmp(then, "stop") == 0);
+            QCOMPARE(
+                std::tuple(tick.caption, tick.beep, tick.turnRed, tick.stop),
+                std::tuple(str(next), beep, qstrcmp(then, "red") == 0, qstrcmp(then, "stop") == 0));
         }
     }
 };

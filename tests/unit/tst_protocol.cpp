@@ -112,17 +112,16 @@ private Q_SLOTS:
         for (const auto &[message, kind, argument, password] : rows) {
             const ClientRequests::Request request = ClientRequests::parse(text(message));
             QVERIFY2(request.kind == kind, message);
-            QCOMPARE(request.argument, text(argument));
-            QCOMPARE(request.password.has_value(), password != nullptr);
-            QCOMPARE(request.password.value_or(QString()), text(password));
+            QCOMPARE(std::tuple(request.argument, request.password.has_value(),
+                                request.password.value_or(QString())),
+                     std::tuple(text(argument), password != nullptr, text(password)));
         }
 
         // What one read held: the acknowledgements before the rest are taken apart; one after a
         // request is part of the request, not a second one.
         const ClientRequests::Read split =
             ClientRequests::splitLeadingAcks(text("MSG_ACKMSG_ACKCMD_OK"));
-        QCOMPARE(split.acks, 2);
-        QCOMPARE(split.rest, text("CMD_OK"));
+        QCOMPARE(std::pair(split.acks, split.rest), std::pair(2, text("CMD_OK")));
         QCOMPARE(ClientRequests::splitLeadingAcks(text("CMD_OKMSG_ACK")).acks, 0);
 
         // The body, its recipients (ending in "#") and its text, with alpha and beta linked.
@@ -140,8 +139,7 @@ private Q_SLOTS:
             const auto message = ClientRequests::splitUserMessage(text(body), linked);
             QStringList expected = text(recipients).split(QLatin1Char('#'));
             expected.removeLast();
-            QCOMPARE(message.recipients, expected);
-            QCOMPARE(message.text, text(rest));
+            QCOMPARE(std::pair(message.recipients, message.text), std::pair(expected, text(rest)));
         }
     }
 };
