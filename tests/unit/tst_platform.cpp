@@ -74,8 +74,9 @@ QString playing()
 
 } // namespace
 
-// The client's platform layer: its clock, its waits, its sort order and its sounds. How
-// much processor time a wait costs is measured by bench_event_wait, not here.
+// The client's platform layer: its clock, its waits, its sort order and its sounds, and the
+// program's command line. How much processor time a wait costs is measured by bench_event_wait,
+// not here.
 class TestPlatform : public QObject
 {
     Q_OBJECT
@@ -258,6 +259,45 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(playing().contains(first), 10000);
         Sound::playWave(second);
         QTRY_VERIFY_WITH_TIMEOUT(!playing().contains(first) && playing().contains(second), 10000);
+    }
+
+    // The real program, started as from a terminal without any display: what does not open a
+    // window answers and exits by itself.
+    void commandLineAnswersWithoutADisplay()
+    {
+        const QString tryHelp = QStringLiteral("Try 'velmora-client --help'");
+        // The arguments (blank-separated); the exit code, and what stdout and stderr hold.
+        const std::tuple<const char *, int, QString, QString> rows[] = {
+            {"--help-all", 0, QStringLiteral("-platform <name"), {}},
+            {"-v", 0, QStringLiteral("velmora-client " VELMORA_VERSION "\n"), {}},
+            {"--bogus", 1, {}, QStringLiteral("Unknown option 'bogus'.\n") + tryHelp},
+            {"-platform xcb -bogus", 1, {}, tryHelp},
+            {"file.txt", 1, {}, QStringLiteral("unexpected argument \"file.txt\"\n") + tryHelp},
+            {"",
+             1,
+             {},
+             QStringLiteral("no display to show the window on: neither DISPLAY nor "
+                            "WAYLAND_DISPLAY is set\n")},
+        };
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        for (const auto &[arguments, exitCode, out, err] : rows) {
+            QProcess client;
+            client.setProcessEnvironment(environment);
+            client.start(
+                QStringLiteral(VELMORA_CLIENT_EXE),
+                QString::fromLatin1(arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            QVERIFY(client.waitForFinished(30000));
+            const QString printed = QString::fromLocal8Bit(client.readAllStandardOutput());
+            const QString complained = QString::fromLocal8Bit(client.readAllStandardError());
+            QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+            QVERIFY2(client.exitCode() == exitCode, arguments);
+            QVERIFY2(printed.contains(out) && printed.isEmpty() == out.isEmpty(),
+                     qPrintable(printed));
+            QVERIFY2(complained.contains(err) && complained.isEmpty() == err.isEmpty(),
+                     qPrintable(complained));
+        }
     }
 };
 
