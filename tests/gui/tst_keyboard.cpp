@@ -14,7 +14,6 @@
 #include "LinkedClient.h"
 #include "WhenShown.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>

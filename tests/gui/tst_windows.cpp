@@ -16,7 +16,6 @@
 #include "TestHome.h"
 #include "WhenShown.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
