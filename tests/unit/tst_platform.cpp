@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "Alphabetical.h"
 #include "Clock.h"
 #include "EventWait.h"
 #include "GeneralDate.h"
@@ -121,7 +120,7 @@ auto stateHome(const QString &path)
 
 using namespace SettingConversions;
 
-// The client's platform layer: its clock, its waits, its sort order and its sounds, and the
+// The client's platform layer: its clock, its waits and its sounds, and the
 // program's command line; and the files the client keeps: its settings, as an administrator may
 // write them, and its logs. How much processor time a wait costs is measured by
 // bench_event_wait, not here.
@@ -216,22 +215,6 @@ private Q_SLOTS:
         wall.start();
         QVERIFY(!EventWait::waitUntil([] { return false; }, 10, Clock::secsSinceEpoch()));
         QVERIFY(wall.elapsed() < 9000);
-    }
-
-    void sortsByTheAlphabetIgnoringCase()
-    {
-        // Names, and the same sorted: case alone decides last, digits come before letters, a
-        // prefix first. That capitals do not come first the configure dialog's test shows.
-        const std::pair<const char *, const char *> rows[] = {
-            {"office Office OFFICE", "OFFICE Office office"},
-            {"b 2 a 10", "10 2 a b"},
-            {"Officer Office", "Office Officer"},
-        };
-        for (const auto &[names, sorted] : rows) {
-            QStringList list = QString::fromLatin1(names).split(QLatin1Char(' '));
-            Alphabetical::sort(list);
-            QCOMPARE(list.join(QLatin1Char(' ')), QLatin1String(sorted));
-        }
     }
 
     // Only waves the sound server plays are handed to it: the sound library is loaded with the

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "Alphabetical.h"
 #include "ClientRequests.h"
 #include "ConfigureRules.h"
 #include "Countdown.h"
@@ -52,8 +53,9 @@ QStringList paths(const char *text)
 // messages, the main window's rules on their texts, and the server's reading of what a client
 // sends, the network-facing parser), and the dialogs' rules: the configure dialog's boxes and
 // wave chooser, the flexible box's layout in twips, the notice's text and dismissal, and the
-// disconnection question's countdown. The keys the address and port boxes take are decided
-// here alone: the configure dialog's own test only checks that its boxes ask these rules.
+// disconnection question's countdown; and the sort order of names. The keys the address and port
+// boxes take are decided here alone: the configure dialog's own test only checks that its boxes ask
+// these rules.
 class TestRules : public QObject
 {
     Q_OBJECT
@@ -352,6 +354,22 @@ private Q_SLOTS:
             QCOMPARE(
                 std::tuple(tick.caption, tick.beep, tick.turnRed, tick.stop),
                 std::tuple(str(next), beep, qstrcmp(then, "red") == 0, qstrcmp(then, "stop") == 0));
+        }
+    }
+
+    void sortsByTheAlphabetIgnoringCase()
+    {
+        // Names, and the same sorted: case alone decides last, digits come before letters, a
+        // prefix first. That capitals do not come first the configure dialog's test shows.
+        const std::pair<const char *, const char *> rows[] = {
+            {"office Office OFFICE", "OFFICE Office office"},
+            {"b 2 a 10", "10 2 a b"},
+            {"Officer Office", "Office Officer"},
+        };
+        for (const auto &[names, sorted] : rows) {
+            QStringList list = QString::fromLatin1(names).split(QLatin1Char(' '));
+            Alphabetical::sort(list);
+            QCOMPARE(list.join(QLatin1Char(' ')), QLatin1String(sorted));
         }
     }
 };
