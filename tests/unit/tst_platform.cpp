@@ -129,7 +129,8 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
+    // Before each test: no sound server, not even the stand-in of a test that failed.
+    void init()
     {
         QVERIFY(QDir().mkpath(QFileInfo(soundServerSocket()).path()));
         QFile::remove(soundServerSocket());
