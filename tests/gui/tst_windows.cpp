@@ -196,7 +196,7 @@ private Q_SLOTS:
     // The focus starts on a button that lies out of sight and does nothing, and another program
     // coming to the front is no tab: the focus stays where it was. The keys are the keyboard
     // test's. The count's arithmetic is the unit table's; here, what the window does with each
-    // tick. The timer running the ticks on its own, to the stop at 0, is the dial test's "time
+    // tick. The timer running the ticks on its own, to the stop at 0, is the dial test's "countdown
     // runs out".
     void countdown()
     {
