@@ -68,6 +68,12 @@ public:
         m_wake.notify_one();
     }
 
+    void waitUntilIdle()
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return !m_pending && !m_playing; });
+    }
+
 private:
     // The one wave id: each wave cuts short the one before, as a new alert should.
     static constexpr uint32_t WaveId = 1;
@@ -80,8 +86,12 @@ private:
             m_wake.wait(lock, [this] { return m_pending.has_value(); });
             const Request wave = std::move(*m_pending);
             m_pending.reset();
+            m_playing = true;
             lock.unlock();
             play(wave);
+            lock.lock();
+            m_playing = false;
+            m_idle.notify_all();
         }
     }
 
@@ -139,7 +149,9 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_idle;
     std::optional<Request> m_pending;
+    bool m_playing = false;
     bool m_started = false;
 
     // Touched by the thread alone.
@@ -174,6 +186,11 @@ void playWave(const QString &path)
     }
     if (observer)
         observer(path);
+}
+
+void waitForPlayer()
+{
+    Player::instance().waitUntilIdle();
 }
 
 bool isPlayableWave(const QString &path)

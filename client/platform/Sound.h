@@ -22,4 +22,7 @@ bool isPlayableWave(const QString &path);
 using Observer = std::function<void(const QString &wavePath)>;
 void setObserver(Observer observer);
 
+// Test seam: returns once the sound thread has done with every wave handed to it, played or not.
+void waitForPlayer();
+
 } // namespace Sound

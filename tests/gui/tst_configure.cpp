@@ -128,6 +128,19 @@ private Q_SLOTS:
         QTest::keyClick(d->txtDismiss, Qt::Key_Tab);
         QVERIFY(!d->chkDismiss->isChecked() && !d->txtDismiss->isEnabled());
 
+        // The page buttons answer their access keys; a ticked wave option brings its box and
+        // buttons into the tab order; a "..." button is named for screen readers by its task.
+        QTest::keyClick(d, Qt::Key_L, Qt::AltModifier);
+        QTRY_COMPARE(d->focusWidget(), d->chkMsg[0]);
+        d->chkMsg[1]->setChecked(true);
+        d->chkMsg[1]->setFocus();
+        for (QWidget *next : QWidgetList{d->txtWave[0], d->cmdWave[0], d->cmdTest[0]}) {
+            QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+            QCOMPARE(d->focusWidget(), next);
+        }
+        QCOMPARE(d->cmdWave[0]->accessibleName(), QLatin1String("Choose the connection wave"));
+        QCOMPARE(d->cmdWave[1]->accessibleName(), QLatin1String("Choose the disconnection wave"));
+
         // "Test" plays the file named in its box, whatever it is, and reports nothing.
         d->cmdTest[1]->click();
         d->cmdTest[0]->click();
@@ -136,7 +149,6 @@ private Q_SLOTS:
         // The chooser opens on the stored file, whose name differs from the file's in letter
         // case only, plays without choosing, whatever the file holds, on "&Test" and on a
         // double-click, and hands the chosen path to the box.
-        d->chkMsg[1]->setChecked(true);
         d->txtWave[0]->setText(sound("b.wav"));
         bool checked = false;
         auto watch = whenShown<frmWav>([&](frmWav *c) {
@@ -187,9 +199,10 @@ private Q_SLOTS:
         QCOMPARE(listed(d->lstConnect[0]), QLatin1String("Alpha beta Mid* Zeta"));
         QCOMPARE(listed(d->lstConnect[2]), QLatin1String("Alpha* beta Mid Zeta"));
         d->chkIncludes[1]->setChecked(true);
-        d->lstConnect[1]->item(3)->setSelected(true);
-        d->lstConnect[1]->item(0)->setSelected(true);
-        // A selection made while ticked survives unticking and is saved.
+        // A list takes several entries with Shift and the arrows; a selection made while ticked
+        // survives unticking and is saved.
+        QTest::keyClick(d->lstConnect[1], Qt::Key_Home);
+        QTest::keyClick(d->lstConnect[1], Qt::Key_Down, Qt::ShiftModifier);
         d->chkIncludes[1]->setChecked(false);
         d->chkMsg[1]->setChecked(true);
         d->chkMsg[3]->setChecked(true);
@@ -229,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(file.childKeys().size(), 21 - 1); // every key but Alert
         // Case counts when selecting: "zeta" and "Gone" are dropped from the key.
         QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
-        QCOMPARE(Settings::text(Settings::AlertDisconnections), list("Alpha|Zeta|"));
+        QCOMPARE(Settings::text(Settings::AlertDisconnections), list("Alpha|beta|"));
         QCOMPARE(Settings::text(Settings::ConfirmDisconnections), list("Alpha|"));
         // A late answer finds no dialog and is only acknowledged.
         QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Other|")));

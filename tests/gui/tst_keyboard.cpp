@@ -14,7 +14,6 @@
 #include "LinkedClient.h"
 #include "WhenShown.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -262,36 +261,12 @@ private Q_SLOTS:
         }
     }
 
-    // What the controls do on their own keys: Space ticks, the arrows choose, a "..." button is
-    // named for screen readers by what it does, and an access key reaches its control.
-    void controlsOnTheirOwnKeys()
+    // The wave chooser's folder list: the arrows walk the folders without opening one; Enter
+    // opens the one they reached, and on the open folder it is "OK"'s. What the configure dialog's
+    // controls do on their own keys is that dialog's test.
+    void waveChooserFolderKeys()
     {
         TestHome home;
-        build("configure, alerts");
-        frmConfigure *d = frmConfigure::loaded();
-        activate(d);
-        d->chkMsg[1]->setFocus();
-        QTest::keyClick(d->chkMsg[1], Qt::Key_Space);
-        for (QWidget *next : QWidgetList{d->txtWave[0], d->cmdWave[0], d->cmdTest[0]}) {
-            QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
-            QCOMPARE(d->focusWidget(), next);
-        }
-        QCOMPARE(d->cmdWave[0]->accessibleName(), QLatin1String("Choose the connection wave"));
-        QCOMPARE(d->cmdWave[1]->accessibleName(), QLatin1String("Choose the disconnection wave"));
-        // The page buttons answer their access keys.
-        QTest::keyClick(d, Qt::Key_O, Qt::AltModifier);
-        QTRY_COMPARE(d->focusWidget(), d->chkBeep);
-        // The connection lists take several entries with Shift and the arrows.
-        d->cmdTab_Click(2);
-        d->fListConnections(QStringLiteral("b|a|c|").replace(u'|', QChar(28)));
-        d->chkIncludes[0]->setChecked(true);
-        QTest::keyClick(d->lstConnect[0], Qt::Key_Home);
-        QTest::keyClick(d->lstConnect[0], Qt::Key_Down, Qt::ShiftModifier);
-        QCOMPARE(d->lstConnect[0]->selectedItems().size(), 2);
-        cleanup();
-
-        // The wave chooser: the arrows walk the folders without opening one; Enter opens the
-        // one they reached, and on the open folder it is "OK"'s.
         build("wave chooser").window->show();
         frmWav *c = frmWav::loaded();
         activate(c);

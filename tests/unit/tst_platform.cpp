@@ -1,18 +1,24 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "Alphabetical.h"
 #include "Clock.h"
 #include "EventWait.h"
+#include "GeneralDate.h"
+#include "LogLine.h"
+#include "MainModule.h"
+#include "RuntimeError.h"
+#include "SettingConversions.h"
+#include "Settings.h"
 #include "Sound.h"
+#include "TestHome.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -58,12 +64,6 @@ QString writeFile(const QTemporaryDir &dir, const char *name, const QByteArray &
     return file.fileName();
 }
 
-bool soundLibraryLoaded()
-{
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcanberra.so");
-}
-
 // Where the desktop's sound server listens for the user's programs.
 QString soundServerSocket()
 {
@@ -79,19 +79,61 @@ QString playing()
     return QString::fromUtf8(list.readAll());
 }
 
+QString str(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+// The error a step raises, or none (number 0).
+template <typename Step> RuntimeError errorOf(Step step)
+{
+    try {
+        step();
+    } catch (const RuntimeError &e) {
+        return e;
+    }
+    return RuntimeError(0, QString());
+}
+
+// Writes an activity log entry; the error it raises, or none.
+RuntimeError logged(const char *direction, const char *text)
+{
+    return errorOf([=] { gWriteLog(str(direction), str(text)); });
+}
+
+// The date of a log's last entry.
+QString lastDate(const QString &path)
+{
+    const QStringList lines = TestHome::readFile(path).split(QLatin1String("\r\n"));
+    return lines[lines.size() - 2].section(QLatin1Char('\t'), 0, 0);
+}
+
+// Sets XDG_STATE_HOME until the returned guard goes.
+auto stateHome(const QString &path)
+{
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", path.toLocal8Bit());
+    return qScopeGuard([saved] { qputenv("XDG_STATE_HOME", saved); });
+}
+
 } // namespace
 
-// The client's platform layer: its clock, its waits, its sort order and its sounds. How
-// much processor time a wait costs is measured by bench_event_wait, not here.
+using namespace SettingConversions;
+
+// The client's platform layer: its clock, its waits and its sounds, and the
+// program's command line; and the files the client keeps: its settings, as an administrator may
+// write them, and its logs. How much processor time a wait costs is measured by
+// bench_event_wait, not here.
 class TestPlatform : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
+    // Before each test: no sound server, not even the stand-in of a test that failed.
+    void init()
     {
         QVERIFY(QDir().mkpath(QFileInfo(soundServerSocket()).path()));
-        QLocalServer::removeServer(soundServerSocket());
+        QFile::remove(soundServerSocket());
     }
 
     void cleanup()
@@ -176,22 +218,6 @@ private Q_SLOTS:
         QVERIFY(wall.elapsed() < 9000);
     }
 
-    void sortsByTheAlphabetIgnoringCase()
-    {
-        // Names, and the same sorted: case alone decides last, digits come before letters, a
-        // prefix first. That capitals do not come first the configure dialog's test shows.
-        const std::pair<const char *, const char *> rows[] = {
-            {"office Office OFFICE", "OFFICE Office office"},
-            {"b 2 a 10", "10 2 a b"},
-            {"Officer Office", "Office Officer"},
-        };
-        for (const auto &[names, sorted] : rows) {
-            QStringList list = QString::fromLatin1(names).split(QLatin1Char(' '));
-            Alphabetical::sort(list);
-            QCOMPARE(list.join(QLatin1Char(' ')), QLatin1String(sorted));
-        }
-    }
-
     // Only waves the sound server plays are handed to it: the sound library is loaded with the
     // first such wave, and only when a sound server is there. Until then the program does not
     // pay for it, and every wave asked for is still told to the observer.
@@ -211,9 +237,11 @@ private Q_SLOTS:
             {"not a wave at all", false},
             {{}, false},
         };
+        // A file where the sound server's socket goes is a server to the client: any wave it
+        // handed to the sound thread would load the library there.
+        QFile socket(soundServerSocket());
+        QVERIFY(socket.open(QIODevice::WriteOnly));
         QTemporaryDir dir;
-        QLocalServer server;
-        QVERIFY(server.listen(soundServerSocket()));
         QStringList told;
         Sound::setObserver([&told](const QString &path) { told.append(path); });
         const auto forget = qScopeGuard([] { Sound::setObserver(nullptr); });
@@ -225,12 +253,14 @@ private Q_SLOTS:
         }
         QVERIFY(!Sound::isPlayableWave(dir.filePath(QStringLiteral("gone.wav"))));
         Sound::playWave(dir.filePath(QStringLiteral("gone.wav")));
-        QVERIFY(!server.hasPendingConnections());
-        server.close();
+        QVERIFY(socket.remove());
         Sound::playWave(writeFile(dir, "sound.wav", pcm));
         QCOMPARE(told.size(), 8);
         QCOMPARE(told.last(), dir.filePath(QStringLiteral("sound.wav")));
-        QVERIFY(!soundLibraryLoaded());
+        Sound::waitForPlayer();
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("/libcanberra.so"));
     }
 
     // A real sound server, started here with a sink that plays into nothing at the pace of a
@@ -261,6 +291,209 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(playing().contains(first), 10000);
         Sound::playWave(second);
         QTRY_VERIFY_WITH_TIMEOUT(!playing().contains(first) && playing().contains(second), 10000);
+    }
+
+    // The real program, started as from a terminal without any display: what does not open a
+    // window answers and exits by itself.
+    void commandLineAnswersWithoutADisplay()
+    {
+        const QString tryHelp = QStringLiteral("Try 'velmora-client --help'");
+        // The arguments (blank-separated); the exit code, and what stdout and stderr hold.
+        const std::tuple<const char *, int, QString, QString> rows[] = {
+            {"--help-all", 0, QStringLiteral("-platform <name"), {}},
+            {"-v", 0, QStringLiteral("velmora-client " VELMORA_VERSION "\n"), {}},
+            {"--bogus", 1, {}, QStringLiteral("Unknown option 'bogus'.\n") + tryHelp},
+            {"-platform xcb -bogus", 1, {}, tryHelp},
+            {"file.txt", 1, {}, QStringLiteral("unexpected argument \"file.txt\"\n") + tryHelp},
+            {"",
+             1,
+             {},
+             QStringLiteral("no display to show the window on: neither DISPLAY nor "
+                            "WAYLAND_DISPLAY is set\n")},
+        };
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        for (const auto &[arguments, exitCode, out, err] : rows) {
+            QProcess client;
+            client.setProcessEnvironment(environment);
+            client.start(
+                QStringLiteral(VELMORA_CLIENT_EXE),
+                QString::fromLatin1(arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            QVERIFY(client.waitForFinished(30000));
+            const QString printed = QString::fromLocal8Bit(client.readAllStandardOutput());
+            const QString complained = QString::fromLocal8Bit(client.readAllStandardError());
+            QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+            QVERIFY2(client.exitCode() == exitCode, arguments);
+            QVERIFY2(printed.contains(out) && printed.isEmpty() == out.isEmpty(),
+                     qPrintable(printed));
+            QVERIFY2(complained.contains(err) && complained.isEmpty() == err.isEmpty(),
+                     qPrintable(complained));
+        }
+    }
+
+    void settings()
+    {
+        const std::function<int(const QString &)> convert[] = {
+            [](const QString &text) { return toInteger16(text, QString()); },
+            [](const QString &text) { return toInteger32(text, QString()); },
+            [](const QString &text) { return leadingInteger16(text, QString()); },
+            [](const QString &text) { return int(toBoolean(text, QString())); },
+        };
+        enum { Integer16, Integer32, Leading16, Boolean };
+        using enum RuntimeError::Number;
+        // The conversion, the text, and the value it gives or the error it raises.
+        const std::tuple<int, const char *, int, int> rows[] = {
+            {Integer16, " 12 ", 12, 0},
+            {Integer16, "2.5", 2, 0}, // halves round to even
+            {Integer16, "1x", 0, TypeMismatch},
+            {Integer16, "40000", 0, Overflow},
+            {Integer32, "40000", 40000, 0},
+            {Leading16, "1abc", 1, 0}, // the leading number of any text, as far as it goes
+            {Leading16, "70000", 0, Overflow},
+            {Boolean, "-1", 1, 0},
+            {Boolean, " tRUE ", 1, 0},
+            {Boolean, "0", 0, 0},
+            {Boolean, " fALSE ", 0, 0},
+            {Boolean, "yes", 0, TypeMismatch},
+        };
+        for (const auto &[conversion, text, value, error] : rows) {
+            int got = 0;
+            const auto run = [&, c = conversion, t = text] { got = convert[c](str(t)); };
+            QVERIFY2(errorOf(run).number() == error && got == value, text);
+        }
+
+        // What an administrator wrote by hand is read afresh each time; a value that does not
+        // convert is named in the error with its key. A list saved with commas reads back whole.
+        TestHome home;
+        TestHome::seed(str("Minimize"), str("0"));
+        QFile file(home.settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[Configuration]\nServerPort=1000\nPopUpOnConnect=true\nAlertConnections=a,b\n"
+                   "Alert=maybe\n");
+        file.close();
+        QCOMPARE(Settings::integer16(Settings::ServerPort, QString()), qint16(1000));
+        QVERIFY(Settings::boolean(Settings::PopUpOnConnect, str("0")));
+        QCOMPARE(Settings::text(Settings::AlertConnections), QLatin1String("a,b"));
+        QCOMPARE(Settings::text(Settings::Minimize, str("x")), QLatin1String("x"));
+        const QString error =
+            errorOf([] { Settings::integer16(Settings::Alert, str("0")); }).description();
+        QVERIFY2(error.contains(QLatin1String("Alert")) && error.contains(QLatin1String("maybe")),
+                 qPrintable(error));
+        const QString list = QStringLiteral("Office\u001ca,b; =c\u001c");
+        Settings::save(Settings::AlertConnections, list);
+        QCOMPARE(Settings::text(Settings::AlertConnections), list);
+    }
+
+    void logFiles()
+    {
+        // The direction and text of an activity entry, and the entry.
+        const std::tuple<const char *, const char *, const char *> entries[] = {
+            {"S", "CMD_CONNECT:OfficePWD:aPWD:x",
+             "D\tSendData\tCMD_CONNECT:Office (Password Supplied)"},
+            {"S", "PWD:secret", "D\tSendData\t (Password Supplied)"},
+            {"S", "CMD_CONNECT:apwd:b", "D\tSendData\tCMD_CONNECT:apwd:b"},
+            {"R", "xPWD:y", "D\tDataArrival\txPWD:y"},
+        };
+        for (const auto &[direction, text, entry] : entries)
+            QCOMPARE(LogLine::activityEntry(str("D"), str(direction), str(text)), str(entry));
+        // The program folder "/opt/velmora", writable or not, XDG_STATE_HOME; the log folder.
+        const std::tuple<bool, const char *, const char *> folders[] = {
+            {true, "/s", "/opt/velmora"},
+            {false, "/s/", "/s/velmora"},
+            {false, "s", "/home/u/.local/state/velmora"}, // a relative one is ignored
+        };
+        for (const auto &[writable, xdg, folder] : folders) {
+            QCOMPARE(LogLine::logFolder(str("/opt/velmora"), writable, str(xdg), str("/home/u")),
+                     str(folder));
+        }
+
+        // A new log starts with its underlined header; a log that exists, even empty, is appended
+        // to; one that cannot be opened raises the error the handlers report, with the reason.
+        TestHome home;
+        const QString activity = MainModule::activityLogPath();
+        QCOMPARE(logged("S", "CMD_USERS").number(), 0);
+        const QString header = MainModule::activityLogHeader();
+        QVERIFY(header.contains(QLatin1String(VELMORA_VERSION)));
+        QCOMPARE(TestHome::readFile(activity), header + QLatin1String("\r\n") +
+                                                   QString(header.size(), QLatin1Char('-')) +
+                                                   QLatin1String("\r\n") + lastDate(activity) +
+                                                   QLatin1String("\tSendData\tCMD_USERS\r\n"));
+        MainModule::deleteActivityLog();
+        QVERIFY(QFile(activity).open(QIODevice::WriteOnly));
+        logged("R", "MSG_ACK");
+        QCOMPARE(TestHome::readFile(activity),
+                 lastDate(activity) + QLatin1String("\tDataArrival\tMSG_ACK\r\n"));
+        QVERIFY(QFile::remove(activity));
+        QVERIFY(QDir().mkdir(activity));
+        QCOMPARE(logged("R", "x").description(),
+                 str("Cannot write %1: %2").arg(activity, qt_error_string(EISDIR)));
+
+        // The error log keeps earlier runs. Its entries are dated by the clock in the default
+        // locale, also once the clock has moved an hour, then a day, and the locale has changed.
+        const QString errors = MainModule::errorLogPath();
+        QFile old(errors);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier run\r\n");
+        old.close();
+        const QLocale system;
+        const auto restore = qScopeGuard([system] { QLocale::setDefault(system); });
+        for (int step = 0; step < 4; ++step) {
+            if (step == 1 || step == 2)
+                Clock::advance(step == 1 ? 3'600'000 : 24 * 3'600'000);
+            if (step == 3)
+                QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+            const QString before = generalDate(Clock::now());
+            gWriteErrorLog(str("frmMain_Load"), str("Type mismatch"));
+            const QString after = generalDate(Clock::now());
+            const QString date = lastDate(errors);
+            QVERIFY2(date == before || date == after, qPrintable(date));
+        }
+        QVERIFY(TestHome::readFile(errors).startsWith(QLatin1String("earlier run\r\n")));
+        QVERIFY(TestHome::readFile(errors).endsWith(
+            QLatin1String("\tfrmMain_Load\tType mismatch\r\n")));
+        QCOMPARE(TestHome::readFile(errors).count(QLatin1String("\r\n")), 5);
+    }
+
+    // A program folder that cannot take the logs (an installed copy's, or one gone between two
+    // entries) sends them to a state folder made for this user's eyes alone: the logs hold what
+    // users wrote to each other. A program folder is looked at again every 10 s of the clock; one
+    // that goes away sends the very next entry to the state folder and is not made again. Neither
+    // folder writable (a state folder beneath a plain file cannot be made, not even by root), the
+    // handlers' error is raised.
+    void logsGoToTheStateFolderWhenTheProgramFolderCannotTakeThem()
+    {
+        TestHome home;
+        QTemporaryDir state;
+        const QString xdgState = state.path() + QLatin1String("/state");
+        const auto restore = stateHome(xdgState);
+        const QString program = home.programFolder() + QLatin1String("/bin");
+        MainModule::setProgramFolder(program);
+        QCOMPARE(logged("R", "MSG_ACK").number(), 0);
+        gWriteErrorLog(str("frmMain_Load"), str("Type mismatch"));
+        QVERIFY(QDir().mkpath(program));
+        Clock::advance(10'000);
+        logged("S", "CMD_USERS");
+        QVERIFY(QFileInfo::exists(program + QLatin1String("/clientlog.txt")));
+        QVERIFY(QDir(program).removeRecursively());
+        QCOMPARE(logged("R", "MSG_ACK").number(), 0);
+        QVERIFY(!QFileInfo::exists(program));
+        const QString folder = xdgState + QLatin1String("/velmora");
+        const QString activity = folder + QLatin1String("/clientlog.txt");
+        const QString errors = folder + QLatin1String("/clienterr.txt");
+        QVERIFY(TestHome::readFile(activity).startsWith(MainModule::activityLogHeader()));
+        QCOMPARE(TestHome::readFile(activity).count(QLatin1String("\tDataArrival\tMSG_ACK\r\n")),
+                 2);
+        QVERIFY(TestHome::readFile(errors).startsWith(MainModule::errorLogHeader()));
+        // The "user" bits repeat the owner's for the user running the test.
+        const QFile::Permissions own = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                       QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+        for (const QString &made : {xdgState, folder, activity, errors})
+            QCOMPARE(QFileInfo(made).permissions() & ~own, QFile::Permissions());
+
+        QVERIFY(QFile(state.filePath(str("plain"))).open(QIODevice::WriteOnly));
+        const auto unwritable = stateHome(state.filePath(str("plain")));
+        QCOMPARE(logged("S", "x").number(), int(RuntimeError::PathFileAccess));
     }
 };
 
