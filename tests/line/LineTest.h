@@ -15,13 +15,12 @@ inline bool sh(const QString &command, QString *output = nullptr)
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(str("/bin/sh"), {str("-c"), command});
-    const bool ended =
-        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
-    const QString text = QString::fromUtf8(process.readAll());
-    if (output)
-        *output = text.trimmed();
     const bool done =
-        ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000) &&
+        process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const QString text = QString::fromUtf8(process.readAll()).trimmed();
+    if (output)
+        *output = text;
     if (!done)
         qWarning("%s: %s", qPrintable(command), qPrintable(text));
     return done;
@@ -35,10 +34,14 @@ struct Desks
         , second(port, str("second"))
     {}
     bool link() { return first.link() && second.link(); }
-    // Both desks hear line next (after what each heard before).
-    bool hear(const QString &line, int timeoutMs = 10000)
+    // Both desks hear lines ("|" between them) in turn, after whatever each heard before.
+    bool hear(const QString &lines, int timeoutMs = 10000)
     {
-        return first.expect(line, timeoutMs) && second.expect(line, timeoutMs);
+        for (const QString &line : lines.split(u'|')) {
+            if (!first.expect(line, timeoutMs) || !second.expect(line, timeoutMs))
+                return false;
+        }
+        return true;
     }
 
     RawClient first;

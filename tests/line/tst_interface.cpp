@@ -49,14 +49,12 @@ private Q_SLOTS:
         QVERIFY(desks.hear(Protocol::StatusDisconnected, 1000));
 
         QVERIFY(desks.first.request(str("CMD_CONNECT:Uplink")));
-        QVERIFY(desks.hear(Protocol::StatusConnectDevice));
-        QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Uplink")));
+        QVERIFY(desks.hear(str("Connect device|Connected to Uplink")));
         // The far end goes away: the line has fallen, and every desk knows within a second.
         QElapsedTimer clock;
         clock.start();
         QVERIFY(sh(str("ip -n far link set velmora1-far down")));
-        QVERIFY(desks.hear(Protocol::StatusDisconnected));
-        QVERIFY(desks.hear(str("Connection to Uplink lost")));
+        QVERIFY(desks.hear(str("Disconnected|Connection to Uplink lost")));
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         // It comes back by itself.
         QVERIFY(sh(str("ip -n far link set velmora1-far up")));
@@ -66,11 +64,8 @@ private Q_SLOTS:
         // The desks' hang-up, with the vote, runs the hang-up command.
         QVERIFY(desks.first.request(Protocol::CmdDisconnect));
         QVERIFY(desks.second.expect(kQuestion) && desks.second.request(str("CMD_OK")));
-        QVERIFY(desks.hear(Protocol::StatusDisconnecting));
-        QVERIFY(desks.hear(Protocol::StatusDisconnected));
+        QVERIFY(desks.hear(str("Disconnecting|Disconnected")));
         QVERIFY(server.stop());
-        QVERIFY2(server.log().contains(str("The interface velmora1 is down")),
-                 qPrintable(server.log()));
         // The fall ended one call, the hang-up the other, which carried the traffic.
         const QString accounting = m_dir.filePath(str("calls.csv"));
         QCOMPARE(accounted(accounting, str("down"), str("Uplink")), 2);
@@ -102,9 +97,7 @@ private Q_SLOTS:
         }
 
         // Quiet, it is idle: every desk is asked without a countdown, and nobody's lock keeps it.
-        QVERIFY(desks.hear(Protocol::MsgDisconnectPrefix + str("0")));
-        QVERIFY(desks.hear(Protocol::StatusDisconnecting));
-        QVERIFY(desks.hear(Protocol::StatusDisconnected));
+        QVERIFY(desks.hear(Protocol::MsgDisconnectPrefix + str("0|Disconnecting|Disconnected")));
         QVERIFY(server.stop());
         // Ended as idle, once.
         const QString accounting = m_dir.filePath(str("idle.csv"));

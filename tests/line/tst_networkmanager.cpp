@@ -41,11 +41,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qDBusRegisterMetaType<NmSettings>();
-        QVERIFY(QDir::setCurrent(m_dir.path())); // the files made here go there
-    }
+    void initTestCase() { qDBusRegisterMetaType<NmSettings>(); }
 
     void cleanup()
     {
@@ -79,8 +75,6 @@ private Q_SLOTS:
         row("wrong password", eap + str(" 802-1x.password-flags 1"), "Office=*\n", "Sun-Owl-17",
             "Connect device|Disconnected|Dialling Office failed: the password was not accepted",
             handed);
-        row("stored password", eap + str(" 802-1x.password Night-Owl-42"), "Office=\n", "",
-            "Connect device|Connected to Office", "!Secret agent:");
         row("mapped by UUID", line + str(" connection.uuid 0a7e4c39-5d59-4d45-9f37-2b1c3f52b6a1"),
             "Office ISP=\n[NetworkManager]\nOffice ISP=0a7e4c39-5d59-4d45-9f37-2b1c3f52b6a1\n", "",
             "Connect device|Connected to Office ISP", "a connection for every phonebook entry");
@@ -91,8 +85,7 @@ private Q_SLOTS:
         // Bound to an interface the machine does not have: refused before it starts.
         row("no device", str("ifname nosuch0"), "Office=\n", "",
             "Connect device|Disconnected|Dialling Office failed: NetworkManager refused: No "
-            "suitable device found "
-            "for this connection",
+            "suitable",
             "");
         row("no connection", QString(), "Office=\n", "",
             "Connect device|Disconnected|Dialling Office failed: NetworkManager has no connection "
@@ -114,12 +107,11 @@ private Q_SLOTS:
         QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
         RawClient desk(server.port(), str("desk"));
         QVERIFY(desk.link());
-        if (!password.isEmpty()) {
-            QCOMPARE(answer(desk, str("CMD_CONNECT:") + entry), str("MSG_PASSWORD"));
-            QVERIFY(desk.request(str("CMD_CONNECT:%1PWD:%2").arg(entry, password)));
-        } else {
-            QVERIFY(desk.request(str("CMD_CONNECT:") + entry));
-        }
+        // Where a password is typed, the desk is asked for it first.
+        QVERIFY(password.isEmpty() ||
+                answer(desk, str("CMD_CONNECT:") + entry) == str("MSG_PASSWORD"));
+        QVERIFY(desk.request(str("CMD_CONNECT:") + entry +
+                             (password.isEmpty() ? QString() : str("PWD:") + password)));
         // A failure's reason follows the state, so that it stays on the desk.
         for (const QString &line : heard) {
             const QString read = desk.next(30000);
@@ -138,36 +130,32 @@ private Q_SLOTS:
     {
         QVERIFY(addProfile(str("Mobile"),
                            str("ifname velmora0 ipv4.method manual ipv4.addresses 192.0.2.1/24")));
-        QFile conf(str("server.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly) && conf.write(config(str("Mobile=\n"))) > 0);
-        conf.close();
         {
             ServerProcess first;
-            QVERIFY(first.start({str("--config"), conf.fileName(), str("-p0")}));
+            QVERIFY(first.startWith(config(str("Mobile=\n")), {str("-p0")}));
             Desks desks(first.port());
             QVERIFY(desks.link());
             QVERIFY(desks.first.request(str("CMD_CONNECT:Mobile")));
-            QVERIFY2(desks.hear(Protocol::StatusConnectDevice), qPrintable(first.log()));
-            QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Mobile")));
+            QVERIFY(desks.hear(str("Connect device|Connected to Mobile")));
             QVERIFY(sendTraffic(str("192.0.2.2")));
             // Every desk hears it within a second of the event.
             QElapsedTimer clock;
             clock.start();
             QVERIFY(sh(str("nmcli connection down Mobile")));
             const qint64 nmcliMs = clock.elapsed();
-            QVERIFY(desks.hear(Protocol::StatusDisconnected));
-            QVERIFY(desks.hear(
-                str("Connection to Mobile lost: it was disconnected outside the server")));
+            QVERIFY(desks.hear(str(
+                "Disconnected|Connection to Mobile lost: it was disconnected outside the server")));
             QVERIFY2(clock.elapsed() < nmcliMs + 1000,
                      qPrintable(str("%1 ms, nmcli took %2 ms").arg(clock.elapsed()).arg(nmcliMs)));
             QVERIFY(sh(str("nmcli connection up Mobile")));
             QVERIFY(desks.hear(Protocol::StatusConnectedTo + str("Mobile"), 1000));
             QVERIFY(first.stop());
         }
-        QCOMPARE(accounted(str("calls.csv"), str("down"), str("Mobile"), kTraffic), 1);
+        QCOMPARE(accounted(m_dir.filePath(str("calls.csv")), str("down"), str("Mobile"), kTraffic),
+                 1);
 
         ServerProcess second;
-        QVERIFY(second.start({str("--config"), conf.fileName(), str("-p0")}));
+        QVERIFY(second.startWith(config(str("Mobile=\n")), {str("-p0")}));
         // Stopping the server left the line up.
         QVERIFY2(second.waitForLog(str("The line is up on Mobile")), qPrintable(second.log()));
         Desks desks(second.port());
@@ -177,22 +165,21 @@ private Q_SLOTS:
         QVERIFY(!desks.first.reads().contains(Protocol::StatusDisconnected));
         QVERIFY(desks.first.request(Protocol::CmdDisconnect));
         QVERIFY(desks.second.expect(kQuestion) && desks.second.request(str("CMD_OK")));
-        QVERIFY(desks.hear(Protocol::StatusDisconnecting));
-        QVERIFY(desks.hear(Protocol::StatusDisconnected));
+        QVERIFY(desks.hear(str("Disconnecting|Disconnected")));
         QVERIFY(sh(str("! nmcli -g NAME connection show --active | grep -qx Mobile")));
         // A reload checks the connections again.
-        QVERIFY(conf.open(QIODevice::WriteOnly) &&
-                conf.write(config(str("Mobile=\n[NetworkManager]\nMobile=Mobile 2\n"))) > 0);
-        conf.close();
+        QVERIFY(!second.writeConfig(config(str("Mobile=\n[NetworkManager]\nMobile=Mobile 2\n")))
+                     .isEmpty());
         ::kill(pid_t(second.pid()), SIGHUP);
         QVERIFY(second.waitForLog(
             str("NetworkManager has no connection Mobile 2 for the phonebook entry Mobile")));
         QVERIFY(second.stop());
     }
 
-    // Somebody else activating a profile gets nothing from the server's agent, and the desks
-    // never see the line move.
-    void otherActivationsGetNoPassword()
+    // The agent answers NetworkManager only, and only for the server's own dials: somebody else
+    // activating a profile gets nothing from it, and the desks never see the line move; called
+    // as NetworkManager calls it, but by another, it refuses.
+    void onlyTheServersDialsGetAPassword()
     {
         QVERIFY(addProfile(str("Guest"), str("ifname velmora0 802-1x.eap md5 802-1x.identity "
                                              "office 802-1x.password-flags 1")));
@@ -210,15 +197,7 @@ private Q_SLOTS:
         QVERIFY(server.waitForLog(
             str("Secret agent: no password for %1: the server did not start it").arg(path), 10000));
         QVERIFY(saidNothingMore(desk));
-        QVERIFY(server.stop());
-    }
 
-    // Called as NetworkManager calls it, but by another: refused.
-    void onlyNetworkManagerIsAnswered()
-    {
-        ServerProcess server;
-        QVERIFY(server.startWith(config(str("Office=*\n")), {str("-p0")}));
-        QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
         // The server's unique name on the bus, found by its process.
         QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
         QString agent;
@@ -226,15 +205,12 @@ private Q_SLOTS:
             if (name.startsWith(u':') && bus->servicePid(name).value() == server.pid())
                 agent = name;
         }
-        const NmSettings connection{
-            {str("connection"), {{str("type"), str("gsm")}, {str("id"), str("Office")}}}};
         QDBusMessage getSecrets =
             QDBusMessage::createMethodCall(agent, str(NM_DBUS_PATH_SECRET_AGENT),
                                            str(NM_DBUS_INTERFACE_SECRET_AGENT), str("GetSecrets"));
-        getSecrets << QVariant::fromValue(connection)
-                   << QVariant::fromValue(QDBusObjectPath(str(NM_DBUS_PATH_SETTINGS "/1")))
-                   << str("gsm") << QStringList()
-                   << uint(NM_SECRET_AGENT_GET_SECRETS_FLAG_ALLOW_INTERACTION);
+        getSecrets << QVariant::fromValue(NmSettings())
+                   << QVariant::fromValue(QDBusObjectPath(path)) << str("gsm") << QStringList()
+                   << 0u;
         // Answered by the server, a process apart: this one may wait without its event loop.
         const QDBusMessage reply = QDBusConnection::systemBus().call(getSecrets);
         QCOMPARE(reply.errorName(), str(NM_DBUS_INTERFACE_SECRET_AGENT ".PermissionDenied"));
