@@ -1,68 +1,37 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "FakeServer.h"
 #include "RawClient.h"
 #include "ServerProcess.h"
+#include "Settings.h"
+#include "TestHome.h"
 
 #include <csignal>
 #include <memory>
-#include <QDir>
 #include <QFile>
-#include <QHostInfo>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
 
 namespace {
 
-// A loopback port below 10000 that nothing listens on now.
-quint16 freeFourDigitPort()
-{
-    QTcpServer probe;
-    for (quint16 port = 2000 + QCoreApplication::applicationPid() % 7000; port < 10000; ++port) {
-        if (probe.listen(QHostAddress::LocalHost, port))
-            return port;
-    }
-    return 0;
-}
-
 // Starts the server on a loopback port (any free one for 0) with a quick simulated line. The
 // file takes only a real port; the command line may ask for any free one.
-bool startServer(ServerProcess &server, quint16 port = 0, const char *phonebook = "Office ISP=\n")
+bool startServer(ServerProcess &server, quint16 port = 0)
 {
-    return server.startWith(QByteArray("[Server]\nAddress=127.0.0.1\nDisconnectSeconds=2\n"
-                                       "[Simulated]\nDialMs=200\nHangUpMs=200\n[Phonebook]\n") +
-                                phonebook,
+    return server.startWith("[Server]\nAddress=127.0.0.1\nDisconnectSeconds=2\n[Simulated]\n"
+                            "DialMs=200\nHangUpMs=200\n[Phonebook]\nOffice ISP=\n",
                             {QStringLiteral("--port"), QString::number(port)});
 }
 
 // A velmora-client process run from a folder of its own (its logs are written beside the
-// executable) with its own settings store.
+// executable), with the settings store of the test's home.
 class ClientProcess
 {
 public:
-    // A port of 0 leaves the settings store empty, as on a first run.
-    explicit ClientProcess(quint16 port)
+    ClientProcess()
     {
         const QString exe = m_dir.filePath(QStringLiteral("velmora-client"));
         QFile::copy(QStringLiteral(VELMORA_CLIENT_EXE), exe);
-        QDir().mkpath(m_dir.filePath(QStringLiteral("config/Velmora")));
-        QSettings store(m_dir.filePath(QStringLiteral("config/Velmora/Velmora.conf")),
-                        QSettings::IniFormat);
-        if (port != 0) {
-            store.setValue(QStringLiteral("Configuration/ServerIPAddress"),
-                           QStringLiteral("127.0.0.1"));
-            store.setValue(QStringLiteral("Configuration/ServerPort"), int(port));
-        }
-        store.sync();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        // On the virtual X server when the test runs under one, offscreen otherwise.
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), env.contains(QStringLiteral("DISPLAY"))
-                                                          ? QStringLiteral("xcb")
-                                                          : QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(env);
         m_process.start(exe, {});
     }
     ~ClientProcess()
@@ -71,24 +40,20 @@ public:
         m_process.waitForFinished();
     }
 
-    QString log() const
+    // Waits until the activity log holds the entry, whole, the given number of times: "S" for a
+    // line sent, "R" for one received.
+    bool logged(const char *direction, const QString &line, qsizetype times = 1) const
     {
-        QFile file(m_dir.filePath(QStringLiteral("clientlog.txt")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    // How many times the activity log holds the entry: "S" for a line sent, "R" for one received.
-    qsizetype count(const char *direction, const QString &line) const
-    {
-        return log().count((qstrcmp(direction, "S") == 0 ? QStringLiteral("\tSendData\t")
-                                                         : QStringLiteral("\tDataArrival\t")) +
-                           line);
-    }
-    // Waits until the activity log holds the entry, whole, the given number of times.
-    bool logged(const char *direction, const QString &line, qsizetype times = 1,
-                int timeoutMs = 15000) const
-    {
-        const QString entry = line + QStringLiteral("\r\n");
-        return QTest::qWaitFor([&] { return count(direction, entry) >= times; }, timeoutMs);
+        const QString entry = (qstrcmp(direction, "S") == 0 ? QStringLiteral("\tSendData\t")
+                                                            : QStringLiteral("\tDataArrival\t")) +
+                              line + QStringLiteral("\r\n");
+        return QTest::qWaitFor(
+            [&] {
+                QFile file(m_dir.filePath(QStringLiteral("clientlog.txt")));
+                return file.open(QIODevice::ReadOnly) &&
+                       QString::fromUtf8(file.readAll()).count(entry) >= times;
+            },
+            15000);
     }
     QProcess &process() { return m_process; }
 
@@ -96,50 +61,6 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
 };
-
-bool desktopAvailable()
-{
-    return qEnvironmentVariableIsSet("DISPLAY") &&
-           !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
-}
-
-QString xdotool(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-// Waits for the first visible window of the process whose title matches the pattern, gives it
-// the keyboard, then runs the xdotool commands ("key", "type" and their arguments, separated by
-// "|") on it; false when no window shows. The X server passes the input on in order and the
-// client handles it in order, so a key that moves the focus or opens a page has done so before
-// the next one is handled.
-bool keys(const QProcess &owner, const char *titlePattern, const QString &commands)
-{
-    QString window;
-    const auto shown = [&] {
-        window = xdotool({QStringLiteral("search"), QStringLiteral("--all"),
-                          QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                          QString::number(owner.processId()), QStringLiteral("--name"),
-                          QString::fromUtf8(titlePattern)})
-                     .section(QLatin1Char('\n'), 0, 0);
-        return !window.isEmpty();
-    };
-    // Generous: a client built with the sanitizers takes seconds to show its first window
-    // while other tests share the processors. The wait ends as soon as the window shows.
-    if (!QTest::qWaitFor(shown, 30000))
-        return false;
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-    for (const QString &command : commands.split(QLatin1Char('|'))) {
-        const QString verb = command.section(QLatin1Char(' '), 0, 0);
-        const QString rest = command.section(QLatin1Char(' '), 1);
-        xdotool(QStringList{verb} +
-                (verb == QLatin1String("type") ? QStringList{rest} : rest.split(QLatin1Char(' '))));
-    }
-    return true;
-}
 
 } // namespace
 
@@ -152,13 +73,15 @@ class TestEndToEnd : public QObject
 private Q_SLOTS:
     void followsACallAndOutlivesTheServer()
     {
+        TestHome home;
         std::unique_ptr<ClientProcess> client;
         quint16 port = 0;
         {
             ServerProcess first;
             QVERIFY(startServer(first));
             port = first.port();
-            client = std::make_unique<ClientProcess>(port);
+            TestHome::seedServer(port);
+            client = std::make_unique<ClientProcess>();
             QVERIFY(client->logged("R", QStringLiteral("Disconnected")));
             // Another desk dials and hangs up: the client follows the line, lets the countdown
             // run out, and the line drops; the link's set-up logged the first "Disconnected".
@@ -183,56 +106,33 @@ private Q_SLOTS:
         QVERIFY(second.ended());
     }
 
-    void firstRunConfiguresAndLinks()
+    // The client leaving with the desktop session or a termination signal.
+    void signalsRunTheShutDownWithoutAsking_data()
     {
-        if (!desktopAvailable())
-            QSKIP("needs an X display and xdotool");
-        // The port box takes four digits, as a user would type them.
-        ServerProcess server;
-        QVERIFY(startServer(server, freeFourDigitPort()));
-        QVERIFY(server.port() < 10000);
-        ClientProcess client(0);
-        // The dialog opens on its first page, in the server name box.
-        QVERIFY(keys(client.process(), "^Configure Velmora Client$",
-                     QStringLiteral("key Tab|type 127.0.0.1|key Tab|type %1|key Return")
-                         .arg(server.port())));
-        QVERIFY(client.logged("R", QStringLiteral("CMD_SEND_ID")));
-        QCOMPARE(client.process().state(), QProcess::Running);
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
     }
-
-    // One user writes to another through the server; the other replies from the box.
-    void usersMessageEachOther()
+    void signalsRunTheShutDownWithoutAsking()
     {
-        if (!desktopAvailable())
-            QSKIP("needs an X display and xdotool");
-        ServerProcess server;
-        QVERIFY(startServer(server));
-        ClientProcess writer(server.port());
-        ClientProcess reader(server.port());
-        // Both report this machine's name; each is offered the other under it, alone, so it
-        // arrives chosen with the caret in the text box.
-        const QString name = QHostInfo::localHostName();
-        QVERIFY(writer.logged("S", QStringLiteral("ID:") + name));
-        QVERIFY(reader.logged("S", QStringLiteral("ID:") + name));
-        QVERIFY(keys(writer.process(), "^Velmora Client$", QStringLiteral("key alt+m")));
-        QVERIFY(keys(writer.process(), "^Send Message to Another User$",
-                     QStringLiteral("type Lunch # at one?|key alt+o")));
-        QVERIFY(reader.logged("R", QStringLiteral("CMD_MSG:") + name +
-                                       QStringLiteral("#Lunch # at one?")));
-        QVERIFY(keys(reader.process(), "^.* has sent you a message$", QStringLiteral("key alt+r")));
-        QVERIFY(keys(reader.process(), "^Reply to message from .*$",
-                     QStringLiteral("type Sure|key alt+o")));
-        QVERIFY(writer.logged("R", QStringLiteral("CMD_MSG:") + name + QStringLiteral("#Sure")));
-        // Each sent its one message, once: a line that another desk dials reaches both after
-        // anything they sent before.
-        RawClient other(server.port(), QStringLiteral("other"));
-        QVERIFY(other.link() && other.request(QStringLiteral("CMD_CONNECT:Office ISP")));
-        QVERIFY(writer.logged("R", QStringLiteral("Connected to Office ISP")));
-        QVERIFY(reader.logged("R", QStringLiteral("Connected to Office ISP")));
-        QCOMPARE(writer.count("S", QStringLiteral("CMD_MSG:")), 1);
-        QCOMPARE(reader.count("S", QStringLiteral("CMD_MSG:")), 1);
-        QVERIFY(writer.process().state() == QProcess::Running &&
-                reader.process().state() == QProcess::Running);
+        QFETCH(int, signalNumber);
+        TestHome home;
+        FakeServer server;
+        TestHome::seedServer(server.port());
+        // Saved back as the box's "1" only by the shut-down.
+        TestHome::seed(QStringLiteral("Alert"), QStringLiteral("2"));
+        ClientProcess client;
+        QVERIFY(server.waitForConnections(1, 20000));
+        // Answered from the client's event loop: it runs, linked, with its handlers in place.
+        QVERIFY(server.roundTrip(20000));
+
+        QCOMPARE(::kill(pid_t(client.process().processId()), signalNumber), 0);
+        QVERIFY(QTest::qWaitFor([&] { return client.process().state() == QProcess::NotRunning; },
+                                20000));
+        QCOMPARE(client.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(client.process().exitCode(), 0);
+        QCOMPARE(server.requests(), QStringList{QStringLiteral("CMD_END")});
+        QCOMPARE(Settings::text(Settings::Alert), QLatin1String("1"));
     }
 };
 

@@ -14,6 +14,7 @@
 #include "WhenShown.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,25 +39,24 @@ bool aDialogIsOpen()
            frmUsers::loaded();
 }
 
+void clickItem(QListWidget *list, int row, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(list->item(row)).center());
+}
+
 enum Answer { First, Second, Nobody, ServerShutsDown };
 
 } // namespace
 
-// The dialogs the server's messages open, and the main window's own commands.
+// The dialogs the server's messages open, writing to other users, and the main window's own
+// commands.
 class TestDial : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        frmMsg::unload();
-        frmAlert::unload();
-        frmPhonebook::unload();
-        frmDUNPassword::unload();
-        frmFlexiBox::unload();
-        frmUsers::unload();
-    }
+    void cleanup() { SharedForms::unloadAll(); }
 
     // The server's messages (one a line; those after ">" go out while the first dialog waits),
     // then each dialog is answered with its first button (Connect, OK, Reply), its second
@@ -99,6 +99,10 @@ private Q_SLOTS:
         row("messages put aside", "CMD_MSG:bob#one>CMD_MSG:cy#two", Second, "");
         row("message without a sender", "CMD_MSG:nohash", Second, "", 1);
         row("users written to", "USERS:zed|ann|", First, "CMD_MSG:zed#ann#s3cr#t");
+        // A message arriving while the user writes is shown beside the composer, and a second
+        // list is refused; the reply cannot take the composer, and opens once its text is sent.
+        row("reply waits for the composer", "USERS:ann|>USERS:zed|>CMD_MSG:bob#hi", First,
+            "CMD_MSG:ann#s3cr#t\nCMD_MSG:bob#s3cr#t");
         row("users not written to", "USERS:zed|ann|", Second, "");
         row("no users, nothing sent", "USERS:", Second, "");
         for (const char *opening : {"PHONEBOOK:a|b|", "MSG_PASSWORD", "MSG_DISCONNECT+30",
@@ -129,9 +133,7 @@ private Q_SLOTS:
                 QTest::mouseClick(buttons[answer], Qt::LeftButton);
         };
         const auto chooser = whenEachShown<frmPhonebook>([&](frmPhonebook *f) {
-            const QListWidget *list = f->lstPhonebook;
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(0)).center());
+            clickItem(f->lstPhonebook, 0);
             act(f->cmdAction);
         });
         const auto prompt = whenEachShown<frmDUNPassword>([&](frmDUNPassword *f) {
@@ -142,6 +144,8 @@ private Q_SLOTS:
         const auto alert = whenEachShown<frmAlert>([&](frmAlert *f) { act(f->cmdAction); });
         const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) { act(f->cmdAction); });
         const auto composer = whenEachShown<frmUsers>([&](frmUsers *f) {
+            // A lone user arrives chosen, with the caret in the text box.
+            QCOMPARE(f->focusWidget() == f->txtMsg, f->lstUsers->count() == 1);
             f->cmdSelect_Click();
             f->txtMsg->setPlainText(QStringLiteral("s3cr#t"));
             act(f->cmdAction);
@@ -185,12 +189,75 @@ private Q_SLOTS:
             !TestHome::readFile(MainModule::activityLogPath()).contains(QLatin1String("PWD:s3cr")));
     }
 
-    void connectButtonCommands()
+    // Several users: nothing is chosen for the user, "&OK" wants a text and a name, and the
+    // recipients go out in list order whatever the order of choosing.
+    void composeToSeveralUsers()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        QTest::mouseClick(c.window->cmdAction[3], Qt::LeftButton);
+        QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_USERS")});
+        const auto watch = whenShown<frmUsers>([&](frmUsers *f) {
+            QCOMPARE(f->windowTitle(), QLatin1String("Send Message to Another User"));
+            QVERIFY(f->lstUsers->selectedItems().isEmpty());
+            QCOMPARE(f->focusWidget(), f->lstUsers);
+            clickItem(f->lstUsers, 1);
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton); // a name, no text
+            f->lstUsers->clearSelection();
+            QTest::keyClicks(f->txtMsg, QStringLiteral("Lunch #1?"));
+            QTest::keyClick(f->txtMsg, Qt::Key_Return); // a new line, not an answer
+            QTest::keyClicks(f->txtMsg, QStringLiteral("At one"));
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton); // a text, no name
+            QVERIFY(f->Tag.isEmpty() && f->isVisible());
+            clickItem(f->lstUsers, 1);
+            clickItem(f->lstUsers, 0, Qt::ControlModifier);
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+        });
+        c.server.send(withSeparators("USERS:zed|ann||"));
+        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:zed#ann#Lunch #1?\r\nAt one")));
+    }
+
+    // 250 characters as sent, a line break counting as its two; more is refused with a beep.
+    void theMessageHoldsAtMost250Characters()
+    {
+        TestHome home;
+        frmUsers *f = frmUsers::instance();
+        f->show();
+        QTest::keyClicks(f->txtMsg, QString(248, u'x'));
+        QTest::keyClick(f->txtMsg, Qt::Key_Return);
+        QCOMPARE(f->messageText().size(), 250);
+        QCOMPARE(home.beeps(), 0);
+        QTest::keyClicks(f->txtMsg, QStringLiteral("yz"));
+        QTest::keyClick(f->txtMsg, Qt::Key_Return);
+        QCOMPARE(f->messageText(), QString(248, u'x') + QLatin1String("\r\n"));
+        QCOMPARE(home.beeps(), 3);
+
+        // Over a selection the room it frees counts; a paste is cut to what fits.
+        f->txtMsg->selectAll();
+        QApplication::clipboard()->setText(QString(300, u'p'));
+        f->txtMsg->paste();
+        QCOMPARE(f->messageText(), QString(250, u'p'));
+        QCOMPARE(home.beeps(), 4);
+        QTest::keyClick(f->txtMsg, Qt::Key_Backspace);
+        QTest::keyClick(f->txtMsg, Qt::Key_Return); // two characters where one is free
+        QTest::keyClicks(f->txtMsg, QStringLiteral("q"));
+        QCOMPARE(f->messageText(), QString(249, u'p') + QLatin1Char('q'));
+    }
+
+    void mainWindowCommands()
     {
         LinkedClient c;
         TestHome::seed(QStringLiteral("Minimize"), QStringLiteral("1"));
         QVERIFY(c.start());
         frmMain &w = *c.window;
+        QTest::mouseClick(w.imgBrindor, Qt::LeftButton);
+        QVERIFY(frmMsg::loaded() && frmMsg::loaded()->caption() == frmMain::aboutText());
+        QVERIFY(frmMain::aboutText().startsWith(QStringLiteral("Velmora Utility (Client) V%1.%2\r")
+                                                    .arg(VELMORA_VERSION_MAJOR)
+                                                    .arg(VELMORA_VERSION_MINOR)));
+        QCOMPARE(c.home.beeps(), 0); // no heading, no beep
+        frmMsg::unload();
+
         w.mnuSysTray_Click(7);
         QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_USERS")});
         c.server.clearReceived();
@@ -222,34 +289,22 @@ private Q_SLOTS:
         QVERIFY(TestHome::readFile(MainModule::errorLogPath())
                     .contains(QLatin1String("\tfrmMain.cmdAction_Click\t")));
         QVERIFY(w.isVisible() && !w.isMinimized());
-    }
 
-    void aboutAndExitCommands()
-    {
-        LinkedClient c;
-        QVERIFY(c.start());
-        QTest::mouseClick(c.window->imgBrindor, Qt::LeftButton);
-        QVERIFY(frmMsg::loaded() && frmMsg::loaded()->caption() == frmMain::aboutText());
-        QVERIFY(frmMain::aboutText().startsWith(QStringLiteral("Velmora Utility (Client) V%1.%2\r")
-                                                    .arg(VELMORA_VERSION_MAJOR)
-                                                    .arg(VELMORA_VERSION_MINOR)));
-        QCOMPARE(c.home.beeps(), 0); // no heading, no beep
-
-        QSignalSpy ended(c.window.get(), &frmMain::programEnded);
+        // Exit asks first; with the second button reading "Mi&nimize" the button minimises, the
+        // menu still asks.
+        QSignalSpy ended(&w, &frmMain::programEnded);
         MessageBox::setNextAnswer(MessageBox::AnswerNo);
-        QTest::mouseClick(c.window->cmdAction[1], Qt::LeftButton);
+        QTest::mouseClick(w.cmdAction[1], Qt::LeftButton);
         QCOMPARE(MessageBox::shownBoxes().last().style, 308);
         QCOMPARE(ended.size(), 0);
-        // With the second button reading "Mi&nimize" the button minimises, the menu still asks.
-        c.window->cmdAction[1]->setText(QStringLiteral("Mi&nimize"));
-        QTest::mouseClick(c.window->cmdAction[1], Qt::LeftButton);
-        QTRY_VERIFY(!c.window->isVisible());
+        w.cmdAction[1]->setText(QStringLiteral("Mi&nimize"));
+        QTest::mouseClick(w.cmdAction[1], Qt::LeftButton);
+        QTRY_VERIFY(!w.isVisible());
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         MessageBox::setNextAnswer(MessageBox::AnswerYes);
-        c.window->mnuSysTray_Click(11);
+        w.mnuSysTray_Click(11);
         QCOMPARE(MessageBox::shownBoxes().size(), 2);
         QCOMPARE(ended.size(), 1);
-        QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_END")));
     }
 };
 

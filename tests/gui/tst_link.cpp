@@ -2,17 +2,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "Clock.h"
-#include "FakeServer.h"
 #include "frmMain.h"
 #include "frmMsg.h"
 #include "LinkedClient.h"
 #include "MainModule.h"
+#include "MessageBox.h"
 #include "TcpClientSocket.h"
-#include "TestHome.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QHostInfo>
 #include <QLabel>
+#include <QProperty>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -26,6 +29,35 @@ bool linkCommandsAre(const frmMain &w, bool enabled)
            w.mnuSysTray[6]->isEnabled() == enabled && w.mnuSysTray[7]->isEnabled() == enabled;
 }
 
+// Seeds the store from "Key=value" pairs separated by ";"; "|" in a value or a message stands
+// for the list separator character.
+QString withSeparators(const char *text)
+{
+    return QString::fromLatin1(text).replace(QLatin1Char('|'), QChar(28));
+}
+
+void seed(const char *settings)
+{
+    for (const QString &pair : withSeparators(settings).split(QLatin1Char(';')))
+        TestHome::seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+}
+
+// The state as the window's button, its menu and the notification area's tip show it.
+void checkState(const frmMain &w, int state, const QString &tip)
+{
+    QCOMPARE(w.iState, qint16(state));
+    QCOMPARE(w.cmdAction[0]->text(), QLatin1String(state == 1 ? "&Connect" : "&Disconnect"));
+    QCOMPARE(w.mnuSysTray[6]->text(), w.cmdAction[0]->text());
+    const QSystemTrayIcon *tray = w.findChild<QSystemTrayIcon *>();
+    QVERIFY(tray);
+    QCOMPARE(tray->toolTip(), tip);
+}
+
+QString noticeCaption()
+{
+    return frmMsg::loaded() ? frmMsg::loaded()->caption() : QString();
+}
+
 } // namespace
 
 class TestLink : public QObject
@@ -33,6 +65,8 @@ class TestLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup() { SharedForms::unloadAll(); }
+
     // An empty "shown" is a port setting that is no number: reported as an error of the tick.
     void linkAttempts_data()
     {
@@ -62,21 +96,18 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, shown);
         const bool overIPv6 = shown.contains(QLatin1String("::1"));
-        if (overIPv6 && !FakeServer::hasIPv6Loopback())
+        if (overIPv6 && !QTcpServer().listen(QHostAddress::LocalHostIPv6, 0))
             QSKIP("This machine has no IPv6 loopback");
         const bool listening = shown.startsWith(QLatin1String("Linked"));
         TestHome home;
-        FakeServer server(FakeServer::Port::Any, overIPv6
-                                                     ? QHostAddress(QHostAddress::LocalHostIPv6)
-                                                     : QHostAddress(QHostAddress::LocalHost));
+        FakeServer server(overIPv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
         QString port = QString::number(server.port());
         if (!listening)
             server.stopListening();
         if (shown.isEmpty())
             port = QStringLiteral("port");
-        TestHome::seed(QStringLiteral("ServerName"), name);
-        TestHome::seed(QStringLiteral("ServerIPAddress"), address);
-        TestHome::seed(QStringLiteral("ServerPort"), port);
+        seed(qPrintable(QStringLiteral("ServerName=%1;ServerIPAddress=%2;ServerPort=%3")
+                            .arg(name, address, port)));
         frmMain w;
         QVERIFY(w.Form_Load());
         if (shown.isEmpty()) {
@@ -85,7 +116,6 @@ private Q_SLOTS:
             QVERIFY(frmMsg::loaded() && frmMsg::loaded()->caption().startsWith(QLatin1String(
                                             "frmMain.timConnect_Timer error 40020 : ")));
             QCOMPARE(home.beeps(), 1);
-            frmMsg::unload();
             return;
         }
         QTRY_COMPARE(w.lblLink->text(), shown + port);
@@ -106,24 +136,6 @@ private Q_SLOTS:
                      .contains(QLatin1String("\tSendData\tCMD_END")),
                  listening);
         QCOMPARE(w.wskClient->State(), int(TcpClientSocket::StateClosed));
-    }
-
-    // A name with addresses of both kinds links over IPv4, whose dotted address the window
-    // shows; IPv6 addresses remain for a name without IPv4 or a server not listening on it.
-    void addressesOfANameInLinkOrder()
-    {
-        const auto order = [](const char *resolved) {
-            QList<QHostAddress> addresses;
-            for (const QString &text : QString::fromLatin1(resolved).split(QLatin1Char(' ')))
-                addresses.append(QHostAddress(text));
-            QStringList tried;
-            for (const QHostAddress &address : TcpClientSocket::linkOrder(addresses))
-                tried.append(address.toString());
-            return tried.join(QLatin1Char(' '));
-        };
-        QCOMPARE(order("::1 127.0.0.1 2001:db8::1 192.0.2.1"),
-                 QLatin1String("127.0.0.1 192.0.2.1 ::1 2001:db8::1"));
-        QCOMPARE(order("2001:db8::2 ::1"), QLatin1String("2001:db8::2 ::1"));
     }
 
     void lostLinkIsRetriedAndShowsUnknown()
@@ -158,12 +170,8 @@ private Q_SLOTS:
         LinkedClient c;
         QVERIFY(c.start());
         Clock::freeze();
-        c.window->fSendMessage(QStringLiteral("CMD_USERS"));
-        QCOMPARE(c.server.requests(), QStringList{QStringLiteral("CMD_USERS")});
-
         // While the client waits for the acknowledgement of its request, the server asks for
         // its identity; the answer is acknowledged, and that acknowledgement ends both waits.
-        c.server.clearReceived();
         c.server.setAutoAck(false);
         c.server.setResponder([&](const QString &message) {
             c.server.send(message.startsWith(QLatin1String("ID:")) ? QStringLiteral("MSG_ACK")
@@ -190,6 +198,130 @@ private Q_SLOTS:
         c.window->fSendMessage(QStringLiteral("CMD_USERS"));
         returned = true;
         QVERIFY(waitingAfterNine);
+    }
+
+    void everyMessageIsLoggedAndAcknowledgedFirst_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("received");
+        const QString ack = QStringLiteral("MSG_ACK");
+        const auto row = [&](const char *name, const char *message, const QStringList &replies) {
+            QTest::newRow(name) << withSeparators(message) << QStringList{ack} + replies;
+        };
+        row("identity", "CMD_SEND_ID", {QStringLiteral("ID:") + QHostInfo::localHostName()});
+        row("status", "Disconnected", {});
+        row("locked notice", "MSG_LOCKED", {});
+        row("cancellation", "MSG_CANCELLED", {});
+        row("connections", "CONNECTIONS:a|", {});
+        row("lock answer", "MSG_DISCONNECT+30", {QStringLiteral("CMD_LOCKED")});
+        QTest::newRow("stray acknowledgement") << ack << QStringList();
+    }
+    void everyMessageIsLoggedAndAcknowledgedFirst()
+    {
+        QFETCH(QString, message);
+        QFETCH(QStringList, received);
+        LinkedClient c;
+        QVERIFY(c.start());
+        c.window->mnuSysTray_Click(2);
+        QVERIFY(c.window->chkLock->isChecked() && c.window->mnuSysTray[2]->isChecked());
+        c.server.send(message);
+        QTRY_VERIFY(
+            TestHome::readFile(MainModule::activityLogPath())
+                .contains(QLatin1String("\tDataArrival\t") + message + QLatin1String("\r\n")));
+        QVERIFY(c.server.roundTrip());
+        QCOMPARE(c.server.received(), received);
+    }
+
+    void statusSequence()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        frmMain &w = *c.window;
+        const auto tick = [&w] {
+            w.timOnline_Timer();
+            return w.lblConnection->text();
+        };
+        Clock::freeze();
+        QVERIFY(c.serverSays(QStringLiteral("Connect device")));
+        checkState(w, 2, QStringLiteral("Connect device"));
+        QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
+        QVERIFY(w.timOnline->isActive());
+        QCOMPARE(w.lblConnection->text(), QLatin1String("Connected to Office"));
+        Clock::advance(3723'000);
+        QCOMPARE(tick(), QLatin1String("Connected to Office for 01:02:03"));
+        // Another entry's line shows once; the duration stays with the first entry, and the
+        // display keeps its rhythm: the timer runs on rather than starting over.
+        int timerChanges = 0;
+        const auto notifier = w.timOnline->bindableActive().addNotifier([&] { ++timerChanges; });
+        QVERIFY(c.serverSays(QStringLiteral("Connected to Home")));
+        QCOMPARE(timerChanges, 0);
+        QCOMPARE(w.lblConnection->text(), QLatin1String("Connected to Home"));
+        QCOMPARE(tick(), QLatin1String("Connected to Office for 00:00:00"));
+        // Hanging up that comes back: paused, then resumed from the old start.
+        Clock::advance(360'000'000);
+        QVERIFY(c.serverSays(QStringLiteral("Disconnecting")));
+        QCOMPARE(tick(), QLatin1String("Disconnecting"));
+        QVERIFY(c.serverSays(QStringLiteral("Connected to Office")));
+        QCOMPARE(tick(), QLatin1String("Connected to Office for 100:00:00"));
+        // An unknown line is shown and changes no state.
+        QVERIFY(c.serverSays(QStringLiteral("Something odd")));
+        QCOMPARE(w.lblConnection->text(), QLatin1String("Something odd"));
+        checkState(w, 3, QStringLiteral("Something odd"));
+
+        w.bIRequestedDisconnect = true;
+        QVERIFY(c.serverSays(QStringLiteral("Disconnected")));
+        checkState(w, 1, QStringLiteral("Disconnected"));
+        QCOMPARE(timerChanges, 1);
+        QVERIFY(!w.bIRequestedDisconnect);
+        QVERIFY(!frmMsg::loaded()); // alerts are off
+        QVERIFY(c.home.sounds().isEmpty());
+    }
+
+    void alertsFollowTheSettings()
+    {
+        LinkedClient c;
+        seed("Alert=1");
+        QVERIFY(c.start());
+        const auto say = [&c](std::initializer_list<const char *> lines) {
+            for (const char *line : lines)
+                QVERIFY(c.serverSays(QLatin1String(line)));
+        };
+        // With nothing stored but the switch, no pop-ups: their default is off.
+        say({"Connected to Office", "Disconnected"});
+        QVERIFY(!frmMsg::loaded());
+        seed("PopUpOnConnect=1;WaveOnConnect=1;ConnectWave=/sounds/up.wav;PopUpOnDisconnect=1;"
+             "WaveOnDisconnect=1;DisconnectWave=/sounds/down.wav");
+        // No alert for a line that was not up, nor for the same line again.
+        say({"Disconnected", "Connected to Office"});
+        QCOMPARE(noticeCaption(), QLatin1String("The Velmora Server is connected to Office"));
+        say({"Connected to Office", "Disconnected"});
+        QCOMPARE(noticeCaption(), QLatin1String("The Velmora Server has disconnected from Office"));
+        QCOMPARE(c.home.sounds(), (QStringList{QStringLiteral("/sounds/up.wav"),
+                                               QStringLiteral("/sounds/down.wav")}));
+
+        // Only for the listed entries; a wave switched on without a file plays nothing.
+        frmMsg::unload();
+        seed("AlertCIfIncludes=True;AlertConnections= office |;ConnectWave=");
+        say({"Connected to Home"});
+        QVERIFY(!frmMsg::loaded());
+        say({"Connect device", "Connected to OFFICE"});
+        QCOMPARE(noticeCaption(), QLatin1String("The Velmora Server is connected to OFFICE"));
+        QCOMPARE(c.home.sounds().size(), 2);
+        // A bad stored filter fails the alert alone: the state still changes.
+        frmMsg::unload();
+        seed("AlertCIfIncludes=perhaps");
+        MessageBox::setNextAnswer(MessageBox::AnswerOk);
+        say({"Connect device", "Connected to Office"});
+        QVERIFY(!frmMsg::loaded());
+        checkState(*c.window, 3, QStringLiteral("Connected to Office"));
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+
+        // Alerts switched off from the menu: nothing is said.
+        frmMsg::unload();
+        c.window->mnuSysTray_Click(3);
+        QVERIFY(!c.window->chkAlert->isChecked() && !c.window->mnuSysTray[3]->isChecked());
+        say({"Connect device", "Connected to Office"});
+        QVERIFY(!frmMsg::loaded());
     }
 };
 

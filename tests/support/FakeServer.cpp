@@ -6,10 +6,9 @@
 #include "Cp1252.h"
 #include "Protocol.h"
 
-#include <QCoreApplication>
 #include <QTest>
 
-FakeServer::FakeServer(Port port, const QHostAddress &loopback)
+FakeServer::FakeServer(const QHostAddress &loopback)
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
@@ -21,22 +20,8 @@ FakeServer::FakeServer(Port port, const QHostAddress &loopback)
             connect(socket, &QTcpSocket::readyRead, this, &FakeServer::onReadyRead);
         }
     });
-    bool listening = false;
-    if (port == Port::FourDigits) {
-        const auto first = static_cast<quint16>(2000 + QCoreApplication::applicationPid() % 7000);
-        for (quint16 candidate = first; !listening && candidate < 10000; ++candidate)
-            listening = m_server.listen(loopback, candidate);
-    } else {
-        listening = m_server.listen(loopback, 0);
-    }
-    if (!listening)
+    if (!m_server.listen(loopback, 0))
         qFatal("FakeServer cannot listen: %s", qPrintable(m_server.errorString()));
-}
-
-bool FakeServer::hasIPv6Loopback()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHostIPv6, 0);
 }
 
 bool FakeServer::waitForConnections(int count, int timeoutMs)

@@ -21,13 +21,8 @@ class FakeServer : public QObject
     Q_OBJECT
 
 public:
-    enum class Port { Any, FourDigits };
-    // Listens on the loopback address, on a port the system chooses or, for tests that type the
-    // port into the client's four-character box, on a free port below 10000.
-    explicit FakeServer(Port port = Port::Any,
-                        const QHostAddress &loopback = QHostAddress(QHostAddress::LocalHost));
-    // Whether this machine has the IPv6 loopback to listen on.
-    static bool hasIPv6Loopback();
+    // Listens on the loopback address, on a port the system chooses.
+    explicit FakeServer(const QHostAddress &loopback = QHostAddress(QHostAddress::LocalHost));
 
     quint16 port() const { return m_server.serverPort(); }
     bool hasClient() const
