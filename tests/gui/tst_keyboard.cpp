@@ -166,9 +166,8 @@ class TestKeyboard : public QObject
                                         "configure, connections", "configure, other"}
                              .indexOf(window);
         if (page >= 0) {
-            frmMain *main = linkedMain();
             frmConfigure *d = frmConfigure::instance();
-            d->Form_Load(main->configureOpener());
+            d->Form_Load(linkedMain()->configureOpener());
             d->show();
             d->cmdTab_Click(page);
             // Each page's controls, the disabled ones passed over; the Tab after the last
