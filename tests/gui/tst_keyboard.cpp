@@ -49,27 +49,22 @@ void walkTabs(const Walk &w)
 {
     activate(w.window);
     QCOMPARE(w.window->focusWidget(), w.order.first());
-    QWidgetList tab = w.order;
-    tab.append(w.order.at(w.loopsTo));
-    QWidgetList backTab{w.order.first()};
-    for (qsizetype i = w.order.size() - 1; i >= 0; --i)
-        backTab.append(w.order.at(i));
-    for (const auto &[list, modifier] :
-         {std::pair{&tab, Qt::NoModifier}, std::pair{&backTab, Qt::ShiftModifier}}) {
-        list->first()->setFocus(Qt::OtherFocusReason);
-        for (qsizetype i = 1; i < list->size(); ++i) {
-            QTest::keyClick(w.window->focusWidget(), Qt::Key_Tab, modifier);
-            const QWidget *at = w.window->focusWidget();
-            QVERIFY2(at == list->at(i),
-                     qPrintable(QStringLiteral("step %1 lands on %2 %3")
-                                    .arg(i)
-                                    .arg(QLatin1String(at ? at->metaObject()->className() : ""))
-                                    .arg(at ? at->property("text").toString() : QString())));
-        }
+    const qsizetype count = w.order.size();
+    for (qsizetype i = 1; i <= count; ++i) {
+        QTest::keyClick(w.window->focusWidget(), Qt::Key_Tab);
+        QVERIFY2(w.window->focusWidget() == w.order.at(i < count ? i : w.loopsTo),
+                 qPrintable(QStringLiteral("Tab %1").arg(i)));
+    }
+    w.order.first()->setFocus(Qt::OtherFocusReason);
+    for (qsizetype i = count - 1; i >= 0; --i) {
+        QTest::keyClick(w.window->focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QVERIFY2(w.window->focusWidget() == w.order.at(i),
+                 qPrintable(QStringLiteral("Shift+Tab to %1").arg(i)));
     }
 }
 
-// The window's answer: its Tag (a chosen wave as "path"), and whether it hid or unloaded.
+// The window's answer: its Tag (a chosen wave as "path"), and whether it hid or unloaded. The
+// countdown answers by hiding too.
 QString answerOf(const QPointer<QWidget> &window)
 {
     if (!window)
@@ -77,8 +72,6 @@ QString answerOf(const QPointer<QWidget> &window)
     QString tag;
     if (const auto *dialog = qobject_cast<AnsweringDialog *>(window))
         tag = dialog->Tag;
-    if (const auto *countdown = qobject_cast<frmAlert *>(window))
-        tag = countdown->Tag;
     if (qobject_cast<frmWav *>(window) && !tag.isEmpty())
         tag = QStringLiteral("path");
     return tag + (window->isVisible() ? QString() : QStringLiteral("|hidden"));
@@ -173,9 +166,8 @@ class TestKeyboard : public QObject
                                         "configure, connections", "configure, other"}
                              .indexOf(window);
         if (page >= 0) {
-            frmMain *main = linkedMain();
             frmConfigure *d = frmConfigure::instance();
-            d->Form_Load(main->configureOpener());
+            d->Form_Load(linkedMain()->configureOpener());
             d->show();
             d->cmdTab_Click(page);
             // Each page's controls, the disabled ones passed over; the Tab after the last
@@ -262,25 +254,21 @@ private Q_SLOTS:
     }
 
     // The wave chooser's folder list: the arrows walk the folders without opening one; Enter
-    // opens the one they reached, and on the open folder it is "OK"'s. What the configure dialog's
-    // controls do on their own keys is that dialog's test.
+    // opens the one they reached (on the open folder it is "OK"'s: the table's "wave chooser").
+    // What the configure dialog's controls do on their own keys is that dialog's test.
     void waveChooserFolderKeys()
     {
         TestHome home;
-        build("wave chooser").window->show();
-        frmWav *c = frmWav::loaded();
+        frmWav *c = frmWav::instance();
+        c->show();
         activate(c);
         const QString folder = c->filWavPath();
         QVERIFY(folder != QLatin1String("/"));
-        c->dirWav->setFocus();
         for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Up})
             QTest::keyClick(c->dirWav, key);
         QCOMPARE(c->filWavPath(), folder);
         QTest::keyClick(c->dirWav, Qt::Key_Return);
-        QCOMPARE(c->filWavPath(), QLatin1String("/"));
-        QCOMPARE(answerOf(c), QString());
-        QTest::keyClick(c->dirWav, Qt::Key_Return);
-        QCOMPARE(c->Tag + answerOf(c), QLatin1String("/path|hidden"));
+        QCOMPARE(c->filWavPath() + answerOf(c), QLatin1String("/"));
     }
 };
 
