@@ -27,12 +27,6 @@
 
 namespace {
 
-// A name list written with "|" after each name.
-QString list(const char *names)
-{
-    return QString::fromLatin1(names).replace(QLatin1Char('|'), QChar(28));
-}
-
 // The entries in their order, a selected one marked with "*".
 QString listed(const QListWidget *list)
 {
@@ -87,11 +81,8 @@ private Q_SLOTS:
     void controlsApplyTheirRules()
     {
         TestHome home;
-        TestHome::seed(QStringLiteral("ServerName"), QStringLiteral("modem"));
-        TestHome::seed(QStringLiteral("ServerIPAddress"), QStringLiteral("10.0.0.1"));
-        TestHome::seed(QStringLiteral("DisconnectWave"), QStringLiteral("/sounds/bye.wav"));
-        for (const char *key : {"Dismiss", "MainScreenExit"})
-            TestHome::seed(QString::fromLatin1(key), QStringLiteral("1"));
+        TestHome::seed("ServerName=modem;ServerIPAddress=10.0.0.1;DisconnectWave=/sounds/bye.wav;"
+                       "Dismiss=1;MainScreenExit=1");
         frmMain w;
         frmConfigure *d = frmConfigure::instance();
         d->Form_Load(w.configureOpener());
@@ -187,12 +178,14 @@ private Q_SLOTS:
     void linkedSaves()
     {
         LinkedClient c;
-        TestHome::seed(QStringLiteral("AlertConnections"), list("Mid|zeta|Gone|"));
-        TestHome::seed(QStringLiteral("ConfirmDisconnections"), list("Alpha|"));
+        TestHome::seed(QStringLiteral("AlertConnections"),
+                       TestHome::withSeparators("Mid|zeta|Gone|"));
+        TestHome::seed(QStringLiteral("ConfirmDisconnections"), TestHome::withSeparators("Alpha|"));
         QVERIFY(c.start());
         frmConfigure *d = openLinked(c);
         QVERIFY(d && d->isVisible() && !d->isModal() && d->cmdTab[2]->isEnabled());
-        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Zeta|Alpha|Mid|beta|")));
+        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") +
+                             TestHome::withSeparators("Zeta|Alpha|Mid|beta|")));
         // Alphabetical, ignoring case: "beta" between "Alpha" and "Mid".
         QCOMPARE(listed(d->lstConnect[0]), QLatin1String("Alpha beta Mid* Zeta"));
         QCOMPARE(listed(d->lstConnect[2]), QLatin1String("Alpha* beta Mid Zeta"));
@@ -239,12 +232,14 @@ private Q_SLOTS:
         }
         QCOMPARE(file.childKeys().size(), 21 - 1); // every key but Alert
         // Case counts when selecting: "zeta" and "Gone" are dropped from the key.
-        QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
-        QCOMPARE(Settings::text(Settings::AlertDisconnections), list("Alpha|beta|"));
-        QCOMPARE(Settings::text(Settings::ConfirmDisconnections), list("Alpha|"));
+        QCOMPARE(Settings::text(Settings::AlertConnections), TestHome::withSeparators("Mid|"));
+        QCOMPARE(Settings::text(Settings::AlertDisconnections),
+                 TestHome::withSeparators("Alpha|beta|"));
+        QCOMPARE(Settings::text(Settings::ConfirmDisconnections),
+                 TestHome::withSeparators("Alpha|"));
         // A late answer finds no dialog and is only acknowledged.
-        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + list("Other|")));
-        QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
+        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + TestHome::withSeparators("Other|")));
+        QCOMPARE(Settings::text(Settings::AlertConnections), TestHome::withSeparators("Mid|"));
 
         d = openLinked(c);
         QTest::mouseClick(c.window->cmdAction[2], Qt::LeftButton);
@@ -252,7 +247,7 @@ private Q_SLOTS:
         QCOMPARE(c.server.requests().count(QLatin1String("CMD_CONFIGURE_CONNECTIONS")), 1);
         d->txtPort->setText(QString::number(c.server.port() + 1));
         QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
-        QCOMPARE(Settings::text(Settings::AlertConnections), list("Mid|"));
+        QCOMPARE(Settings::text(Settings::AlertConnections), TestHome::withSeparators("Mid|"));
         QCOMPARE(frmMsg::loaded()->caption(),
                  QLatin1String("You will need to restart the Velmora Client before the changes "
                                "take effect."));

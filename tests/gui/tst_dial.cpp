@@ -26,12 +26,6 @@
 
 namespace {
 
-// "|" stands for the list separator character.
-QString withSeparators(const char *text)
-{
-    return QString::fromLatin1(text).replace(QLatin1Char('|'), QChar(28));
-}
-
 bool aDialogIsOpen()
 {
     return QApplication::activeModalWidget() || frmPhonebook::loaded() ||
@@ -72,7 +66,8 @@ private Q_SLOTS:
         const auto row = [](const char *tag, const char *messages, Answer answer, const char *sent,
                             int boxes = 0, const char *settings = "") {
             QTest::newRow(tag) << QString::fromLatin1(settings)
-                               << withSeparators(messages).split(QLatin1Char('\n')) << int(answer)
+                               << TestHome::withSeparators(messages).split(QLatin1Char('\n'))
+                               << int(answer)
                                << (*sent ? QString::fromLatin1(sent).split(QLatin1Char('\n'))
                                          : QStringList())
                                << boxes;
@@ -119,9 +114,7 @@ private Q_SLOTS:
         QFETCH(QStringList, sent);
         QFETCH(int, boxes);
         LinkedClient c;
-        for (const QString &pair :
-             withSeparators(qPrintable(settings)).split(u';', Qt::SkipEmptyParts))
-            TestHome::seed(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        TestHome::seed(qPrintable(settings));
         QVERIFY(c.start());
         QSignalSpy ended(c.window.get(), &frmMain::programEnded);
         QStringList during = messages.last().split(QLatin1Char('>'));
@@ -213,7 +206,7 @@ private Q_SLOTS:
             clickItem(f->lstUsers, 0, Qt::ControlModifier);
             QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
         });
-        c.server.send(withSeparators("USERS:zed|ann||"));
+        c.server.send(TestHome::withSeparators("USERS:zed|ann||"));
         QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:zed#ann#Lunch #1?\r\nAt one")));
     }
 

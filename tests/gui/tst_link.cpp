@@ -29,19 +29,6 @@ bool linkCommandsAre(const frmMain &w, bool enabled)
            w.mnuSysTray[6]->isEnabled() == enabled && w.mnuSysTray[7]->isEnabled() == enabled;
 }
 
-// Seeds the store from "Key=value" pairs separated by ";"; "|" in a value or a message stands
-// for the list separator character.
-QString withSeparators(const char *text)
-{
-    return QString::fromLatin1(text).replace(QLatin1Char('|'), QChar(28));
-}
-
-void seed(const char *settings)
-{
-    for (const QString &pair : withSeparators(settings).split(QLatin1Char(';')))
-        TestHome::seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
-}
-
 // The state as the window's button, its menu and the notification area's tip show it.
 void checkState(const frmMain &w, int state, const QString &tip)
 {
@@ -106,8 +93,8 @@ private Q_SLOTS:
             server.stopListening();
         if (shown.isEmpty())
             port = QStringLiteral("port");
-        seed(qPrintable(QStringLiteral("ServerName=%1;ServerIPAddress=%2;ServerPort=%3")
-                            .arg(name, address, port)));
+        TestHome::seed(qPrintable(QStringLiteral("ServerName=%1;ServerIPAddress=%2;ServerPort=%3")
+                                      .arg(name, address, port)));
         frmMain w;
         QVERIFY(w.Form_Load());
         if (shown.isEmpty()) {
@@ -206,7 +193,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("received");
         const QString ack = QStringLiteral("MSG_ACK");
         const auto row = [&](const char *name, const char *message, const QStringList &replies) {
-            QTest::newRow(name) << withSeparators(message) << QStringList{ack} + replies;
+            QTest::newRow(name) << TestHome::withSeparators(message) << QStringList{ack} + replies;
         };
         row("identity", "CMD_SEND_ID", {QStringLiteral("ID:") + QHostInfo::localHostName()});
         row("status", "Disconnected", {});
@@ -280,7 +267,7 @@ private Q_SLOTS:
     void alertsFollowTheSettings()
     {
         LinkedClient c;
-        seed("Alert=1");
+        TestHome::seed("Alert=1");
         QVERIFY(c.start());
         const auto say = [&c](std::initializer_list<const char *> lines) {
             for (const char *line : lines)
@@ -289,8 +276,9 @@ private Q_SLOTS:
         // With nothing stored but the switch, no pop-ups: their default is off.
         say({"Connected to Office", "Disconnected"});
         QVERIFY(!frmMsg::loaded());
-        seed("PopUpOnConnect=1;WaveOnConnect=1;ConnectWave=/sounds/up.wav;PopUpOnDisconnect=1;"
-             "WaveOnDisconnect=1;DisconnectWave=/sounds/down.wav");
+        TestHome::seed(
+            "PopUpOnConnect=1;WaveOnConnect=1;ConnectWave=/sounds/up.wav;PopUpOnDisconnect=1;"
+            "WaveOnDisconnect=1;DisconnectWave=/sounds/down.wav");
         // No alert for a line that was not up, nor for the same line again.
         say({"Disconnected", "Connected to Office"});
         QCOMPARE(noticeCaption(), QLatin1String("The Velmora Server is connected to Office"));
@@ -301,7 +289,7 @@ private Q_SLOTS:
 
         // Only for the listed entries; a wave switched on without a file plays nothing.
         frmMsg::unload();
-        seed("AlertCIfIncludes=True;AlertConnections= office |;ConnectWave=");
+        TestHome::seed("AlertCIfIncludes=True;AlertConnections= office |;ConnectWave=");
         say({"Connected to Home"});
         QVERIFY(!frmMsg::loaded());
         say({"Connect device", "Connected to OFFICE"});
@@ -309,7 +297,7 @@ private Q_SLOTS:
         QCOMPARE(c.home.sounds().size(), 2);
         // A bad stored filter fails the alert alone: the state still changes.
         frmMsg::unload();
-        seed("AlertCIfIncludes=perhaps");
+        TestHome::seed("AlertCIfIncludes=perhaps");
         MessageBox::setNextAnswer(MessageBox::AnswerOk);
         say({"Connect device", "Connected to Office"});
         QVERIFY(!frmMsg::loaded());

@@ -31,14 +31,6 @@
 
 namespace {
 
-// Seeds the store from "Key=value" pairs separated by ";".
-void seed(const char *settings)
-{
-    const QString all = QString::fromLatin1(settings);
-    for (const QString &pair : all.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        TestHome::seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
-}
-
 enum Answer { CancelButton, CloseBox, OkWithServer };
 
 } // namespace
@@ -71,7 +63,7 @@ private Q_SLOTS:
         };
         for (const auto &[settings, how, box] : rows) {
             TestHome home;
-            seed(settings);
+            TestHome::seed(settings);
             frmMain w;
             bool offered = false;
             auto watch = whenShown<frmConfigure>([&, answer = how](frmConfigure *d) {
@@ -107,7 +99,7 @@ private Q_SLOTS:
     void shownWindowFollowsTheSettingsAndAsksBeforeClosing()
     {
         TestHome home;
-        seed("ServerName=modem;ServerPort=1000;Alert=1;MainScreenExit=1");
+        TestHome::seed("ServerName=modem;ServerPort=1000;Alert=1;MainScreenExit=1");
         gWriteLog(QStringLiteral("Out"), QStringLiteral("previous run"));
         frmMain w;
         QVERIFY(w.Form_Load());
@@ -270,7 +262,7 @@ private Q_SLOTS:
     void noticeDismissal()
     {
         TestHome home;
-        seed("Dismiss=1;DismissTime=60");
+        TestHome::seed("Dismiss=1;DismissTime=60");
         gShowInfo(QStringLiteral("first"), true);
         QTimer *timer = frmMsg::loaded()->timDismiss;
         Clock::advance(40000);
@@ -283,11 +275,11 @@ private Q_SLOTS:
         QVERIFY(timer->isActive() && QMetaObject::invokeMethod(timer, "timeout"));
         QVERIFY(!frmMsg::loaded());
 
-        seed("Dismiss=1;DismissTime=60");
+        TestHome::seed("Dismiss=1;DismissTime=60");
         gShowInfo(QStringLiteral("fourth"), true);
         const QPointer<frmMsg> form = frmMsg::loaded();
         QVERIFY(form->timDismiss->isActive());
-        seed("Dismiss=1;DismissTime=");
+        TestHome::seed("Dismiss=1;DismissTime=");
         QVERIFY_THROWS_NO_EXCEPTION(gShowInfo(QStringLiteral("fifth"), true));
         QVERIFY(frmMsg::loaded() == form && !form->timDismiss->isActive());
         QVERIFY(!QFile::exists(MainModule::errorLogPath())); // the test home fails on any box

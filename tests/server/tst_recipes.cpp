@@ -14,12 +14,24 @@
 
 namespace {
 
-// The value of raw, in which a backslash escapes any character of escaped; nothing when such a
-// character stands unescaped, for pppd or nmcli would then read the text otherwise (end the
-// quote, strip a blank, end the line). Stricter than either program's own reading: whatever
-// they would read differently from the password typed fails here too.
-std::optional<QByteArray> unescaped(const QByteArray &raw, const QByteArray &escaped)
+// The password in what pppd reads as an options file: the one option password "...", in which
+// a backslash or double quote is escaped. The password in an nmcli passwd-file: the one line
+// setting.password:..., in which a backslash or blank is escaped (nmcli strips blanks that are
+// not). Nothing when such a character stands unescaped, for pppd or nmcli would then read the
+// text otherwise (end the quote, strip a blank, end the line): stricter than either program's
+// own reading, so that whatever they would read differently from the password typed fails.
+std::optional<QByteArray> handedOver(const QByteArray &input, bool pppd)
 {
+    static const QRegularExpression options(QStringLiteral("^password \"(.*)\"\n$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression secrets(QStringLiteral("^[a-z0-9-]+\\.password:(.*)\n$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match =
+        (pppd ? options : secrets).match(QString::fromLatin1(input));
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QByteArray raw = match.captured(1).toLatin1();
+    const QByteArray escaped = pppd ? "\\\"" : "\\ \t\n";
     QByteArray value;
     for (qsizetype i = 0; i < raw.size(); ++i) {
         if (raw[i] == '\\' && i + 1 < raw.size() && escaped.contains(raw[i + 1]))
@@ -31,29 +43,6 @@ std::optional<QByteArray> unescaped(const QByteArray &raw, const QByteArray &esc
     }
     return value;
 }
-
-// The password in what pppd reads as an options file: the one option password "...", in which
-// a backslash or double quote is escaped. The password in an nmcli passwd-file: the one line
-// setting.password:..., in which a backslash or blank is escaped (nmcli strips blanks that are
-// not).
-std::optional<QByteArray> handedOver(const QByteArray &input, bool pppd)
-{
-    static const QRegularExpression options(QStringLiteral("^password \"(.*)\"\n$"),
-                                            QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression secrets(QStringLiteral("^[a-z0-9-]+\\.password:(.*)\n$"),
-                                            QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match =
-        (pppd ? options : secrets).match(QString::fromLatin1(input));
-    if (!match.hasMatch())
-        return std::nullopt;
-    return unescaped(match.captured(1).toLatin1(), pppd ? "\\\"" : "\\ \t\n");
-}
-
-struct Call
-{
-    QList<QByteArray> arguments; // the program's name first
-    QByteArray input;
-};
 
 } // namespace
 
@@ -74,22 +63,6 @@ private:
     {
         QFile file(m_dir.filePath(str(name)));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    QList<Call> calls() const
-    {
-        QList<Call> result;
-        const QDir dir(records());
-        for (const QString &name : dir.entryList({QStringLiteral("*.args")})) {
-            QFile arguments(dir.filePath(name));
-            QFile input(dir.filePath(name.chopped(5) + QStringLiteral(".in")));
-            if (!arguments.open(QIODevice::ReadOnly) || !input.open(QIODevice::ReadOnly))
-                return {};
-            QList<QByteArray> words = arguments.readAll().split('\0');
-            words.removeLast();
-            result.append({words, input.readAll()});
-        }
-        return result;
     }
 
 private Q_SLOTS:
@@ -159,21 +132,29 @@ private Q_SLOTS:
 
         const QByteArray typed = password.toUtf8();
         QList<QByteArray> handed;
-        const QList<Call> recorded = calls();
-        QVERIFY(!recorded.isEmpty());
-        for (const Call &call : recorded) {
-            const QString shown = QString::fromUtf8(call.arguments.join(' '));
+        // Each call's arguments, the program's name first, and its standard input.
+        const QDir dir(records());
+        const QStringList calls = dir.entryList({QStringLiteral("*.args")});
+        QVERIFY(!calls.isEmpty());
+        for (const QString &call : calls) {
+            QFile argumentsFile(dir.filePath(call));
+            QFile inputFile(dir.filePath(call.chopped(5) + QStringLiteral(".in")));
+            QVERIFY(argumentsFile.open(QIODevice::ReadOnly) && inputFile.open(QIODevice::ReadOnly));
+            QList<QByteArray> arguments = argumentsFile.readAll().split('\0');
+            arguments.removeLast();
+            const QByteArray input = inputFile.readAll();
+            const QString shown = QString::fromUtf8(arguments.join(' '));
             const bool pppd = shown.contains(str(" file /dev/stdin"));
             if (pppd || shown.contains(str(" passwd-file /dev/stdin"))) {
-                const std::optional<QByteArray> value = handedOver(call.input, pppd);
-                QVERIFY2(value, qPrintable(QString::fromUtf8(call.input)));
+                const std::optional<QByteArray> value = handedOver(input, pppd);
+                QVERIFY2(value, qPrintable(QString::fromUtf8(input)));
                 handed.append(*value);
             } else {
-                QVERIFY2(call.input.isEmpty(), qPrintable(shown));
+                QVERIFY2(input.isEmpty(), qPrintable(shown));
             }
             // On no command line, which every local user can read.
             if (!typed.isEmpty() && !command.contains(password) && !entry.contains(password)) {
-                for (const QByteArray &argument : call.arguments)
+                for (const QByteArray &argument : arguments)
                     QVERIFY2(!argument.contains(typed), qPrintable(shown));
             }
         }
@@ -183,96 +164,83 @@ private Q_SLOTS:
     }
 
     // The dial command of each row runs after recording what it sees, in the folder %1.
-    void commands_data()
+    void commands()
     {
-        QTest::addColumn<QString>("dial");
-        QTest::addColumn<bool>("withStatus");
-        QTest::addColumn<bool>("asks"); // whether the entry asks a password
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<QString>("logged");
-        const auto row = [](const char *name, const char *dial, bool status, bool asks,
-                            const char *typed, const char *outcome, const char *logged = "") {
-            QTest::newRow(name) << str(dial) << status << asks << str(typed) << str(outcome)
-                                << str(logged);
-        };
-        row("asks none", "exit 0", false, false, "x\" connect \"/bin/sh", "up Night line");
-        row("line judges", "touch '%1/up'", true, true, " it's \"$x\" ", "up Night line");
         // The output stays in the log, masked before it is trimmed: it may echo the password.
         const char *echoes = "printf 'dialling\\n%s\\n' \"$VELMORA_PASSWORD\"; exit 3";
         const char *failed = "down Dialling Night line failed: the command ended with code 3";
-        const char *masked = "its last line of output: ***";
-        row("output with blanks at both ends", echoes, false, true, " Owl 42 ", failed, masked);
-        row("output on both channels", "echo dialling; echo 'NO CARRIER' >&2; exit 3", false, true,
-            "Owl", failed);
-        // The child left in the background must end with the command's group.
-        row("too slow", "sleep 30 & echo $! > '%1/pid'; wait", false, false, "",
-            "down Dialling Night line failed: no outcome within 0.3 s");
-        row("never up", "true", true, false, "",
-            "down Dialling Night line failed: no connection within 0.3 s");
-    }
-    void commands()
-    {
-        QFETCH(QString, dial);
-        QFETCH(bool, withStatus);
-        QFETCH(bool, asks);
-        QFETCH(QString, typed);
-        QFETCH(QString, outcome);
-        QFETCH(QString, logged);
-        const QString pid = m_dir.filePath(str("pid"));
-        for (const char *name : {"dial", "status", "hangup", "pid"})
-            QFile::remove(m_dir.filePath(str(name)));
-        const auto records = [this](const char *name, const char *format) {
-            return str("printf '%1' \"$VELMORA_ENTRY\" \"${VELMORA_PASSWORD-unset}\" >> '%2'; ")
-                .arg(str(format), m_dir.filePath(str(name)));
-        };
-        CommandSettings settings = flagCommands(m_dir.filePath(str("up")));
-        settings.dial = records("dial", "%s|%s") + QString(dial).replace(str("%1"), m_dir.path());
-        settings.status = withStatus ? records("status", "%.0s%s|") + settings.status : QString();
-        settings.hangUp = records("hangup", "%.0s%s|") + settings.hangUp;
-        QString log;
-        Log::setSink([&log](const QString &line) { log += line; });
-        CommandBackend backend(settings);
-        QSignalSpy ups(&backend, &LineBackend::lineUp);
-        QSignalSpy downs(&backend, &LineBackend::lineDown);
-        backend.start();
-        backend.dial(
-            {str("Night line"), QString(), asks ? PasswordCheck::Line : PasswordCheck::None},
-            typed);
-        QVERIFY(ups.isEmpty() && downs.isEmpty());
-        QTRY_COMPARE(ups.size() + downs.size(), 1);
-        QCOMPARE(ups.isEmpty() ? str("down ") + downs.takeFirst().constFirst().toString()
-                               : str("up ") + ups.constFirst().constFirst().toString(),
-                 outcome);
-        if (!ups.isEmpty()) {
-            backend.hangUp();
-            QTRY_COMPARE(downs.size(), 1);
-            QCOMPARE(downs.constFirst().constFirst().toString(), QString());
-            QCOMPARE(recorded("hangup"), str("unset|"));
+        // The dial command, whether there is a status command, whether the entry asks a
+        // password, what is typed, the outcome and what the log holds.
+        const std::tuple<const char *, bool, bool, const char *, const char *, const char *>
+            rows[] = {{"exit 0", false, false, "x\" connect \"/bin/sh", "up Night line", ""},
+                      {"touch '%1/up'", true, true, " it's \"$x\" ", "up Night line", ""},
+                      {echoes, false, true, " Owl 42 ", failed, "its last line of output: ***"},
+                      {"true", true, false, "",
+                       "down Dialling Night line failed: no connection within 0.3 s", ""},
+                      // The child left in the background must end with the command's group.
+                      {"sleep 30 & echo $! > '%1/pid'; wait", false, false, "",
+                       "down Dialling Night line failed: no outcome within 0.3 s", ""}};
+        for (const auto &[dialText, withStatus, asks, typedText, outcome, logged] : rows) {
+            QString dial = str(dialText);
+            const QString typed = str(typedText);
+            const QString pid = m_dir.filePath(str("pid"));
+            for (const char *name : {"dial", "status", "hangup", "pid"})
+                QFile::remove(m_dir.filePath(str(name)));
+            const auto records = [this](const char *name, const char *format) {
+                return str("printf '%1' \"$VELMORA_ENTRY\" \"${VELMORA_PASSWORD-unset}\" >> '%2'; ")
+                    .arg(str(format), m_dir.filePath(str(name)));
+            };
+            CommandSettings settings = flagCommands(m_dir.filePath(str("up")));
+            settings.dial = records("dial", "%s|%s") + dial.replace(str("%1"), m_dir.path());
+            settings.status =
+                withStatus ? records("status", "%.0s%s|") + settings.status : QString();
+            settings.hangUp = records("hangup", "%.0s%s|") + settings.hangUp;
+            QString log;
+            Log::setSink([&log](const QString &line) { log += line; });
+            CommandBackend backend(settings);
+            QSignalSpy ups(&backend, &LineBackend::lineUp);
+            QSignalSpy downs(&backend, &LineBackend::lineDown);
+            backend.start();
+            backend.dial(
+                {str("Night line"), QString(), asks ? PasswordCheck::Line : PasswordCheck::None},
+                typed);
+            QVERIFY(ups.isEmpty() && downs.isEmpty());
+            QTRY_COMPARE(ups.size() + downs.size(), 1);
+            QCOMPARE(ups.isEmpty() ? str("down ") + downs.takeFirst().constFirst().toString()
+                                   : str("up ") + ups.constFirst().constFirst().toString(),
+                     str(outcome));
+            if (!ups.isEmpty()) {
+                backend.hangUp();
+                QTRY_COMPARE(downs.size(), 1);
+                QCOMPARE(downs.constFirst().constFirst().toString(), QString());
+                QCOMPARE(recorded("hangup"), str("unset|"));
+            }
+            Log::setSink({});
+            // Only the dial command sees the password, and only for an entry that asks one.
+            QCOMPARE(recorded("dial"), str("Night line|") + (asks ? typed : QString()));
+            const QStringList probes = recorded("status").split(u'|', Qt::SkipEmptyParts);
+            QCOMPARE(probes.isEmpty(), !withStatus);
+            for (const QString &seen : probes)
+                QCOMPARE(seen, str("unset"));
+            QVERIFY2(log.contains(str(logged)), qPrintable(log));
+            if (!typed.isEmpty())
+                QVERIFY2(!log.contains(typed.trimmed()), qPrintable(log));
+            if (!dial.contains(str("pid")))
+                continue;
+            QFile file(pid);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString child = QString::fromLatin1(file.readAll()).trimmed();
+            QVERIFY(child.toInt() > 0);
+            // Gone, or a zombie waiting for whoever inherited it.
+            const auto ended = [&child] {
+                QFile stat(str("/proc/%1/stat").arg(child));
+                if (!stat.open(QIODevice::ReadOnly))
+                    return true;
+                const QString state = QString::fromLatin1(stat.readAll()).section(u')', 1);
+                return state.trimmed().startsWith(u'Z');
+            };
+            QTRY_VERIFY(ended());
         }
-        Log::setSink({});
-        // Only the dial command sees the password, and only for an entry that asks one.
-        QCOMPARE(recorded("dial"), str("Night line|") + (asks ? typed : QString()));
-        const QStringList probes = recorded("status").split(u'|', Qt::SkipEmptyParts);
-        QCOMPARE(probes.isEmpty(), !withStatus);
-        for (const QString &seen : probes)
-            QCOMPARE(seen, str("unset"));
-        QVERIFY2(log.contains(logged), qPrintable(log));
-        if (!typed.isEmpty())
-            QVERIFY2(!log.contains(typed.trimmed()), qPrintable(log));
-        if (!dial.contains(str("pid")))
-            return;
-        QFile file(pid);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString child = QString::fromLatin1(file.readAll()).trimmed();
-        QVERIFY(child.toInt() > 0);
-        // Gone, or a zombie waiting for whoever inherited it.
-        const auto ended = [&child] {
-            QFile stat(str("/proc/%1/stat").arg(child));
-            return !stat.open(QIODevice::ReadOnly) ||
-                   QString::fromLatin1(stat.readAll()).section(u')', 1).trimmed().startsWith(u'Z');
-        };
-        QTRY_VERIFY(ended());
     }
 };
 

@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velmora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "Acceptor.h"
 #include "Admission.h"
 #include "Cp1252.h"
 #include "PasswordThrottle.h"
@@ -9,11 +8,8 @@
 
 #include <cstring>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTest>
 #include <tuple>
-
-using Mode = RawClient::Mode;
 
 // The rules of a server left running for a real office, over real TCP from loopback addresses:
 // who may link, one misbehaving desk hurting only itself, rights that fail closed, hosts counted
@@ -107,79 +103,72 @@ private Q_SLOTS:
         config.ackTimeoutMs = 600000;
         config.identifyTimeoutMs = 3600000;
         config.maxMissedAcks = 2;
-        QVERIFY(f.start({str("a1"), str("a2")}, config));
+        QVERIFY(start({str("a1"), str("a2")}, config));
         // A desk that never acknowledges is dropped.
-        RawClient deaf(f.server->port(), QString(), Mode::Silent, str("127.0.0.3"));
+        RawClient deaf(m_server->port(), QString(), RawClient::Mode::Silent, str("127.0.0.3"));
         QVERIFY(deaf.expect(Protocol::CmdSendId));
-        f.server->clock().advance(config.ackTimeoutMs);
+        m_server->clock().advance(config.ackTimeoutMs);
         QVERIFY(deaf.expect(Protocol::StatusDisconnected));
-        f.server->clock().advance(config.ackTimeoutMs);
+        m_server->clock().advance(config.ackTimeoutMs);
         QVERIFY(deaf.waitClosed());
         QCOMPARE(logged(str("it left 2 messages in a row unacknowledged")), 1);
-        QTRY_COMPARE(f.server->linkCount(), 2);
+        QTRY_COMPARE(m_server->linkCount(), 2);
         // Closed unanswered, and logged once for the minute.
-        QVERIFY(f.closedUnanswered(str("127.0.0.2")) && f.closedUnanswered(str("127.0.0.2")));
+        QVERIFY(closedUnanswered(str("127.0.0.2")) && closedUnanswered(str("127.0.0.2")));
         QCOMPARE(logged(str("Refused a link from 127.0.0.2: not in AllowFrom")), 1);
         QVERIFY(saidNothingMore(c(0)));
-        QVERIFY(f.closedUnanswered(str("127.0.0.1")));
+        QVERIFY(closedUnanswered(str("127.0.0.1")));
         QCOMPARE(logged(str("Refused a link from 127.0.0.1: 2 links from that address")), 1);
-        QVERIFY(f.link(str("b"), str("127.0.0.3")));
-        QVERIFY(f.closedUnanswered(str("127.0.0.4")));
+        QVERIFY(link(str("b"), str("127.0.0.3")));
+        QVERIFY(closedUnanswered(str("127.0.0.4")));
         QCOMPARE(logged(str("Refused a link from 127.0.0.4: 3 links already")), 1);
         // A link that ends makes room.
         c(0).close();
-        QTRY_COMPARE(f.server->linkCount(), 2);
-        QVERIFY(f.link(str("e"), str("127.0.0.4")));
+        QTRY_COMPARE(m_server->linkCount(), 2);
+        QVERIFY(link(str("e"), str("127.0.0.4")));
     }
 
-    void aMisbehavingDeskIsDroppedAlone_data()
-    {
-        QTest::addColumn<int>("perSecond");
-        QTest::addColumn<int>("gapMs");
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QString>("reason");
-        const QByteArray users = Cp1252::encode(Protocol::CmdUsers);
-        // Requests read one by one, faster than the limit allows.
-        QTest::newRow("too many a second") << 20 << 15 << users << str("more than 20 messages");
-        // Requests sent without waiting for their acknowledgements, which pile up behind the
-        // server's wait between two messages.
-        QTest::newRow("acknowledgements owed")
-            << 100000 << 400 << users << str("without waiting for their acknowledgements");
-        QTest::newRow("oversized message")
-            << 100000 << 15 << QByteArray(300 * 1024, 'x') << str("a message of more than");
-    }
     void aMisbehavingDeskIsDroppedAlone()
     {
-        QFETCH(int, perSecond);
-        QFETCH(int, gapMs);
-        QFETCH(QByteArray, request);
-        QFETCH(QString, reason);
-        ServerConfig config = fastConfig();
-        config.maxMessagesPerSecond = perSecond;
-        config.sendGapMs = gapMs;
-        QVERIFY(f.start({str("bystander")}, config));
-        RawClient client(f.server->port(), QString(), Mode::Silent);
-        QTRY_COMPARE(f.server->linkCount(), 2);
-        // The server reads between two writes, so that most of them are messages of their own.
-        for (int i = 0; i < 5000 && !client.isClosed(); ++i) {
-            client.sendRaw(request);
-            QCoreApplication::processEvents();
+        const QByteArray users = Cp1252::encode(Protocol::CmdUsers);
+        // Requests read one by one, faster than the limit allows; requests sent without waiting
+        // for their acknowledgements, which pile up behind the server's wait between two
+        // messages; one too long.
+        const std::tuple<int, int, QByteArray, const char *> rows[] = {
+            {20, 15, users, "more than 20 messages"},
+            {100000, 400, users, "without waiting for their acknowledgements"},
+            {100000, 15, QByteArray(300 * 1024, 'x'), "a message of more than"}};
+        for (const auto &[perSecond, gapMs, request, reason] : rows) {
+            m_clients.clear();
+            m_log.clear();
+            ServerConfig config = fastConfig();
+            config.maxMessagesPerSecond = perSecond;
+            config.sendGapMs = gapMs;
+            QVERIFY(start({str("bystander")}, config));
+            RawClient client(m_server->port(), QString(), RawClient::Mode::Silent);
+            QTRY_COMPARE(m_server->linkCount(), 2);
+            // The server reads between two writes, so that most of them are messages of their
+            // own.
+            for (int i = 0; i < 5000 && !client.isClosed(); ++i) {
+                client.sendRaw(request);
+                QCoreApplication::processEvents();
+            }
+            QVERIFY(client.waitClosed());
+            QVERIFY2(logged(str(reason)) == 1, reason);
+            QTRY_COMPARE(m_server->linkCount(), 1);
+            QVERIFY(saidNothingMore(c(0)));
         }
-        QVERIFY(client.waitClosed());
-        QCOMPARE(logged(reason), 1);
-        QTRY_COMPARE(f.server->linkCount(), 1);
-        QVERIFY(saidNothingMore(c(0)));
     }
 
     // The line falling ends the vote; a line that comes up elsewhere is told.
     void theLineChangingOutsideTheServer()
     {
-        const QString flag = f.dir.filePath(str("up"));
+        const QString flag = m_dir.filePath(str("up"));
         ServerConfig config = fastConfig();
         config.disconnectSeconds = 30;
         config.backend = BackendKind::Command;
         config.command = flagCommands(flag);
-        QVERIFY(f.start({str("c0"), str("c1")}, config));
+        QVERIFY(start({str("c0"), str("c1")}, config));
         QCOMPARE(play(str("up|0>CMD_DISCONNECT|1<MSG_DISCONNECT+30")), QString());
         QVERIFY(QFile::remove(flag));
         QCOMPARE(play(str("1<MSG_CANCELLED|1<Disconnected|1<Connection to Office lost|"
@@ -276,13 +265,6 @@ private Q_SLOTS:
             << idleAsked + str("1>CMD_LOCKED|+1000|0<MSG_CANCELLED|0.|1.|+60000|0<MSG_DISCONNECT+0|"
                                "$idle,,,\"Office\",,,/|$locked,");
         row(
-            "idle: the entry's over the line's",
-            [](ServerConfig &c, bool) {
-                c.idleMinutes = 5;
-                c.phonebook[0].idleMs = 60000;
-            },
-            "up|+59000|0.|+1000|0<MSG_DISCONNECT+0");
-        row(
             "idle: the entry's never",
             [](ServerConfig &c, bool) {
                 c.idleMinutes = 1;
@@ -355,35 +337,23 @@ private Q_SLOTS:
         row(
             "idle time reloaded", [](ServerConfig &c, bool r) { c.idleMinutes = r ? 1 : 10; },
             "up|+30000|reload|0.|+30000|0<MSG_DISCONNECT+0|+1000|0~Disconnecting");
+        // At the debug level, which logs every message.
+        row(
+            "a glued password is neither logged nor relayed",
+            [](ServerConfig &, bool) { Log::setLevel(Log::Level::Debug); },
+            "0>CMD_MSG:c1#look CMD_CONNECT:BranchPWD:Sesame-1138|"
+            "1<CMD_MSG:c0#look CMD_CONNECT:BranchPWD:***|"
+            "#1: S: CMD_MSG:c0#look CMD_CONNECT:BranchPWD:***|#0:Sesame");
+        // Five a minute, the last of them saying so.
+        row("repeats are logged sparingly", nullptr,
+            "0>NOISE|0>NOISE|0>NOISE|0>NOISE|0>NOISE|0>NOISE|0>NOISE|0>NOISE|"
+            "#5:sent an unknown message|#1:more from it within a minute are not logged");
     }
-    void scenarios()
-    {
-        QFETCH(Tweak, tweak);
-        QFETCH(QString, desks);
-        QFETCH(QString, script);
-        scenario(tweak, desks, script);
-    }
-
-    void aGluedPasswordIsNeitherLoggedNorRelayed()
-    {
-        Log::setLevel(Log::Level::Debug);
-        QVERIFY(f.start({str("alpha"), str("beta")}));
-        QVERIFY(c(0).request(str("CMD_MSG:beta#look CMD_CONNECT:BranchPWD:Sesame-1138")));
-        QCOMPARE(c(1).next(), str("CMD_MSG:alpha#look CMD_CONNECT:BranchPWD:***"));
-        QCOMPARE(logged(str(" S: CMD_MSG:alpha#look CMD_CONNECT:BranchPWD:***")), 1);
-        QCOMPARE(logged(str("Sesame")), 0);
-    }
+    void scenarios() { scenario(); }
 
     void refusalsAreSummarised()
     {
-        ServerConfig config = fastConfig();
-        QString error;
-        config.allowFrom = AddressRange::parseList(str("127.0.0.1"), &error);
-        QVERIFY(f.start({str("alpha")}, config));
-        for (int i = 2; i < 14; ++i)
-            QVERIFY(f.closedUnanswered(str("127.0.0.%1").arg(i)));
-        QCOMPARE(logged(str("Refused a link from")), Admission::LoggedPerWindow);
-        // The rest of the minute is counted, then told in one line.
+        // Five a minute one by one; the rest of the minute is counted, then told in one line.
         Admission admission;
         admission.setSettings({{}, 10, 10});
         qsizetype lines = 0;
@@ -397,56 +367,6 @@ private Q_SLOTS:
                  str("Refused 1995 more link(s) in the last minute, not logged one by one: 1995 "
                      "not in AllowFrom"));
         QCOMPARE(admission.summaryDue(), -1);
-    }
-
-    void oneAcceptTurnIsBounded()
-    {
-        // Links waiting in the backlog are taken a bounded number a turn of the event loop.
-        QTcpServer listener;
-        listener.setListenBacklogSize(256);
-        QVERIFY(listener.listen(QHostAddress::LocalHost));
-        Acceptor acceptor(&listener);
-        std::vector<std::unique_ptr<QTcpSocket>> waiting;
-        std::vector<std::unique_ptr<QTcpSocket>> accepted;
-        QObject::connect(&acceptor, &Acceptor::accepted, &acceptor,
-                         [&accepted](QTcpSocket *socket) { accepted.emplace_back(socket); });
-        for (int i = 0; i < 2 * Acceptor::PerTurn; ++i) {
-            waiting.push_back(std::make_unique<QTcpSocket>());
-            waiting.back()->connectToHost(QHostAddress::LocalHost, acceptor.port());
-            QVERIFY(waiting.back()->waitForConnected(5000));
-        }
-        QCoreApplication::processEvents();
-        QVERIFY(!accepted.empty());
-        QVERIFY(accepted.size() <= std::size_t(Acceptor::PerTurn));
-        QTRY_COMPARE(accepted.size(), std::size_t(2 * Acceptor::PerTurn));
-    }
-
-    void repeatsAreLoggedSparingly_data()
-    {
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<bool>("dialOnly");
-        QTest::newRow("second identity") << str("ID:other") << false;
-        QTest::newRow("unknown message") << str("NOISE") << false;
-        QTest::newRow("consent outside a vote") << QString(Protocol::CmdOk) << false;
-        QTest::newRow("unknown entry") << str("CMD_CONNECT:Nowhere") << false;
-        QTest::newRow("refused right") << str("CMD_MSG:alpha#hi") << true;
-        QTest::newRow("throttled password") << str("CMD_CONNECT:BranchPWD:guess") << false;
-    }
-    void repeatsAreLoggedSparingly()
-    {
-        QFETCH(QString, request);
-        QFETCH(bool, dialOnly);
-        ServerConfig config = fastConfig();
-        config.wrongPasswordDelayMs = 60000;
-        if (dialOnly)
-            config.rights = {{*AddressRange::parse(str("127.0.0.1")), {true, true, true, false}}};
-        QVERIFY(f.start({str("alpha")}, config));
-        m_log.clear();
-        for (int i = 0; i < 8; ++i)
-            QVERIFY(c(0).request(request));
-        // Five a minute, the last of them saying so; a wrong password's own line comes first.
-        QVERIFY2(m_log.size() <= 6, qPrintable(m_log.join(QString())));
-        QCOMPARE(logged(str("more from it within a minute are not logged")), 1);
     }
 };
 

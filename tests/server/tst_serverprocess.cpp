@@ -5,21 +5,16 @@
 #include "ServerTestSupport.h"
 
 #include <csignal>
-#include <QRegularExpression>
 #include <QTcpServer>
 
 // The executable as an administrator meets it: what its log may never show, how it keeps
 // accepting when it runs out of files, a reload by SIGHUP, what it says when it starts, how it
 // refuses to start and how it stops.
-class TestServerProcess : public QObject
+class TestServerProcess : public LoggedServerTest
 {
     Q_OBJECT
 
-private:
-    QTcpServer m_occupant;
-
 private Q_SLOTS:
-    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void aPasswordAppearsNowhere()
     {
         // The dial command echoes the password on both outputs, then fails.
@@ -31,9 +26,10 @@ private Q_SLOTS:
             "[Phonebook]\nBranch=Sesame-1138\nNight=*\n",
             {str("-p0")}));
         const QStringList passwords = {str("Sesame-1138"), str("Wrong-4711"), str("Night-Owl-42")};
-        RawClient desk(server.port(), str("desk"));
-        RawClient bystander(server.port(), str("bystander"));
-        QVERIFY(desk.link() && bystander.link());
+        for (const char *name : {"desk", "bystander"}) {
+            m_clients.push_back(std::make_unique<RawClient>(server.port(), str(name)));
+            QVERIFY(m_clients.back()->link());
+        }
         const QString failed = str("1~Disconnected|1~Dialling %1 failed: the command ended with "
                                    "code 1|0~Dialling %1 failed: the command ended with code 1");
         // Right, wrong, then a password of the line, which the failing command echoes; then a
@@ -41,28 +37,26 @@ private Q_SLOTS:
         QCOMPARE(play(str("0>CMD_CONNECT:BranchPWD:Sesame-1138|%1|0>CMD_CONNECT:BranchPWD:"
                           "Wrong-4711|0<MSG_PASSWORD|0>CMD_CONNECT:NightPWD:Night-Owl-42|%2|"
                           "0>CMD_CONNECT:BranchPWD:Wrong-4711PWD:Sesame-1138|0<MSG_PASSWORD")
-                          .arg(failed.arg(str("Branch")), failed.arg(str("Night"))),
-                      {&desk, &bystander}),
+                          .arg(failed.arg(str("Branch")), failed.arg(str("Night")))),
                  QString());
         // An acknowledgement merged with the request; a password with a line break, refused
         // before it reaches the line and not shown; garbled and split requests, which arrive as
         // unknown messages.
-        desk.skipAll();
-        desk.sendRaw("MSG_ACKCMD_CONNECT:NightPWD:Night-Owl-42");
+        c(0).skipAll();
+        c(0).sendRaw("MSG_ACKCMD_CONNECT:NightPWD:Night-Owl-42");
         QCOMPARE(play(failed.arg(str("Night")) +
-                          str("|0>CMD_CONNECT:NightPWD:Night-Owl-42\nplugin evil.so|0<The password "
-                              "for Night was not accepted: it holds a control character|"
-                              "0>xxCMD_CONNECT:BranchPWD:Sesame-1138|0>Night-Owl-42|"
-                              "0>PWD:Wrong-4711|0>cmd_connect:BranchPWD:Sesame-1138|"
-                              "0>CMD_CONNECT:BranchPWD:|0>Sesame-1138"),
-                      {&desk, &bystander}),
+                      str("|0>CMD_CONNECT:NightPWD:Night-Owl-42\nplugin evil.so|0<The password "
+                          "for Night was not accepted: it holds a control character|"
+                          "0>xxCMD_CONNECT:BranchPWD:Sesame-1138|0>Night-Owl-42|"
+                          "0>PWD:Wrong-4711|0>cmd_connect:BranchPWD:Sesame-1138|"
+                          "0>CMD_CONNECT:BranchPWD:|0>Sesame-1138")),
                  QString());
         // A name glued to a password.
         RawClient garbledName(server.port(), QString(), RawClient::Mode::Silent);
         QVERIFY(garbledName.expect(Protocol::CmdSendId));
         garbledName.send(str("MSG_ACKID:hostPWD:Sesame-1138"));
         QVERIFY(garbledName.expect(Protocol::MsgAck));
-        QCOMPARE(answer(bystander, Protocol::CmdUsers), Protocol::UsersPrefix + str("desk") + kFs);
+        QCOMPARE(answer(c(1), Protocol::CmdUsers), Protocol::UsersPrefix + str("desk") + kFs);
         QVERIFY(server.stop());
         const QString log = server.log();
         // The command's output did reach the log, masked.
@@ -70,7 +64,7 @@ private Q_SLOTS:
         QVERIFY2(log.contains(str("unknown message (11 characters, not shown)")), qPrintable(log));
         QVERIFY2(log.contains(str("holding a control character (not shown)")), qPrintable(log));
         const QString heard =
-            desk.reads().join(u'|') + bystander.reads().join(u'|') + garbledName.reads().join(u'|');
+            c(0).reads().join(u'|') + c(1).reads().join(u'|') + garbledName.reads().join(u'|');
         for (const QString &password : passwords) {
             QVERIFY2(!log.contains(password), qPrintable(password + str(" in the log")));
             QVERIFY2(!heard.contains(password), qPrintable(password + str(" sent to a desk")));
@@ -90,20 +84,19 @@ private Q_SLOTS:
             {str("--config"), server.writeConfig("[Server]\nAddress=127.0.0.1\n"), str("-p0")},
             {str("sh"), str("-c"), str("ulimit -n 32 && exec \"$0\" \"$@\"")}));
         // Each new client is either greeted or left waiting, which the log tells.
-        std::vector<std::unique_ptr<RawClient>> clients;
         bool full = false;
         for (int i = 0; i < 40 && !full; ++i) {
-            clients.push_back(std::make_unique<RawClient>(server.port(), str("c%1").arg(i)));
+            m_clients.push_back(std::make_unique<RawClient>(server.port(), str("c%1").arg(i)));
             QVERIFY(QTest::qWaitFor([&] {
                 full = server.log().contains(str("Cannot accept a link"));
-                return full || !clients.back()->reads().isEmpty();
+                return full || !m_clients.back()->reads().isEmpty();
             }));
         }
         QVERIFY2(full, qPrintable(server.log()));
         // Files come free; the waiting client is taken without a restart.
-        for (std::size_t i = 0; i < 4; ++i)
-            clients[i]->close();
-        QVERIFY(clients.back()->expect(Protocol::CmdSendId, 10000));
+        for (int i = 0; i < 4; ++i)
+            c(i).close();
+        QVERIFY(m_clients.back()->expect(Protocol::CmdSendId, 10000));
         QVERIFY(server.stop());
     }
 
@@ -140,109 +133,73 @@ private Q_SLOTS:
         QVERIFY(server.stop());
     }
 
-    void aReloadWithoutTheDefaultFileKeepsTheConfiguration()
-    {
-        if (QFileInfo::exists(QString(DefaultConfigPath)))
-            QSKIP("this machine has a default configuration file");
-        ServerProcess server;
-        QVERIFY(server.start({str("-p0")}));
-        ::kill(pid_t(server.pid()), SIGHUP);
-        QVERIFY2(server.waitForLog(str("The new configuration is refused, the old one stays in "
-                                       "force: %1 does not exist")
-                                       .arg(QString(DefaultConfigPath))),
-                 qPrintable(server.log()));
-        QVERIFY(!server.log().contains(str("Configuration reloaded")));
-        QVERIFY(server.stop());
-    }
-
     // A configuration of "" is none; "%1" in the output stands for the configuration's path.
-    void refusalsToStart_data()
-    {
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("environment"); // a variable for the server, if any
-        const auto row = [](const char *name, const QByteArray &config,
-                            const QStringList &arguments, int code, const QString &output,
-                            const char *environment = "") {
-            QTest::newRow(name) << config << arguments << code << output << str(environment);
-        };
-        const QByteArray local = "[Server]\nAddress=127.0.0.1\n";
-        row("help", "", {str("--help")}, 0, str("--port <N>"));
-        row("unknown option", "", {str("--bogus")}, 2, str("error   Unknown option 'bogus'; "));
-        row("bad port", "", {str("-p"), str("http")}, 2, str("error   --port needs a number"));
-        row("bad file", local + "AckTimeoutMs=soon\n", {}, 2,
-            str("%1: line 3: AckTimeoutMs=\"soon\": expected a whole"));
-        row("not UTF-8", "[Server]\nPort=1000\n[Phonebook]\nB\xe9ziers=\n", {}, 2,
-            str("line 4: not UTF-8 text"));
-        row("password without =", "[Phonebook]\nOffice=\nBranch Sesame-1138\n", {}, 2,
-            str("line 3: expected key=value (the line is not shown)"));
-        // Even root cannot open a folder as the log.
-        row("accounting log is a folder", local + "AccountingFile=/\n", {}, 1,
-            str("Cannot write the accounting log /"));
-        row("clock rate too high", local, {}, 1,
-            str("VELMORA_SERVER_TEST_CLOCK_RATE=\"600\": expected a whole number from 1 to 60"),
-            "VELMORA_SERVER_TEST_CLOCK_RATE=600");
-        QVERIFY(m_occupant.listen(QHostAddress::LocalHost));
-        const QString port = QString::number(m_occupant.serverPort());
-        row("port in use", local, {str("--port"), port}, 1,
-            str("Cannot listen on 127.0.0.1 port ") + port);
-    }
     void refusalsToStart()
     {
-        QFETCH(QByteArray, config);
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, output);
-        QFETCH(QString, environment);
-        ServerProcess files; // only for its folder
-        const QString path = files.writeConfig(config);
-        if (!config.isEmpty())
-            arguments = QStringList{str("--config"), path} + arguments;
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        const QStringList command = QStringList{environment, str(VELMORA_SERVER_EXE)} + arguments;
-        process.start(str("env"), environment.isEmpty() ? command.mid(1) : command);
-        QVERIFY(process.waitForFinished(10000));
-        const QString out = QString::fromUtf8(process.readAll());
-        QVERIFY2(out.contains(output.replace(str("%1"), path)), qPrintable(out));
-        QVERIFY(!out.contains(str("Sesame")));
-        QCOMPARE(process.exitCode(), exitCode);
-        // A refusal is a line of the log like any other, time stamp and level first.
-        if (exitCode != 0)
-            QVERIFY(inLogForm(out));
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(occupant.serverPort());
+        const QByteArray local = "[Server]\nAddress=127.0.0.1\n";
+        // The configuration, the arguments (a variable for the server first, if any), the exit
+        // code and the output, %2 standing for the port.
+        const std::tuple<QByteArray, QStringList, int, const char *> rows[] = {
+            {"", {str("--help")}, 0, "--port <N>"},
+            {"", {str("--bogus")}, 2, "error   Unknown option 'bogus'; "},
+            {"", {str("-p"), str("http")}, 2, "error   --port needs a number"},
+            {"[Phonebook]\nB\xe9ziers=\n", {}, 2, "%1: line 2: not UTF-8 text"},
+            {"[Phonebook]\nBranch Sesame-1138\n", {}, 2, "key=value (the line is not shown)"},
+            // Even root cannot open a folder as the log.
+            {local + "AccountingFile=/\n", {}, 1, "Cannot write the accounting log /"},
+            {local,
+             {str("VELMORA_SERVER_TEST_CLOCK_RATE=600")},
+             1,
+             "VELMORA_SERVER_TEST_CLOCK_RATE=\"600\": expected a whole number from 1 to 60"},
+            {local, {str("--port"), port}, 1, "Cannot listen on 127.0.0.1 port %2"}};
+        for (const auto &[config, arguments, exitCode, output] : rows) {
+            ServerProcess files; // only for its folder
+            const QString path = files.writeConfig(config);
+            const qsizetype variables = arguments.value(0).contains(u'=') ? 1 : 0;
+            QStringList command = arguments.mid(0, variables) << str(VELMORA_SERVER_EXE);
+            if (!config.isEmpty())
+                command << str("--config") << path;
+            QProcess process;
+            process.setProcessChannelMode(QProcess::MergedChannels);
+            process.start(str("env"), command + arguments.mid(variables));
+            QVERIFY(process.waitForFinished(10000));
+            const QString out = QString::fromUtf8(process.readAll());
+            QVERIFY2(out.contains(str(output).replace(str("%1"), path).replace(str("%2"), port)),
+                     qPrintable(out));
+            QVERIFY(!out.contains(str("Sesame")));
+            QCOMPARE(process.exitCode(), exitCode);
+            // A refusal is a line of the log like any other, time stamp and level first.
+            QVERIFY(exitCode == 0 || inLogForm(out));
+        }
     }
 
-    void stopping_data()
-    {
-        QTest::addColumn<int>("signalNumber");
-        QTest::addColumn<bool>("clientsEnd");
-        QTest::newRow("SIGTERM: the clients link again later") << int(SIGTERM) << false;
-        QTest::newRow("SIGUSR1: the clients end") << int(SIGUSR1) << true;
-    }
+    // SIGTERM: the clients link again later; SIGUSR1: they end.
     void stopping()
     {
-        QFETCH(int, signalNumber);
-        QFETCH(bool, clientsEnd);
-        ServerProcess server;
-        QVERIFY(
-            server.startWith("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n", {str("-p0")}));
-        RawClient polite(server.port(), str("polite"));
-        RawClient deaf(server.port(), str("deaf"));
-        QVERIFY(polite.link() && deaf.link());
-        deaf.setMode(RawClient::Mode::Silent);
-        ::kill(pid_t(server.pid()), signalNumber);
-        if (clientsEnd) {
-            QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
-            polite.send(Protocol::CmdEnd);
+        for (const auto &[signalNumber, clientsEnd] :
+             {std::pair(SIGTERM, false), {SIGUSR1, true}}) {
+            ServerProcess server;
+            QVERIFY(server.startWith("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n",
+                                     {str("-p0")}));
+            RawClient polite(server.port(), str("polite"));
+            RawClient deaf(server.port(), str("deaf"));
+            QVERIFY(polite.link() && deaf.link());
+            deaf.setMode(RawClient::Mode::Silent);
+            ::kill(pid_t(server.pid()), signalNumber);
+            if (clientsEnd) {
+                QVERIFY(polite.expect(Protocol::MsgShutdown) && deaf.expect(Protocol::MsgShutdown));
+                polite.send(Protocol::CmdEnd);
+            }
+            QVERIFY(polite.waitClosed());
+            QCOMPARE(polite.reads().contains(Protocol::MsgShutdown), clientsEnd);
+            // The deaf client never ends; the server stops after its wait all the same.
+            QVERIFY(server.ended());
+            QVERIFY(deaf.waitClosed());
+            QCOMPARE(deaf.reads().contains(Protocol::MsgShutdown), clientsEnd);
         }
-        QVERIFY(polite.waitClosed());
-        QCOMPARE(polite.reads().contains(Protocol::MsgShutdown), clientsEnd);
-        // The deaf client never ends; the server stops after its wait all the same.
-        QVERIFY(server.ended(5000));
-        QVERIFY(deaf.waitClosed());
-        QCOMPARE(deaf.reads().contains(Protocol::MsgShutdown), clientsEnd);
     }
 };
 

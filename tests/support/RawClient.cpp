@@ -45,13 +45,6 @@ bool RawClient::request(const QString &message)
     return expect(Protocol::MsgAck);
 }
 
-QStringList RawClient::pending() const
-{
-    QStringList messages = m_reads.mid(m_cursor);
-    messages.removeAll(Protocol::MsgAck);
-    return messages;
-}
-
 bool RawClient::expect(const QString &message, int timeoutMs)
 {
     const auto at = [&] { return m_reads.indexOf(message, m_cursor); };
@@ -73,9 +66,9 @@ QString RawClient::next(int timeoutMs)
     return m_reads[m_cursor++];
 }
 
-bool RawClient::waitClosed(int timeoutMs)
+bool RawClient::waitClosed()
 {
-    return QTest::qWaitFor([this] { return isClosed(); }, timeoutMs);
+    return QTest::qWaitFor([this] { return isClosed(); });
 }
 
 void RawClient::onReadyRead()

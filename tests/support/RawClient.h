@@ -34,8 +34,6 @@ public:
 
     // Every read so far, "MSG_ACK" included.
     const QStringList &reads() const { return m_reads; }
-    // The reads after the cursor that are not "MSG_ACK".
-    QStringList pending() const;
     // Waits for a read equal to message after the cursor and moves the cursor past it.
     bool expect(const QString &message, int timeoutMs = 5000);
     // Waits for the next read other than "MSG_ACK" and moves the cursor past it.
@@ -43,7 +41,7 @@ public:
     // Moves the cursor past everything read so far.
     void skipAll() { m_cursor = m_reads.size(); }
 
-    bool waitClosed(int timeoutMs = 5000);
+    bool waitClosed();
     bool isClosed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
     void close() { m_socket.abort(); }
 

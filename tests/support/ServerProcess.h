@@ -80,10 +80,10 @@ public:
         return QTest::qWaitFor([&] { return log().contains(text); }, timeoutMs);
     }
     // Waits for the server to end; false unless it exits cleanly, its log in its own form.
-    bool ended(int timeoutMs = 10000)
+    bool ended()
     {
         const bool gone =
-            QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+            QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, 10000);
         return gone && m_process.exitStatus() == QProcess::NormalExit &&
                m_process.exitCode() == 0 && inLogForm(log());
     }

@@ -22,6 +22,10 @@ public:
 
     // Seeds the store, as an administrator would.
     static void seed(const QString &key, const QString &value);
+    // Seeds from "Key=value" pairs separated by ";".
+    static void seed(const char *pairs);
+    // "|" stands for the list separator character of the store's lists.
+    static QString withSeparators(const char *text);
     // A store that links to 127.0.0.1 on the given port.
     static void seedServer(quint16 port);
 
