@@ -184,7 +184,7 @@ private Q_SLOTS:
              {std::pair(SIGTERM, false), {SIGUSR1, true}}) {
             ServerProcess server;
             QVERIFY(server.startWith("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n",
-                                     {str("-p0")}));
+                                     {str("-p0"), str("--log-level"), str("info")}));
             RawClient polite(server.port(), str("polite"));
             RawClient deaf(server.port(), str("deaf"));
             QVERIFY(polite.link() && deaf.link());
