@@ -135,6 +135,11 @@ private Q_SLOTS:
         d->cmdTest[0]->click();
         QCOMPARE(home.sounds(), (QStringList{QStringLiteral("/sounds/bye.wav"), QString()}));
 
+        // An empty box opens the chooser where it stands; given up, it leaves the box empty.
+        auto cancel =
+            whenShown<frmWav>([](frmWav *c) { c->cmdAction_Click(frmWav::ActionCancel); });
+        d->cmdWave[0]->click();
+        QVERIFY(!frmWav::loaded() && d->txtWave[0]->text().isEmpty());
         // The chooser opens on the stored file, whose name differs from the file's in letter
         // case only, plays without choosing, whatever the file holds, on "&Test" and on a
         // double-click, and hands the chosen path to the box.

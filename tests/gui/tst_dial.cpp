@@ -11,6 +11,7 @@
 #include "LinkedClient.h"
 #include "MainModule.h"
 #include "MessageBox.h"
+#include "TcpClientSocket.h"
 #include "WhenShown.h"
 
 #include <QApplication>
@@ -180,6 +181,39 @@ private Q_SLOTS:
         // The password is sent, but never written to the activity log.
         QVERIFY(
             !TestHome::readFile(MainModule::activityLogPath()).contains(QLatin1String("PWD:s3cr")));
+    }
+
+    // A reply that cannot be sent is reported; its message stays first and is shown again
+    // with the next arrival, before it.
+    void anErrorKeepsTheMessageQueued()
+    {
+        LinkedClient c;
+        QVERIFY(c.start());
+        QStringList shown;
+        const auto box = whenEachShown<frmFlexiBox>([&](frmFlexiBox *f) {
+            shown << f->message();
+            f->cmdAction_Click(shown.size() == 1 ? 0 : 1);
+        });
+        const auto composer = whenShown<frmUsers>([&](frmUsers *f) {
+            QTest::keyClicks(f->txtMsg, QStringLiteral("too late"));
+            c.window->wskClient->Close();
+            QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
+        });
+        c.server.send(QStringLiteral("CMD_MSG:bob#first"));
+        QTRY_VERIFY(frmMsg::loaded());
+        QVERIFY(
+            frmMsg::loaded()->caption().startsWith(QLatin1String("frmMain.lblMsg_Change error ")));
+        QVERIFY(TestHome::readFile(MainModule::errorLogPath())
+                    .contains(QLatin1String("\tfrmMain.lblMsg_Change\t")));
+        QCOMPARE(c.window->colMsgs, QStringList{QStringLiteral("bob#first")});
+        QVERIFY(!frmUsers::loaded());
+
+        c.window->timConnect_Timer();
+        QTRY_VERIFY(c.server.hasClient() && c.window->iState == 1);
+        c.server.send(QStringLiteral("CMD_MSG:ann#second"));
+        QTRY_COMPARE(shown, (QStringList{QStringLiteral("first"), QStringLiteral("first"),
+                                         QStringLiteral("second")}));
+        QTRY_VERIFY(c.window->colMsgs.isEmpty());
     }
 
     // Several users: nothing is chosen for the user, "&OK" wants a text and a name, and the

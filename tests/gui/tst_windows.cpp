@@ -172,8 +172,7 @@ private Q_SLOTS:
     // The focus starts on a button that lies out of sight and does nothing, and another program
     // coming to the front is no tab: the focus stays where it was. The keys are the keyboard
     // test's. The count's arithmetic is the unit table's; here, what the window does with each
-    // tick. The timer running the ticks on its own, to the stop at 0, is the dial test's "countdown
-    // runs out".
+    // tick, to the stop at 0.
     void countdown()
     {
         TestHome home;
@@ -198,6 +197,9 @@ private Q_SLOTS:
         QCOMPARE(colour(), QColor(Qt::red));
         QVERIFY(w->isVisible() && w->timCountdown->isActive());
         QCOMPARE(home.beeps(), 2); // as it shows, and at 10
+        w->lblCountdown->setText(QStringLiteral("1"));
+        w->timCountdown_Timer();
+        QVERIFY(!w->isVisible() && !w->timCountdown->isActive());
     }
 
     // The layout's arithmetic is the unit table's; here, that the box places its children as

@@ -146,6 +146,7 @@ private Q_SLOTS:
             {"", {str("--help")}, 0, "--port <N>"},
             {"", {str("--bogus")}, 2, "error   Unknown option 'bogus'; "},
             {"", {str("-p"), str("http")}, 2, "error   --port needs a number"},
+            {"", {str("--log-level"), str("loud")}, 2, "error   --log-level needs error, warning"},
             {"[Phonebook]\nB\xe9ziers=\n", {}, 2, "%1: line 2: not UTF-8 text"},
             {"[Phonebook]\nBranch Sesame-1138\n", {}, 2, "key=value (the line is not shown)"},
             // Even root cannot open a folder as the log.
@@ -183,7 +184,7 @@ private Q_SLOTS:
              {std::pair(SIGTERM, false), {SIGUSR1, true}}) {
             ServerProcess server;
             QVERIFY(server.startWith("[Server]\nAddress=127.0.0.1\nShutdownWaitMs=300\n",
-                                     {str("-p0")}));
+                                     {str("-p0"), str("--log-level"), str("info")}));
             RawClient polite(server.port(), str("polite"));
             RawClient deaf(server.port(), str("deaf"));
             QVERIFY(polite.link() && deaf.link());
