@@ -62,7 +62,7 @@ class TestConfigure : public QObject
 
     QTemporaryDir m_sounds;
 
-    QString sound(const char *name) const { return m_sounds.filePath(QString::fromLatin1(name)); }
+    QString sound(const char *name) const { return m_sounds.filePath(str(name)); }
 
 private Q_SLOTS:
     // Whether a file plays is the wave file's unit test: here empty files will do.
@@ -183,14 +183,12 @@ private Q_SLOTS:
     void linkedSaves()
     {
         LinkedClient c;
-        TestHome::seed(QStringLiteral("AlertConnections"),
-                       TestHome::withSeparators("Mid|zeta|Gone|"));
-        TestHome::seed(QStringLiteral("ConfirmDisconnections"), TestHome::withSeparators("Alpha|"));
+        TestHome::seed(QStringLiteral("AlertConnections"), str("Mid|zeta|Gone|"));
+        TestHome::seed(QStringLiteral("ConfirmDisconnections"), str("Alpha|"));
         QVERIFY(c.start());
         frmConfigure *d = openLinked(c);
         QVERIFY(d && d->isVisible() && !d->isModal() && d->cmdTab[2]->isEnabled());
-        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") +
-                             TestHome::withSeparators("Zeta|Alpha|Mid|beta|")));
+        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + str("Zeta|Alpha|Mid|beta|")));
         // Alphabetical, ignoring case: "beta" between "Alpha" and "Mid".
         QCOMPARE(listed(d->lstConnect[0]), QLatin1String("Alpha beta Mid* Zeta"));
         QCOMPARE(listed(d->lstConnect[2]), QLatin1String("Alpha* beta Mid Zeta"));
@@ -237,14 +235,12 @@ private Q_SLOTS:
         }
         QCOMPARE(file.childKeys().size(), 21 - 1); // every key but Alert
         // Case counts when selecting: "zeta" and "Gone" are dropped from the key.
-        QCOMPARE(Settings::text(Settings::AlertConnections), TestHome::withSeparators("Mid|"));
-        QCOMPARE(Settings::text(Settings::AlertDisconnections),
-                 TestHome::withSeparators("Alpha|beta|"));
-        QCOMPARE(Settings::text(Settings::ConfirmDisconnections),
-                 TestHome::withSeparators("Alpha|"));
+        QCOMPARE(Settings::text(Settings::AlertConnections), str("Mid|"));
+        QCOMPARE(Settings::text(Settings::AlertDisconnections), str("Alpha|beta|"));
+        QCOMPARE(Settings::text(Settings::ConfirmDisconnections), str("Alpha|"));
         // A late answer finds no dialog and is only acknowledged.
-        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + TestHome::withSeparators("Other|")));
-        QCOMPARE(Settings::text(Settings::AlertConnections), TestHome::withSeparators("Mid|"));
+        QVERIFY(c.serverSays(QStringLiteral("CONNECTIONS:") + str("Other|")));
+        QCOMPARE(Settings::text(Settings::AlertConnections), str("Mid|"));
 
         d = openLinked(c);
         QTest::mouseClick(c.window->cmdAction[2], Qt::LeftButton);
@@ -252,7 +248,7 @@ private Q_SLOTS:
         QCOMPARE(c.server.requests().count(QLatin1String("CMD_CONFIGURE_CONNECTIONS")), 1);
         d->txtPort->setText(QString::number(c.server.port() + 1));
         QTest::mouseClick(d->cmdAction[0], Qt::LeftButton);
-        QCOMPARE(Settings::text(Settings::AlertConnections), TestHome::withSeparators("Mid|"));
+        QCOMPARE(Settings::text(Settings::AlertConnections), str("Mid|"));
         QCOMPARE(frmMsg::loaded()->caption(),
                  QLatin1String("You will need to restart the Velmora Client before the changes "
                                "take effect."));

@@ -66,11 +66,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("boxes");
         const auto row = [](const char *tag, const char *messages, Answer answer, const char *sent,
                             int boxes = 0, const char *settings = "") {
-            QTest::newRow(tag) << QString::fromLatin1(settings)
-                               << TestHome::withSeparators(messages).split(QLatin1Char('\n'))
+            QTest::newRow(tag) << str(settings) << str(messages).split(QLatin1Char('\n'))
                                << int(answer)
-                               << (*sent ? QString::fromLatin1(sent).split(QLatin1Char('\n'))
-                                         : QStringList())
+                               << (*sent ? str(sent).split(QLatin1Char('\n')) : QStringList())
                                << boxes;
         };
         // Sorted, the chooser offers "alpha" first; a second list while it waits is dropped.
@@ -240,7 +238,7 @@ private Q_SLOTS:
             clickItem(f->lstUsers, 0, Qt::ControlModifier);
             QTest::mouseClick(f->cmdAction[0], Qt::LeftButton);
         });
-        c.server.send(TestHome::withSeparators("USERS:zed|ann||"));
+        c.server.send(str("USERS:zed|ann||"));
         QVERIFY(c.server.waitForRequest(QStringLiteral("CMD_MSG:zed#ann#Lunch #1?\r\nAt one")));
     }
 
@@ -252,19 +250,17 @@ private Q_SLOTS:
         f->show();
         QTest::keyClicks(f->txtMsg, QString(248, u'x'));
         QTest::keyClick(f->txtMsg, Qt::Key_Return);
-        QCOMPARE(f->messageText().size(), 250);
-        QCOMPARE(home.beeps(), 0);
+        QCOMPARE(std::pair(f->messageText().size(), home.beeps()), std::pair(qsizetype(250), 0));
         QTest::keyClicks(f->txtMsg, QStringLiteral("yz"));
         QTest::keyClick(f->txtMsg, Qt::Key_Return);
-        QCOMPARE(f->messageText(), QString(248, u'x') + QLatin1String("\r\n"));
-        QCOMPARE(home.beeps(), 3);
+        QCOMPARE(std::pair(f->messageText(), home.beeps()),
+                 std::pair(QString(248, u'x') + QLatin1String("\r\n"), 3));
 
         // Over a selection the room it frees counts; a paste is cut to what fits.
         f->txtMsg->selectAll();
         QApplication::clipboard()->setText(QString(300, u'p'));
         f->txtMsg->paste();
-        QCOMPARE(f->messageText(), QString(250, u'p'));
-        QCOMPARE(home.beeps(), 4);
+        QCOMPARE(std::pair(f->messageText(), home.beeps()), std::pair(QString(250, u'p'), 4));
         QTest::keyClick(f->txtMsg, Qt::Key_Backspace);
         QTest::keyClick(f->txtMsg, Qt::Key_Return); // two characters where one is free
         QTest::keyClicks(f->txtMsg, QStringLiteral("q"));

@@ -62,8 +62,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         const auto row = [](const char *tag, const char *name, const char *address,
                             const char *shown) {
-            QTest::newRow(tag) << QString::fromLatin1(name) << QString::fromLatin1(address)
-                               << QString::fromLatin1(shown);
+            QTest::newRow(tag) << str(name) << str(address) << str(shown);
         };
         const char *linked = "Linked to server on 127.0.0.1 port ";
         row("by address", "", "127.0.0.1", linked);
@@ -74,7 +73,6 @@ private Q_SLOTS:
         // A server given by its IPv6 address shows that address as it is usually written.
         row("by IPv6 address", "", "::1", "Linked to server on ::1 port ");
         row("by IPv6 address as name", "::1", "127.0.0.1", "Linked to server on ::1 port ");
-        row("by IPv6 address, refused", "", "::1", "Cannot link to server on ::1 port ");
         row("port not a number", "", "127.0.0.1", "");
     }
     void linkAttempts()
@@ -143,9 +141,8 @@ private Q_SLOTS:
         c.server.stopListening();
         c.server.closeClient();
         QTRY_VERIFY(w.lblLink->text().startsWith(QLatin1String("Cannot link")));
-        QCOMPARE(w.iState, qint16(0));
-        QCOMPARE(gNotifyIconData.szTip, QLatin1String("Unknown"));
-        QVERIFY(linkCommandsAre(w, false));
+        QCOMPARE(std::tuple(w.iState, gNotifyIconData.szTip, linkCommandsAre(w, false)),
+                 std::tuple(qint16(0), QStringLiteral("Unknown"), true));
         // The duration display leaves "Unknown" alone while the link is down.
         w.timOnline_Timer();
         QCOMPARE(w.lblConnection->text(), QLatin1String("Unknown"));
@@ -165,11 +162,8 @@ private Q_SLOTS:
                                                                    : QStringLiteral("CMD_SEND_ID"));
         });
         c.window->fSendMessage(QStringLiteral("CMD_CONNECTIONS"));
-        const QStringList got = c.server.received();
-        QCOMPARE(got.size(), 3);
-        QCOMPARE(got[0], QLatin1String("CMD_CONNECTIONS"));
-        QCOMPARE(got[1], QLatin1String("MSG_ACK"));
-        QVERIFY(got[2].startsWith(QLatin1String("ID:")));
+        QCOMPARE(c.server.received().join(u' '),
+                 QLatin1String("CMD_CONNECTIONS MSG_ACK ID:") + QHostInfo::localHostName());
 
         // A silent server: the wait lasts ten seconds of the clock.
         const QObject scope;
@@ -193,7 +187,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("received");
         const QString ack = QStringLiteral("MSG_ACK");
         const auto row = [&](const char *name, const char *message, const QStringList &replies) {
-            QTest::newRow(name) << TestHome::withSeparators(message) << QStringList{ack} + replies;
+            QTest::newRow(name) << str(message) << QStringList{ack} + replies;
         };
         row("identity", "CMD_SEND_ID", {QStringLiteral("ID:") + QHostInfo::localHostName()});
         row("status", "Disconnected", {});
@@ -258,10 +252,10 @@ private Q_SLOTS:
         w.bIRequestedDisconnect = true;
         QVERIFY(c.serverSays(QStringLiteral("Disconnected")));
         checkState(w, 1, QStringLiteral("Disconnected"));
-        QCOMPARE(timerChanges, 1);
-        QVERIFY(!w.bIRequestedDisconnect);
-        QVERIFY(!frmMsg::loaded()); // alerts are off
-        QVERIFY(c.home.sounds().isEmpty());
+        // Alerts are off: no notice, no sound.
+        QCOMPARE(std::tuple(timerChanges, w.bIRequestedDisconnect, bool(frmMsg::loaded()),
+                            c.home.sounds()),
+                 std::tuple(1, false, false, QStringList()));
     }
 
     void alertsFollowTheSettings()

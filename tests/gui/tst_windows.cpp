@@ -193,10 +193,10 @@ private Q_SLOTS:
         QVERIFY(colour() != QColor(Qt::red));
         w->lblCountdown->setText(QStringLiteral("11"));
         w->timCountdown_Timer();
-        QCOMPARE(w->lblCountdown->text(), QLatin1String("10"));
-        QCOMPARE(colour(), QColor(Qt::red));
-        QVERIFY(w->isVisible() && w->timCountdown->isActive());
-        QCOMPARE(home.beeps(), 2); // as it shows, and at 10
+        // Beeps as it shows, and at 10.
+        QCOMPARE(std::tuple(w->lblCountdown->text(), colour(), w->isVisible(),
+                            w->timCountdown->isActive(), home.beeps()),
+                 std::tuple(QStringLiteral("10"), QColor(Qt::red), true, true, 2));
         w->lblCountdown->setText(QStringLiteral("1"));
         w->timCountdown_Timer();
         QVERIFY(!w->isVisible() && !w->timCountdown->isActive());

@@ -17,7 +17,7 @@ FakeServer::FakeServer(const QHostAddress &loopback)
                 m_client->deleteLater();
             m_client = socket;
             socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            connect(socket, &QTcpSocket::readyRead, this, &FakeServer::onReadyRead);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         }
     });
     if (!m_server.listen(loopback, 0))
@@ -50,11 +50,8 @@ void FakeServer::closeClient()
 
 QStringList FakeServer::requests() const
 {
-    QStringList result;
-    for (const QString &m : m_received) {
-        if (m != Protocol::MsgAck)
-            result.append(m);
-    }
+    QStringList result = m_received;
+    result.removeAll(Protocol::MsgAck);
     return result;
 }
 
@@ -86,11 +83,8 @@ bool FakeServer::roundTrip(int timeoutMs)
     return true;
 }
 
-void FakeServer::onReadyRead()
+void FakeServer::onReadyRead(QTcpSocket *socket)
 {
-    auto *socket = qobject_cast<QTcpSocket *>(sender());
-    if (!socket)
-        return;
     QString data = Cp1252::decode(socket->readAll());
     while (data.startsWith(Protocol::MsgAck)) {
         m_received.append(Protocol::MsgAck);

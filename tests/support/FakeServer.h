@@ -58,7 +58,7 @@ public:
     void clearReceived() { m_received.clear(); }
 
 private:
-    void onReadyRead();
+    void onReadyRead(QTcpSocket *socket);
 
     QTcpServer m_server;
     QPointer<QTcpSocket> m_client;

@@ -77,13 +77,8 @@ void TestHome::seed(const QString &key, const QString &value)
 
 void TestHome::seed(const char *pairs)
 {
-    for (const QString &pair : withSeparators(pairs).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+    for (const QString &pair : str(pairs).split(QLatin1Char(';'), Qt::SkipEmptyParts))
         seed(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
-}
-
-QString TestHome::withSeparators(const char *text)
-{
-    return QString::fromLatin1(text).replace(QLatin1Char('|'), QChar(28));
 }
 
 void TestHome::seedServer(quint16 port)

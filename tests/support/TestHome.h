@@ -7,6 +7,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// A Latin-1 text, "|" standing for the list separator character of the store and the protocol.
+inline QString str(const char *text)
+{
+    return QString::fromLatin1(text).replace(QLatin1Char('|'), QChar(28));
+}
+
 // A clean world for one test: an empty settings store in the test's own configuration home,
 // a fresh program folder for the logs, no queued message-box answers, the real clock, and a
 // record of every beep and wave asked for. It also makes the test strict: a Qt warning fails
@@ -24,8 +30,6 @@ public:
     static void seed(const QString &key, const QString &value);
     // Seeds from "Key=value" pairs separated by ";".
     static void seed(const char *pairs);
-    // "|" stands for the list separator character of the store's lists.
-    static QString withSeparators(const char *text);
     // A store that links to 127.0.0.1 on the given port.
     static void seedServer(quint16 port);
 

@@ -79,11 +79,6 @@ QString playing()
     return QString::fromUtf8(list.readAll());
 }
 
-QString str(const char *text)
-{
-    return QString::fromLatin1(text);
-}
-
 // The error a step raises, or none (number 0).
 template <typename Step> RuntimeError errorOf(Step step)
 {
@@ -299,9 +294,8 @@ private Q_SLOTS:
         for (const auto &[arguments, exitCode, out, err] : rows) {
             QProcess client;
             client.setProcessEnvironment(environment);
-            client.start(
-                QStringLiteral(VELMORA_CLIENT_EXE),
-                QString::fromLatin1(arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            client.start(QStringLiteral(VELMORA_CLIENT_EXE),
+                         str(arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts));
             QVERIFY(client.waitForFinished(30000));
             const QString printed = QString::fromLocal8Bit(client.readAllStandardOutput());
             const QString complained = QString::fromLocal8Bit(client.readAllStandardError());

@@ -30,17 +30,6 @@ Input message(int textWidth, int lines, QList<int> captions, int frameWidth = 0,
     return {textWidth, lines * Line, Line, breaks, std::move(captions), false, frameWidth};
 }
 
-QString str(const char *text)
-{
-    return QString::fromLatin1(text);
-}
-
-// A text, with "|" for the name list separator.
-QString text(const char *latin1)
-{
-    return QString::fromLatin1(latin1).replace(QLatin1Char('|'), Protocol::ListTerminator);
-}
-
 // A list of paths written with blanks between them.
 QStringList paths(const char *text)
 {
@@ -72,16 +61,16 @@ private Q_SLOTS:
             {"msg_ack", Status}, {"Connected to Office", Status},
         };
         for (const auto &[message, kind] : rows)
-            QVERIFY2(Protocol::classify(text(message)) == kind, message);
+            QVERIFY2(Protocol::classify(str(message)) == kind, message);
     }
 
     void listsSecondsAndCodePage()
     {
         QCOMPARE(Protocol::parseList(QString()), QStringList());
         // Empty items are items; an unterminated tail is a last item, not a stall.
-        QCOMPARE(Protocol::parseList(text("||")), (QStringList{QString(), QString()}));
-        QCOMPARE(Protocol::parseList(text("a|tail")), (QStringList{text("a"), text("tail")}));
-        const QStringList names{text("Office"), QString(), text("x y")};
+        QCOMPARE(Protocol::parseList(str("||")), (QStringList{QString(), QString()}));
+        QCOMPARE(Protocol::parseList(str("a|tail")), (QStringList{str("a"), str("tail")}));
+        const QStringList names{str("Office"), QString(), str("x y")};
         QCOMPARE(Protocol::parseList(Protocol::buildList(names)), names);
 
         // The count is the leading number of the payload, rounded half to even into 16 bits.
@@ -114,9 +103,9 @@ private Q_SLOTS:
             {"Office", "", false},
         };
         for (const auto &[list, entry, contained] : rows)
-            QVERIFY2(entryListContains(text(list), text(entry)) == contained, entry);
+            QVERIFY2(entryListContains(str(list), str(entry)) == contained, entry);
         const QString tip(63, QLatin1Char('x'));
-        QCOMPARE(NotifyIcon::tipText(tip + text("yz")), tip);
+        QCOMPARE(NotifyIcon::tipText(tip + str("yz")), tip);
     }
 
     // The server's side: what a client sends.
@@ -136,19 +125,19 @@ private Q_SLOTS:
             {"xxCMD_CONNECT:BranchPWD:secret", Kind::Unknown, "", nullptr},
         };
         for (const auto &[message, kind, argument, password] : rows) {
-            const ClientRequests::Request request = ClientRequests::parse(text(message));
+            const ClientRequests::Request request = ClientRequests::parse(str(message));
             QVERIFY2(request.kind == kind, message);
             QCOMPARE(std::tuple(request.argument, request.password.has_value(),
                                 request.password.value_or(QString())),
-                     std::tuple(text(argument), password != nullptr, text(password)));
+                     std::tuple(str(argument), password != nullptr, str(password)));
         }
 
         // What one read held: the acknowledgements before the rest are taken apart; one after a
         // request is part of the request, not a second one.
         const ClientRequests::Read split =
-            ClientRequests::splitLeadingAcks(text("MSG_ACKMSG_ACKCMD_OK"));
-        QCOMPARE(std::pair(split.acks, split.rest), std::pair(2, text("CMD_OK")));
-        QCOMPARE(ClientRequests::splitLeadingAcks(text("CMD_OKMSG_ACK")).acks, 0);
+            ClientRequests::splitLeadingAcks(str("MSG_ACKMSG_ACKCMD_OK"));
+        QCOMPARE(std::pair(split.acks, split.rest), std::pair(2, str("CMD_OK")));
+        QCOMPARE(ClientRequests::splitLeadingAcks(str("CMD_OKMSG_ACK")).acks, 0);
 
         // The body, its recipients (ending in "#") and its text, with alpha and beta linked.
         // The first field is a recipient whatever its name, even empty.
@@ -161,38 +150,33 @@ private Q_SLOTS:
             return name == QLatin1String("alpha") || name == QLatin1String("beta");
         };
         for (const auto &[body, recipients, rest] : bodies) {
-            const auto message = ClientRequests::splitUserMessage(text(body), linked);
-            QStringList expected = text(recipients).split(QLatin1Char('#'));
+            const auto message = ClientRequests::splitUserMessage(str(body), linked);
+            QStringList expected = str(recipients).split(QLatin1Char('#'));
             expected.removeLast();
-            QCOMPARE(std::pair(message.recipients, message.text), std::pair(expected, text(rest)));
+            QCOMPARE(std::pair(message.recipients, message.text), std::pair(expected, str(rest)));
         }
     }
 
     void configureBoxes()
     {
-        // The text before the key, and the key, that the address box keeps: the third dot, 255,
-        // a digit after a dot, a group of one growing, a pasted group counting
-        // its digits only, and enter, the last control code.
-        const std::pair<const char *, int> kept[] = {
-            {"10.0.0", '.'}, {"192.168.1.25", '5'}, {"10.", '9'},
-            {"1.2", '5'},    {"1.a5", '9'},         {"1.2.3.4", 13},
+        // The text before the key, the key, and whether the address box keeps it. It keeps the
+        // third dot, 255, a digit after a dot, a group of one growing, a pasted group counting
+        // its digits only, and enter, the last control code; it drops a dot first, two dots in
+        // a row, a fourth dot, 256, a fourth digit, a letter, and the first control code.
+        const std::tuple<const char *, int, bool> keys[] = {
+            {"10.0.0", '.', 1},   {"192.168.1.25", '5', 1}, {"10.", '9', 1}, {"1.2", '5', 1},
+            {"1.a5", '9', 1},     {"1.2.3.4", 13, 1},       {"", '.', 0},    {"10.", '.', 0},
+            {"10.0.0.1", '.', 0}, {"192.168.1.25", '6', 0}, {"100", '1', 0}, {"10", 'a', 0},
+            {"1", 14, 0},
         };
-        // And that it drops: a dot first, two dots in a row, a fourth dot, 256, a fourth digit,
-        // a letter, and the first control code.
-        const std::pair<const char *, int> dropped[] = {
-            {"", '.'},    {"10.", '.'}, {"10.0.0.1", '.'}, {"192.168.1.25", '6'},
-            {"100", '1'}, {"10", 'a'},  {"1", 14},
-        };
-        for (const auto &[text, key] : kept)
-            QVERIFY2(keepAddressKey(str(text), key), text);
-        for (const auto &[text, key] : dropped)
-            QVERIFY2(!keepAddressKey(str(text), key), text);
+        for (const auto &[text, key, kept] : keys)
+            QVERIFY2(keepAddressKey(str(text), key) == kept, text);
         // The port box keeps the digits and the control codes alone: not "/" and ":" around the
         // digits, nor an Arabic-Indic digit.
-        for (const int key : {13, int('0'), int('9')})
-            QVERIFY(keepDigitKey(key));
-        for (const int key : {14, int('/'), int(':'), 0x0663})
-            QVERIFY2(!keepDigitKey(key), qPrintable(QString::number(key)));
+        const std::pair<int, bool> digits[] = {{13, 1},  {'0', 1}, {'9', 1},   {14, 0},
+                                               {'/', 0}, {':', 0}, {0x0663, 0}};
+        for (const auto &[key, kept] : digits)
+            QVERIFY2(keepDigitKey(key) == kept, qPrintable(QString::number(key)));
 
         // The open link: opened to "Modem.Office", which is 10.0.0.5, on port 1000.
         const Link link{str("Modem.Office"), str("10.0.0.5"), 1000};
@@ -353,7 +337,7 @@ private Q_SLOTS:
             {"Officer Office", "Office Officer"},
         };
         for (const auto &[names, sorted] : rows) {
-            QStringList list = QString::fromLatin1(names).split(QLatin1Char(' '));
+            QStringList list = str(names).split(QLatin1Char(' '));
             Alphabetical::sort(list);
             QCOMPARE(list.join(QLatin1Char(' ')), QLatin1String(sorted));
         }
