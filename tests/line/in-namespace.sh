@@ -12,33 +12,20 @@
 set -euo pipefail
 
 if [ "${VELMORA_IN_NAMESPACE:-}" != 1 ]; then
-    why=
-    if [ "$(id -u)" -ne 0 ]; then
-        why="not root"
-    elif ! command -v unshare >/dev/null || ! unshare -n -m true 2>/dev/null; then
-        why="unshare cannot make a network and mount namespace here"
-    else
-        for tool in dbus-daemon dbus-send NetworkManager nmcli nm-online ip wpa_supplicant \
-            hostapd; do
-            command -v "$tool" >/dev/null || why="$tool is missing (scripts/setup installs it)"
-        done
-    fi
-    if [ -n "$why" ]; then
-        echo "SKIP line tests: $why"
+    skip() {
+        echo "SKIP line tests: $1"
         exit 77
-    fi
+    }
+    unshare -n -m true 2>/dev/null ||
+        skip "not root, or unshare cannot make a network and mount namespace here"
+    for tool in dbus-daemon dbus-send NetworkManager nmcli nm-online ip wpa_supplicant hostapd; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/setup installs it)"
+    done
     VELMORA_IN_NAMESPACE=1 exec unshare -n -m --propagation private -- "$0" "$@"
 fi
 
-work=$(mktemp -d /tmp/velmora-line.XXXXXX)
 pids=()
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null || true
-    wait
-    ip netns del far 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait' EXIT
 
 # Udev does not announce devices in a new namespace; NetworkManager manages them only when /sys
 # is a sysfs of this namespace. Its folders get empty ones, so that no profile or state of the
@@ -50,10 +37,10 @@ for dir in /etc/NetworkManager /var/lib/NetworkManager /usr/lib/NetworkManager/c
 done
 ip link set lo up
 
+# Everything of the run lives in this namespace's /run, gone with it.
+work=/run/velmora-line
 mkdir -p "$work/profiles" "$work/conf.d" /run/dbus
 cat >"$work/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
   <listen>unix:path=$work/system_bus_socket</listen>
@@ -61,14 +48,8 @@ cat >"$work/bus.conf" <<CONF
   <policy context="default">
     <allow user="*"/>
     <allow own="*"/>
-    <allow send_type="method_call"/>
-    <allow send_type="signal"/>
-    <allow send_type="method_return"/>
-    <allow send_type="error"/>
-    <allow receive_type="method_call"/>
-    <allow receive_type="signal"/>
-    <allow receive_type="method_return"/>
-    <allow receive_type="error"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
   </policy>
 </busconfig>
 CONF

@@ -13,6 +13,8 @@
 
 // What the NetworkManager line decides without the bus: which words a desk reads for a reason,
 // which connection an entry dials, and what the secret agent hands over.
+using namespace Qt::StringLiterals;
+
 class TestLineMatching : public QObject
 {
     Q_OBJECT
@@ -92,14 +94,12 @@ private Q_SLOTS:
                            "802-11-wireless=802-1x bluetooth= wireguard=");
         for (const QString &row : rows.split(u' '))
             QCOMPARE(SecretAgent::passwordSetting(row.section(u'=', 0, 0)), row.section(u'=', 1));
-        const QString password = QStringLiteral("Night-Owl-42");
-        const QVariantMap plain{{QStringLiteral("password"), password}};
-        QCOMPARE(SecretAgent::answer(QStringLiteral("802-1x"), password),
-                 (NmSettings{{QStringLiteral("802-1x"), plain}}));
-        const QMap<QString, QString> secrets{{QStringLiteral("password"), password}};
-        const QVariantMap vpn{{QStringLiteral("secrets"), QVariant::fromValue(secrets)}};
-        QCOMPARE(SecretAgent::answer(QStringLiteral("vpn"), password),
-                 (NmSettings{{QStringLiteral("vpn"), vpn}}));
+        const QString password = u"Night-Owl-42"_s;
+        const QVariantMap plain{{u"password"_s, password}};
+        QCOMPARE(SecretAgent::answer(u"802-1x"_s, password), (NmSettings{{u"802-1x"_s, plain}}));
+        const QMap<QString, QString> secrets{{u"password"_s, password}};
+        const QVariantMap vpn{{u"secrets"_s, QVariant::fromValue(secrets)}};
+        QCOMPARE(SecretAgent::answer(u"vpn"_s, password), (NmSettings{{u"vpn"_s, vpn}}));
     }
 
     // An interface's counters in a sysfs-like folder: there, with both, or none; and the bytes
@@ -116,8 +116,7 @@ private Q_SLOTS:
         write("ppp0/statistics/tx_bytes", "4711\n");
         write("wwan0/statistics/rx_bytes", "12\n"); // half written
         write("wwan0/statistics/tx_bytes", "");
-        QCOMPARE(readCounters(QStringLiteral("ppp0"), sys.path()),
-                 (Traffic{18446744073709551615ULL, 4711}));
+        QCOMPARE(readCounters(u"ppp0"_s, sys.path()), (Traffic{18446744073709551615ULL, 4711}));
         for (const char *none : {"ppp1", "", "../ppp0", "wwan0"})
             QVERIFY2(!readCounters(QString::fromLatin1(none), sys.path()), none);
 

@@ -52,76 +52,67 @@ private Q_SLOTS:
     // A desk dials the phonebook's first entry: NetworkManager's profile for it (none where
     // empty), the password typed (none asked where empty), what the desk hears after its
     // request in turn ("|" between them), and what the server's log holds ("!": does not hold).
-    void dial_data()
+    void dial()
     {
-        QTest::addColumn<QString>("profile");
-        QTest::addColumn<QString>("phonebook");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QStringList>("heard");
-        QTest::addColumn<QString>("logged");
-        const auto row = [](const char *name, const QString &profile, const char *phonebook,
-                            const char *password, const char *heard, const char *logged) {
-            QTest::newRow(name) << profile << str(phonebook) << str(password)
-                                << str(heard).split(u'|') << str(logged);
-        };
         // On the line with a documentation address, it comes up at once; 802.1X fails only when
         // authenticating has taken too long.
         const QString line = str("ifname velmora0 ipv4.method manual ipv4.addresses 192.0.2.1/24");
-        const QString eap =
-            line + str(" 802-1x.eap md5 802-1x.identity office 802-1x.auth-timeout 5");
+        const QString eap = line + str(" 802-1x.eap md5 802-1x.identity office 802-1x.auth-timeout "
+                                       "5 802-1x.password-flags 1");
         const char *handed = "Secret agent: the password for 802-1x handed to NetworkManager";
-        row("right password", eap + str(" 802-1x.password-flags 1"), "Office=*\n", "Night-Owl-42",
-            "Connect device|Connected to Office", handed);
-        row("wrong password", eap + str(" 802-1x.password-flags 1"), "Office=*\n", "Sun-Owl-17",
-            "Connect device|Disconnected|Dialling Office failed: the password was not accepted",
-            handed);
-        row("mapped by UUID", line + str(" connection.uuid 0a7e4c39-5d59-4d45-9f37-2b1c3f52b6a1"),
-            "Office ISP=\n[NetworkManager]\nOffice ISP=0a7e4c39-5d59-4d45-9f37-2b1c3f52b6a1\n", "",
-            "Connect device|Connected to Office ISP", "a connection for every phonebook entry");
-        // No DHCP server answers on the line.
-        row("no address", str("ifname velmora0 ipv4.method auto ipv4.dhcp-timeout 1"), "Office=\n",
-            "", "Connect device|Disconnected|Dialling Office failed: no address was obtained",
-            "!no connection");
-        // Bound to an interface the machine does not have: refused before it starts.
-        row("no device", str("ifname nosuch0"), "Office=\n", "",
-            "Connect device|Disconnected|Dialling Office failed: NetworkManager refused: No "
-            "suitable",
-            "");
-        row("no connection", QString(), "Office=\n", "",
-            "Connect device|Disconnected|Dialling Office failed: NetworkManager has no connection "
-            "Office",
-            "NetworkManager has no connection Office for the phonebook entry Office");
-    }
-
-    void dial()
-    {
-        QFETCH(QString, profile);
-        QFETCH(QString, phonebook);
-        QFETCH(QString, password);
-        QFETCH(QStringList, heard);
-        QFETCH(QString, logged);
-        const QString entry = phonebook.section(u'=', 0, 0);
-        QVERIFY(profile.isEmpty() || addProfile(entry, profile));
-        ServerProcess server;
-        QVERIFY(server.startWith(config(phonebook), {str("-p0")}));
-        QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
-        RawClient desk(server.port(), str("desk"));
-        QVERIFY(desk.link());
-        // Where a password is typed, the desk is asked for it first.
-        QVERIFY(password.isEmpty() ||
-                answer(desk, str("CMD_CONNECT:") + entry) == str("MSG_PASSWORD"));
-        QVERIFY(desk.request(str("CMD_CONNECT:") + entry +
-                             (password.isEmpty() ? QString() : str("PWD:") + password)));
-        // A failure's reason follows the state, so that it stays on the desk.
-        for (const QString &line : heard) {
-            const QString read = desk.next(30000);
-            QVERIFY2(read.startsWith(line), qPrintable(read));
+        const struct
+        {
+            QString profile;
+            const char *phonebook, *password, *heard, *logged;
+        } rows[] = {
+            {eap, "Office=*\n", "Night-Owl-42", "Connect device|Connected to Office", handed},
+            {eap, "Office=*\n", "Sun-Owl-17",
+             "Connect device|Disconnected|Dialling Office failed: the password was not accepted",
+             handed},
+            // Mapped by UUID.
+            {line + str(" connection.uuid 0a7e4c39-5d59-4d45-9f37-2b1c3f52b6a1"),
+             "Office ISP=\n[NetworkManager]\nOffice ISP=0a7e4c39-5d59-4d45-9f37-2b1c3f52b6a1\n", "",
+             "Connect device|Connected to Office ISP", "a connection for every phonebook entry"},
+            // No DHCP server answers on the line.
+            {str("ifname velmora0 ipv4.method auto ipv4.dhcp-timeout 1"), "Office=\n", "",
+             "Connect device|Disconnected|Dialling Office failed: no address was obtained",
+             "!no connection"},
+            // Bound to an interface the machine does not have: refused before it starts.
+            {str("ifname nosuch0"), "Office=\n", "",
+             "Connect device|Disconnected|Dialling Office failed: NetworkManager refused: No "
+             "suitable",
+             ""},
+            {QString(), "Office=\n", "",
+             "Connect device|Disconnected|Dialling Office failed: NetworkManager has no connection "
+             "Office",
+             "NetworkManager has no connection Office for the phonebook entry Office"}};
+        for (const auto &row : rows) {
+            const QString entry = str(row.phonebook).section(u'=', 0, 0);
+            const QString password = str(row.password);
+            const QString logged = str(row.logged);
+            QVERIFY(row.profile.isEmpty() || addProfile(entry, row.profile));
+            ServerProcess server;
+            QVERIFY(server.startWith(config(str(row.phonebook)), {str("-p0")}));
+            QVERIFY(server.waitForLog(str("Secret agent registered with NetworkManager")));
+            RawClient desk(server.port(), str("desk"));
+            QVERIFY(desk.link());
+            // Where a password is typed, the desk is asked for it first.
+            QVERIFY(password.isEmpty() ||
+                    answer(desk, str("CMD_CONNECT:") + entry) == str("MSG_PASSWORD"));
+            QVERIFY(desk.request(str("CMD_CONNECT:") + entry +
+                                 (password.isEmpty() ? QString() : str("PWD:") + password)));
+            // A failure's reason follows the state, so that it stays on the desk.
+            for (const QString &heard : str(row.heard).split(u'|')) {
+                const QString read = desk.next(30000);
+                QVERIFY2(read.startsWith(heard), qPrintable(read));
+            }
+            QVERIFY(server.stop());
+            const QString log = server.log();
+            QVERIFY2(logged.startsWith(u'!') ? !log.contains(logged.mid(1)) : log.contains(logged),
+                     qPrintable(log));
+            QVERIFY(password.isEmpty() || !log.contains(password));
+            cleanup();
         }
-        QVERIFY(server.stop());
-        const QString log = server.log();
-        QVERIFY2(logged.startsWith(u'!') ? !log.contains(logged.mid(1)) : log.contains(logged),
-                 qPrintable(log));
-        QVERIFY(password.isEmpty() || !log.contains(password));
     }
 
     // Brought down and up outside the server, the line is followed; a new server finds it up,
